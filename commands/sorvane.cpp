@@ -1,0 +1,34 @@
+// sorvane -- distance, azimuth and back-azimuth between an earthquake and a
+// station.  C standard I/O only: the program is started thousands of times
+// from shell loops, and iostream's start-up cost would dominate.  No
+// setlocale either, so the decimal point is '.' in every locale.
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "ostrem.h"
+
+int main(int argc, char **argv)
+{
+    if (argc != 5) {
+        std::fputs("Usage: sorvane eqlat eqlon stlat stlon\n", stderr);
+        return -1;
+    }
+    // atof, then rounding to float: the module works on float coordinates.
+    float eqlat = static_cast<float>(std::atof(argv[1]));
+    float eqlon = static_cast<float>(std::atof(argv[2]));
+    float stlat = static_cast<float>(std::atof(argv[3]));
+    float stlon = static_cast<float>(std::atof(argv[4]));
+
+    float del;
+    float az;
+    float baz;
+    if (ostrem(eqlat, eqlon, stlat, stlon, &del, &az, &baz) != 0) {
+        std::fputs("sorvane: coordinate out of range "
+                   "(latitude -90 to 90, longitude -180 to 540)\n",
+                   stderr);
+        return 1;
+    }
+    std::printf("%.2f %.2f %.2f\n", del, az, baz);
+    return 0;
+}

@@ -1,0 +1,239 @@
+// The geodesy module: geocentric latitudes on a sphere, distance and
+// azimuths by spherical trigonometry, and the great-circle midpoint.
+//
+// Every result is meant to be reproducible to the last bit, so each
+// expression below is written with the grouping it must be evaluated in,
+// and this file must be compiled without floating-point contraction
+// (-ffp-contract=off) and without -ffast-math.
+
+#include "ostrem.h"
+
+#include <cfloat>
+#include <cmath>
+
+#if defined(__FAST_MATH__)
+#error "ostrem.cpp must not be built with -ffast-math: its results depend on IEEE semantics"
+#endif
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
+#error "ostrem.cpp needs double expressions evaluated in double, without excess precision"
+#endif
+
+#if defined(__clang__)
+// Belt and braces for builds that miss the target's -ffp-contract=off.
+#pragma STDC FP_CONTRACT OFF
+#endif
+
+using std::acos;
+using std::atan;
+using std::atan2;
+using std::cos;
+using std::sin;
+
+namespace {
+
+// The double nearest pi, which is what acos(-1.0) returns.  Written as a
+// literal so that it is constant-initialised: a caller running in another
+// file's static constructor must not see zero.  The other three are each one
+// double operation on it, folded by the compiler with the same rounding.
+constexpr double pi = 0x1.921fb54442d18p+1;  // 3.141592653589793116
+constexpr double rd = 180.0 / pi;             // degrees per radian
+constexpr double pi2 = pi / 2.0;
+constexpr double twopi = pi * 2.0;
+
+// (1 - f)^2, the squared ratio of polar to equatorial radius; the literal
+// itself is the definition, not a value computed from a flattening.
+constexpr double fac = 0.993305621334896;
+
+// Stands in for a sine of zero in the latitude conversions, so that the
+// north pole gives atan(huge) = pi/2 exactly instead of a division by zero.
+constexpr double singuard = 1.0e-30;
+
+// acos whose argument rounding has pushed just outside [-1, 1]: a cosine
+// of coincident points can round to 1 + 2^-52 and one of antipodal points
+// to -1 - 2^-52, where an IEEE acos gives NaN for what is exactly 0 or pi.
+// NaN fails both tests and stays NaN.
+double acosx(double x)
+{
+    if (x > 1.0)
+        return 0.0;
+    if (x < -1.0)
+        return pi;
+    return acos(x);
+}
+
+}  // namespace
+
+extern "C" {
+
+double dmax(double arg1, double arg2)
+{
+    // A NaN makes the comparison false, so arg2 wins; geocen relies on
+    // this to let a NaN sine through rather than the guard.
+    return arg1 > arg2 ? arg1 : arg2;
+}
+
+double geocen(double in_clat)
+{
+    double s = dmax(singuard, sin(in_clat));
+    double q = (fac * cos(in_clat)) / s;
+    return pi2 - atan(q);
+}
+
+double geogrf(double in_clat)
+{
+    double s = dmax(singuard, sin(in_clat));
+    double q = cos(in_clat) / (fac * s);
+    return pi2 - atan(q);
+}
+
+int ostrem(float folat, float folon, float ftlat, float ftlon,
+           float *del, float *az, float *baz)
+{
+    double olat = folat;
+    double olon = folon;
+    double tlat = ftlat;
+    double tlon = ftlon;
+
+    // Strict comparisons: the bounds are accepted, and NaN fails no test.
+    if (olat < -90.0 || olat > 90.0)
+        return 1;
+    if (olon < -180.0)
+        return 1;
+    if (olon > 180.0) {
+        olon -= 360.0;
+        if (olon > 180.0)
+            return 1;
+    }
+    if (tlat < -90.0 || tlat > 90.0)
+        return 1;
+    if (tlon < -180.0)
+        return 1;
+    if (tlon > 180.0) {
+        tlon -= 360.0;
+        if (tlon > 180.0)
+            return 1;
+    }
+
+    // Longitudes go into [0, 360]; -0.0 is not below 0.0 and stays -0.0,
+    // which is what makes a target at longitude -0 come out due north as
+    // an azimuth of -0.0.
+    double clat = 90.0 - olat;
+    double clon = olon;
+    if (clon < 0.0)
+        clon += 360.0;
+    double clar = geocen(clat / rd);
+    double clor = clon / rd;
+    double stho = sin(clar);
+    double ctho = cos(clar);
+
+    double ctlat = 90.0 - tlat;
+    double ctlon = tlon;
+    if (ctlon < 0.0)
+        ctlon += 360.0;
+    double ctlar = geocen(ctlat / rd);
+    double ctlor = ctlon / rd;
+    double sth = sin(ctlar);
+    double cth = cos(ctlar);
+
+    double dph = ctlor - clor;
+    double sdph = sin(dph);
+    double cdph = cos(dph);
+
+    double delr = acosx(((stho * sth) * cdph) + (ctho * cth));
+
+    // Only the exact north pole has a sine of exactly 0 (geocen(0) == 0);
+    // the south pole's sine is about 1e-16 and takes the general formula.
+    double azr;
+    if (sth == 0.0)
+        azr = 0.0;
+    else
+        azr = atan2(sdph, ((stho * cth) / sth) - (ctho * cdph));
+    // -0.0 is not below 0.0: a due-north -0.0 survives, and a tiny negative
+    // angle moved up by twopi rounds to 360.
+    if (azr < 0.0)
+        azr += twopi;
+
+    double bazr;
+    if (stho == 0.0)
+        bazr = 0.0;
+    else
+        bazr = atan2(-sdph, ((sth * ctho) / stho) - (cth * cdph));
+    if (bazr < 0.0)
+        bazr += twopi;
+
+    *del = static_cast<float>(delr * rd);
+    *az = static_cast<float>(azr * rd);
+    *baz = static_cast<float>(bazr * rd);
+    return 0;
+}
+
+int midpoint(float fqlat, float fqlon, float fslat, float fslon,
+             float *bplat, float *bplon)
+{
+    double qlat = fqlat;
+    double qlon = fqlon;
+
+    // The first point is checked here, before any distance is computed; a
+    // negative longitude is not moved up, so qcolon stays in [-180, 180].
+    if (qlat < -90.0 || qlat > 90.0)
+        return 1;
+    if (qlon < -180.0)
+        return 1;
+    double qcolon = qlon;
+    if (qlon > 180.0) {
+        qcolon = qlon - 360.0;
+        if (qcolon > 180.0)
+            return 1;
+    }
+    double qcolat = 90.0 - qlat;
+
+    // ostrem sees the coordinates as received; the walk below starts from
+    // its float-rounded distance and azimuth, not from double values.
+    float fdel;
+    float faz;
+    float fbaz;
+    if (ostrem(fqlat, fqlon, fslat, fslon, &fdel, &faz, &fbaz) != 0)
+        return 1;
+
+    double del = static_cast<double>(fdel) / (rd * 2.0);
+    double az = static_cast<double>(faz) / rd;
+    double t0 = geocen(qcolat / rd);
+
+    double ctheta = ((sin(del) * sin(t0)) * cos(az)) + (cos(t0) * cos(del));
+    double t1 = acosx(ctheta);
+
+    double p1;
+    if (t0 == 0.0) {
+        // First point exactly the north pole (only qlat == 90 gives
+        // t0 == 0): the path runs down the second point's meridian, and
+        // from there ostrem's azimuth is 180 minus the longitude difference.
+        p1 = (qcolon + 180.0) - faz;
+    } else if (qlat == -90.0) {
+        // First point exactly the south pole: the general formula below
+        // divides rounding residues (sin(t0) is about 1e-16) and lands off
+        // the meridian.  From here the azimuth is the longitude difference.
+        p1 = qcolon + faz;
+    } else if (t1 == 0.0) {
+        // Midpoint exactly on the north pole: any longitude is right; 0.
+        p1 = 0.0;
+    } else {
+        double sphi = (sin(del) * sin(az)) / sin(t1);
+        double cphi = (cos(del) - (cos(t0) * ctheta)) / (sin(t0) * sin(t1));
+        p1 = qcolon + (atan2(sphi, cphi) * rd);
+    }
+
+    double bpcolat = geogrf(t1) * rd;
+
+    // Only a p1 from a pole branch can exceed 360; exactly 360 stays.
+    if (p1 > 360.0)
+        p1 -= 360.0;
+    if (p1 < 0.0)
+        p1 += 360.0;
+    double bpcolon = p1;
+
+    *bplat = static_cast<float>(90.0 - bpcolat);
+    *bplon = static_cast<float>(bpcolon);
+    return 0;
+}
+
+}  // extern "C"
