@@ -1,0 +1,72 @@
+// Every example in the README and the man pages is run, and the line it
+// shows is compared with what the program prints, so that the documentation
+// cannot drift from the programs.
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "run.h"
+
+namespace {
+
+struct Example {
+    std::string where, prog, args, out;
+};
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> split(const std::string &s)
+{
+    std::istringstream in(s);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
+}
+
+// Two forms: a shell line "$ sorvane ..." with its output on the next line,
+// and, in running text, "`sorvane ...` prints `...`" (possibly wrapped).
+std::vector<Example> examples(const std::string &file)
+{
+    std::string text = slurp(file);
+    EXPECT_FALSE(text.empty()) << "cannot read " << file;
+    text = std::regex_replace(text, std::regex(R"(\\-)"), "-");  // roff minus
+    std::vector<Example> found;
+    const std::regex shell(R"(\$ (sorvane|brovic) ([^\n]*)\n([^\n]*)\n)");
+    const std::regex prose(R"(`(sorvane|brovic)\s([^`]*)`\s+prints\s+`([^`]*)`)");
+    for (const std::regex &re : {shell, prose})
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), re);
+             m != std::sregex_iterator(); ++m)
+            found.push_back({file, (*m)[1], (*m)[2], (*m)[3]});
+    return found;
+}
+
+TEST(Documentation, EveryExampleHolds)
+{
+    int seen = 0;
+    for (const char *file : {SOURCE_DIR "/README.md", SOURCE_DIR "/man/sorvane.1.in",
+                             SOURCE_DIR "/man/brovic.1.in"}) {
+        std::vector<Example> found = examples(file);
+        EXPECT_GE(found.size(), 3u) << file;
+        for (const Example &e : found) {
+            std::string prog = e.prog == "sorvane" ? SORVANE_PATH : BROVIC_PATH;
+            Outcome r = run(prog, split(e.args));
+            EXPECT_EQ(r.out, e.out + "\n") << e.where << ": " << e.prog << " " << e.args;
+            EXPECT_EQ(r.status, 0) << e.where << ": " << e.prog << " " << e.args;
+            seen++;
+        }
+    }
+    RecordProperty("examples", seen);
+}
+
+}  // namespace
