@@ -1,0 +1,89 @@
+// Feeds arbitrary coordinates to ostrem and midpoint and aborts when one of
+// their promises breaks.  The first input byte picks how the next sixteen
+// become four floats: as raw bit patterns, or folded into and just around
+// the accepted ranges, where the bounds, the poles and the date line are.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "ostrem.h"
+
+namespace {
+
+const float sentinel = -12345.0f;
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+bool lat_ok(float v) { return !(v < -90.0f || v > 90.0f); }
+bool lon_ok(float v) { return !(v < -180.0f || v > 540.0f); }
+
+// An offset of a few ulps either way from one of the interesting values.
+float fold(uint32_t u, bool is_lat)
+{
+    static const float lats[] = {-90.0f, -89.99f, -45.0f, 0.0f, 13.4f, 45.0f, 89.99f, 90.0f};
+    static const float lons[] = {-180.0f, -179.99f, -90.0f, 0.0f, 90.0f, 180.0f,
+                                 179.99f, 360.0f, 539.99f, 540.0f};
+    if (u & 1) {  // anywhere in and a little beyond the range
+        double t = (u >> 1) * 0x1p-31;
+        return is_lat ? static_cast<float>(-95.0 + 190.0 * t)
+                      : static_cast<float>(-185.0 + 730.0 * t);
+    }
+    float v = is_lat ? lats[(u >> 1) % 8] : lons[(u >> 1) % 10];
+    int steps = static_cast<int>((u >> 8) % 9) - 4;
+    for (; steps > 0; steps--)
+        v = std::nextafter(v, INFINITY);
+    for (; steps < 0; steps++)
+        v = std::nextafter(v, -INFINITY);
+    if ((u >> 12) & 1 && v == 0.0f)
+        v = -0.0f;
+    return v;
+}
+
+void check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 17)
+        return 0;
+    float c[4];
+    for (int i = 0; i < 4; i++) {
+        uint32_t u;
+        std::memcpy(&u, data + 1 + 4 * i, 4);
+        if (data[0] & 1)
+            c[i] = fold(u, i % 2 == 0);
+        else
+            std::memcpy(&c[i], &u, 4);
+    }
+    const bool accepted = lat_ok(c[0]) && lon_ok(c[1]) && lat_ok(c[2]) && lon_ok(c[3]);
+    const bool finite = std::isfinite(c[0]) && std::isfinite(c[1]) &&
+                        std::isfinite(c[2]) && std::isfinite(c[3]);
+
+    float del = sentinel, az = sentinel, baz = sentinel;
+    int rc = ostrem(c[0], c[1], c[2], c[3], &del, &az, &baz);
+    check(rc == (accepted ? 0 : 1));
+    if (rc != 0) {
+        check(same_bits(del, sentinel) && same_bits(az, sentinel) && same_bits(baz, sentinel));
+    } else if (finite) {
+        check(del >= 0.0f && del <= 180.0f);        // NaN fails these too
+        check(az >= 0.0f && az <= 360.0f);          // -0.0 passes
+        check(baz >= 0.0f && baz <= 360.0f);
+    }
+
+    float lat = sentinel, lon = sentinel;
+    rc = midpoint(c[0], c[1], c[2], c[3], &lat, &lon);
+    check(rc == (accepted ? 0 : 1));
+    if (rc != 0) {
+        check(same_bits(lat, sentinel) && same_bits(lon, sentinel));
+    } else if (finite) {
+        check(lat >= -90.0f && lat <= 90.0f);
+        check(lon >= 0.0f && lon <= 360.0f);
+    }
+    return 0;
+}
