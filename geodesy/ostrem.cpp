@@ -61,6 +61,36 @@ double acosx(double x)
     return acos(x);
 }
 
+// The range test of one point, in the order latitude, then longitude.  The
+// comparisons are strict, so the bounds themselves pass, and NaN fails
+// none of them.  A longitude above 180 is moved down by one turn, once.
+bool accept(double lat, double *lon)
+{
+    if (lat < -90.0 || lat > 90.0)
+        return false;
+    if (*lon < -180.0)
+        return false;
+    if (*lon > 180.0) {
+        *lon -= 360.0;
+        if (*lon > 180.0)
+            return false;
+    }
+    return true;
+}
+
+// A point's geocentric colatitude and its longitude, both in radians, with
+// the longitude first moved into [0, 360].  -0.0 is not below 0.0 and stays
+// -0.0, which is what makes a target at longitude -0 come out due north as
+// an azimuth of -0.0.
+void place(double lat, double lon, double *colar, double *lonr)
+{
+    double colat = 90.0 - lat;
+    if (lon < 0.0)
+        lon += 360.0;
+    *colar = geocen(colat / rd);
+    *lonr = lon / rd;
+}
+
 }  // namespace
 
 extern "C" {
@@ -94,44 +124,14 @@ int ostrem(float folat, float folon, float ftlat, float ftlon,
     double tlat = ftlat;
     double tlon = ftlon;
 
-    // Strict comparisons: the bounds are accepted, and NaN fails no test.
-    if (olat < -90.0 || olat > 90.0)
+    if (!accept(olat, &olon) || !accept(tlat, &tlon))
         return 1;
-    if (olon < -180.0)
-        return 1;
-    if (olon > 180.0) {
-        olon -= 360.0;
-        if (olon > 180.0)
-            return 1;
-    }
-    if (tlat < -90.0 || tlat > 90.0)
-        return 1;
-    if (tlon < -180.0)
-        return 1;
-    if (tlon > 180.0) {
-        tlon -= 360.0;
-        if (tlon > 180.0)
-            return 1;
-    }
 
-    // Longitudes go into [0, 360]; -0.0 is not below 0.0 and stays -0.0,
-    // which is what makes a target at longitude -0 come out due north as
-    // an azimuth of -0.0.
-    double clat = 90.0 - olat;
-    double clon = olon;
-    if (clon < 0.0)
-        clon += 360.0;
-    double clar = geocen(clat / rd);
-    double clor = clon / rd;
+    double clar, clor, ctlar, ctlor;
+    place(olat, olon, &clar, &clor);
+    place(tlat, tlon, &ctlar, &ctlor);
     double stho = sin(clar);
     double ctho = cos(clar);
-
-    double ctlat = 90.0 - tlat;
-    double ctlon = tlon;
-    if (ctlon < 0.0)
-        ctlon += 360.0;
-    double ctlar = geocen(ctlat / rd);
-    double ctlor = ctlon / rd;
     double sth = sin(ctlar);
     double cth = cos(ctlar);
 
@@ -175,16 +175,9 @@ int midpoint(float fqlat, float fqlon, float fslat, float fslon,
 
     // The first point is checked here, before any distance is computed; a
     // negative longitude is not moved up, so qcolon stays in [-180, 180].
-    if (qlat < -90.0 || qlat > 90.0)
-        return 1;
-    if (qlon < -180.0)
-        return 1;
     double qcolon = qlon;
-    if (qlon > 180.0) {
-        qcolon = qlon - 360.0;
-        if (qcolon > 180.0)
-            return 1;
-    }
+    if (!accept(qlat, &qcolon))
+        return 1;
     double qcolat = 90.0 - qlat;
 
     // ostrem sees the coordinates as received; the walk below starts from

@@ -141,16 +141,6 @@ TEST(Ostrem, Poles) { for (const Row &r : pole_rows) check(r); }
 TEST(Ostrem, SignedZerosAnd360) { for (const Row &r : signed_zero_rows) check(r); }
 TEST(Ostrem, LongitudeWrapping) { for (const Row &r : wrap_rows) check(r); }
 
-TEST(Ostrem, ArgumentsAreRoundedToFloat)
-{
-    float a[3], b[3];
-    ASSERT_EQ(ostrem(10.0f, 20.0f, 30.0f, 40.0f, &a[0], &a[1], &a[2]), 0);
-    ASSERT_EQ(ostrem(static_cast<float>(10.000000001), 20.0f, 30.0f, 40.0f,
-                     &b[0], &b[1], &b[2]), 0);
-    for (int i = 0; i < 3; i++)
-        EXPECT_EQ(bits(a[i]), bits(b[i]));
-}
-
 // A cosine that rounds just above 1 (coincident points) or below -1
 // (antipodal ones) used to give a NaN distance at a handful of latitudes.
 TEST(Ostrem, CoincidentAndAntipodalNeverNan)
