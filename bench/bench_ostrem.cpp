@@ -127,6 +127,31 @@ void BM_ostrem_floor(benchmark::State &state)
         benchmark::DoNotOptimize(ostrem_calls(args[i++ & 4095]));
 }
 
+// The same calls again, but each waiting for the one before, as a bracket
+// from the other side: ostrem's calls are partly chained (colatitude ->
+// geocen -> sine -> acos), which the independent floor above cannot show.
+// Adding z * r, with z a zero the compiler cannot see, makes each argument
+// depend on the previous result without changing it.
+void BM_ostrem_floor_chained(benchmark::State &state)
+{
+    volatile double zero = 0.0;
+    const double z = zero;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Args &a = args[i++ & 4095];
+        double r = 0.0;
+        for (int k = 0; k < 2; k++) {
+            r = std::sin(a.colat[k] + z * r) + std::cos(a.colat[k] + z * r);
+            r = std::atan(a.q[k] + z * r);
+            r = std::sin(a.clar[k] + z * r) + std::cos(a.clar[k] + z * r);
+        }
+        r = std::sin(a.dph + z * r) + std::cos(a.dph + z * r);
+        r = std::acos(a.cosdel + z * r);
+        r = std::atan2(a.y[0] + z * r, a.x[0]) + std::atan2(a.y[1] + z * r, a.x[1]);
+        benchmark::DoNotOptimize(r);
+    }
+}
+
 void BM_midpoint(benchmark::State &state)
 {
     size_t i = 0;
@@ -157,6 +182,7 @@ void BM_midpoint_floor(benchmark::State &state)
 
 BENCHMARK(BM_ostrem);
 BENCHMARK(BM_ostrem_floor);
+BENCHMARK(BM_ostrem_floor_chained);
 BENCHMARK(BM_midpoint);
 BENCHMARK(BM_midpoint_floor);
 

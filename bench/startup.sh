@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Times one run of sorvane against a minimal C program, side by side in one
-# hyperfine session, and prints the ratio of the medians.  The minimal
-# program is built as cc builds it by default (dynamically linked) and, for
-# a like-for-like view of a statically linked sorvane, with -static too.
+# Times one run of sorvane against a minimal C program and prints the ratio
+# of the median run times.  The minimal program is built as cc builds it by
+# default (dynamically linked) and, for a like-for-like view of the
+# statically linked sorvane, with -static too.  Start-up times drift on a
+# shared machine, so the three are timed side by side in several rounds and
+# the median of the rounds' ratios is quoted.
 #   bench/startup.sh [path/to/sorvane]     (default: build/bench/sorvane)
+#   ROUNDS=7 RUNS=1000 bench/startup.sh
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 sorvane=${1:-$here/../build/bench/sorvane}
@@ -16,13 +19,18 @@ printf 'int main(void){return 0;}\n' > "$tmp/minimal.c"
 cc -O2 "$tmp/minimal.c" -o "$tmp/minimal"
 cc -O2 -static "$tmp/minimal.c" -o "$tmp/minimal-static"
 
-hyperfine -N --warmup 100 --runs "${RUNS:-2000}" --export-json "$tmp/times.json" \
-  "$tmp/minimal" "$tmp/minimal-static" "$sorvane 38.3 142.4 34.95 -106.46" >&2
-# The medians, in the order the commands were given.
-mapfile -t medians < <(grep -o '"median": *[0-9.e+-]*' "$tmp/times.json" | grep -o '[0-9][0-9.e+-]*$')
-awk -v a="${medians[0]}" -v s="${medians[1]}" -v b="${medians[2]}" 'BEGIN {
-  printf "minimal C program, dynamic: %7.1f us median\n", a * 1e6
-  printf "minimal C program, static:  %7.1f us median\n", s * 1e6
-  printf "sorvane:                    %7.1f us median\n", b * 1e6
-  printf "sorvane / minimal dynamic:  %7.3f\n", b / a
-  printf "sorvane / minimal static:   %7.3f\n", b / s }'
+for round in $(seq "${ROUNDS:-5}"); do
+  hyperfine -N --warmup 50 --runs "${RUNS:-600}" --export-json "$tmp/r$round.json" \
+    "$tmp/minimal" "$tmp/minimal-static" "$sorvane 38.3 142.4 34.95 -106.46" >/dev/null 2>&1
+  # The three medians, in the order the commands were given, on one line.
+  grep -o '"median": *[0-9.e+-]*' "$tmp/r$round.json" | grep -o '[0-9][0-9.e+-]*$' | paste -sd' '
+done | awk '
+  function median(v, n,   i, j, t) {
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j-1] > v[j]; j--) { t = v[j]; v[j] = v[j-1]; v[j-1] = t }
+    return n % 2 ? v[(n+1)/2] : (v[n/2] + v[n/2+1]) / 2 }
+  { n++; dyn[n] = $1 * 1e6; sta[n] = $2 * 1e6; sor[n] = $3 * 1e6; rd[n] = $3 / $1; rs[n] = $3 / $2
+    printf "round %d: minimal %.1f us, minimal static %.1f us, sorvane %.1f us\n", n, $1 * 1e6, $2 * 1e6, $3 * 1e6 }
+  END {
+    printf "median over %d rounds: minimal %.1f us, minimal static %.1f us, sorvane %.1f us\n", n, median(dyn, n), median(sta, n), median(sor, n)
+    printf "sorvane / minimal C program:        %.3f\n", median(rd, n)
+    printf "sorvane / minimal C program static: %.3f\n", median(rs, n) }'
