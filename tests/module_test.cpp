@@ -2,7 +2,6 @@
 // behaviour they pin down.  Where the last bit is the point (-0.0, 360,
 // an exact 0) the comparison is on bit patterns.
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include <gtest/gtest.h>
