@@ -55,10 +55,6 @@ struct Rng {
     }
 };
 
-#endif
-
-#ifndef OSTREM_TESTS_PAIRS
-#define OSTREM_TESTS_PAIRS
 // Pairs over the whole accepted range, one in two of them a case where the
 // arithmetic is at its most fragile: a pole, the date line, coincident or
 // nearly antipodal points.
