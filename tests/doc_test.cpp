@@ -14,7 +14,7 @@
 namespace {
 
 struct Example {
-    std::string where, prog, args, out;
+    std::string where, prog, args, out, in;  // in: the filter's input, if any
 };
 
 std::string slurp(const std::string &path)
@@ -34,20 +34,33 @@ std::vector<std::string> split(const std::string &s)
     return words;
 }
 
-// Two forms: a shell line "$ sorvane ..." with its output on the next line,
-// and, in running text, "`sorvane ...` prints `...`" (possibly wrapped).
+// printf's escapes as the examples use them.
+std::string unescape(const std::string &s)
+{
+    return std::regex_replace(s, std::regex(R"(\\n)"), "\n");
+}
+
+// Three forms: a shell line "$ sorvane ..." with its output on the next
+// line; in running text, "`sorvane ...` prints `...`" (possibly wrapped);
+// and "$ printf '...' | ostrem ..." with its output up to the end of the
+// example (".fi" in roff, a fence in Markdown).
 std::vector<Example> examples(const std::string &file)
 {
     std::string text = slurp(file);
     EXPECT_FALSE(text.empty()) << "cannot read " << file;
     text = std::regex_replace(text, std::regex(R"(\\-)"), "-");  // roff minus
+    text = std::regex_replace(text, std::regex(R"(\\e)"), "\\");  // roff backslash
     std::vector<Example> found;
+    const std::regex piped(R"(\$ printf '([^']*)' \| ostrem ?([^\n]*)\n((?:[^\n]*\n)*?)(?:\.fi|```))");
+    for (auto m = std::sregex_iterator(text.begin(), text.end(), piped);
+         m != std::sregex_iterator(); ++m)
+        found.push_back({file, "ostrem", (*m)[2], (*m)[3], unescape((*m)[1])});
     const std::regex shell(R"(\$ (sorvane|brovic) ([^\n]*)\n([^\n]*)\n)");
     const std::regex prose(R"(`(sorvane|brovic)\s([^`]*)`\s+prints\s+`([^`]*)`)");
     for (const std::regex &re : {shell, prose})
         for (auto m = std::sregex_iterator(text.begin(), text.end(), re);
              m != std::sregex_iterator(); ++m)
-            found.push_back({file, (*m)[1], (*m)[2], (*m)[3]});
+            found.push_back({file, (*m)[1], (*m)[2], std::string((*m)[3]) + "\n", ""});
     return found;
 }
 
@@ -55,14 +68,18 @@ TEST(Documentation, EveryExampleHolds)
 {
     int seen = 0;
     for (const char *file : {SOURCE_DIR "/README.md", SOURCE_DIR "/man/sorvane.1.in",
-                             SOURCE_DIR "/man/brovic.1.in"}) {
+                             SOURCE_DIR "/man/brovic.1.in", SOURCE_DIR "/man/ostrem.1.in"}) {
         std::vector<Example> found = examples(file);
         EXPECT_GE(found.size(), 3u) << file;
         for (const Example &e : found) {
-            std::string prog = e.prog == "sorvane" ? SORVANE_PATH : BROVIC_PATH;
-            Outcome r = run(prog, split(e.args));
-            EXPECT_EQ(r.out, e.out + "\n") << e.where << ": " << e.prog << " " << e.args;
-            EXPECT_EQ(r.status, 0) << e.where << ": " << e.prog << " " << e.args;
+            std::string prog = e.prog == "sorvane" ? SORVANE_PATH
+                               : e.prog == "brovic" ? BROVIC_PATH
+                                                    : FILTER_PATH;
+            TempFile in(e.in);
+            Outcome r = run(prog, split(e.args), {}, in.path);
+            EXPECT_EQ(r.out, e.out) << e.where << ": " << e.prog << " " << e.args;
+            // A filter example may show a bad line on purpose.
+            EXPECT_EQ(r.status, r.err.empty() ? 0 : 1) << e.where << ": " << e.prog << " " << e.args;
             seen++;
         }
     }

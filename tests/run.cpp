@@ -7,10 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 
 Outcome run(const std::string &prog, const std::vector<std::string> &args,
-        const std::vector<std::string> &env)
+        const std::vector<std::string> &env, const std::string &in)
 {
     std::vector<char *> argv{const_cast<char *>(prog.c_str())};
     for (const std::string &a : args)
@@ -26,7 +27,7 @@ Outcome run(const std::string &prog, const std::vector<std::string> &args,
         throw std::runtime_error("pipe");
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_adddup2(&fa, err[1], 2);
     pid_t pid;
@@ -68,3 +69,18 @@ Outcome run(const std::string &prog, const std::vector<std::string> &args,
     r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
     return r;
 }
+
+TempFile::TempFile(const std::string &text)
+{
+    char name[] = "/tmp/ostrem_test_XXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0)
+        throw std::runtime_error("mkstemp");
+    bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    path = name;
+    if (!ok)
+        throw std::runtime_error("cannot write " + path);
+}
+
+TempFile::~TempFile() { unlink(path.c_str()); }
