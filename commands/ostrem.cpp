@@ -99,7 +99,7 @@ char *put_value(char *p, float f)
 {
     double d = static_cast<double>(f) * 100.0;
     if (!(std::fabs(d) < 0x1p52))
-        return p + std::snprintf(p, 48, "%.2f", static_cast<double>(f));
+        return p + std::snprintf(p, 64, "%.2f", static_cast<double>(f));
     if (std::signbit(d))
         *p++ = '-';
     unsigned long long u = static_cast<unsigned long long>(std::fabs(std::nearbyint(d)));
@@ -227,7 +227,7 @@ struct Filter {
             report(name, lineno, "coordinate out of range");
             return;
         }
-        char *p = out.room(3 * 50);
+        char *p = out.room(3 * 64);  // the longest float "%.2f" is 43 bytes
         int count = mid ? 2 : 3;
         for (int i = 0; i < count; i++) {
             p = put_value(p, r[i]);

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Lines per second of the filter against the batch tools a user would
+# otherwise pipe pairs through, all on the same 10^6 random pairs from the
+# whole globe, timed side by side in one run by hyperfine; and a shell loop
+# over sorvane on the first 1,000 of them.  Prints medians and ratios.
+#   bench/filter.sh [build dir]          (default: build/bench)
+#   RUNS=5 LINES=1000000 bench/filter.sh
+# Needs hyperfine, and for the peers proj-bin (geod) and
+# geographiclib-tools (GeodSolve); a missing peer is left out.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build/bench}
+filter=$build/ostrem
+[ -x "$filter" ] || { echo "no $filter: build with cmake --workflow --preset bench" >&2; exit 1; }
+command -v hyperfine >/dev/null || { echo "needs hyperfine (apt-get install hyperfine)" >&2; exit 1; }
+lines=${LINES:-1000000}
+runs=${RUNS:-5}
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+# Seeded pairs, four decimals (about 10 m), uniform in latitude and longitude.
+awk -v n="$lines" 'BEGIN { srand(20261208)
+  for (i = 0; i < n; i++)
+    printf "%.4f %.4f %.4f %.4f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180 }' \
+  > "$tmp/pairs.txt"
+head -n 1000 "$tmp/pairs.txt" > "$tmp/pairs1000.txt"
+
+cmds=("$filter $tmp/pairs.txt" "$filter -m $tmp/pairs.txt")
+names=("ostrem" "ostrem -m")
+if command -v geod >/dev/null; then
+  cmds+=("geod -I +ellps=WGS84 -f %.2f $tmp/pairs.txt"); names+=("geod -I (WGS84)")
+fi
+if command -v GeodSolve >/dev/null; then
+  cmds+=("GeodSolve -i --input-file $tmp/pairs.txt"); names+=("GeodSolve -i")
+fi
+hyperfine -N --warmup 1 --runs "$runs" --output=null --export-json "$tmp/big.json" "${cmds[@]}" >/dev/null
+hyperfine --warmup 1 --runs 3 --output=null --export-json "$tmp/loop.json" \
+  "while read -r a b c d; do $build/sorvane \$a \$b \$c \$d; done < $tmp/pairs1000.txt" >/dev/null
+
+medians() { grep -o '"median": *[0-9.e+-]*' "$1" | grep -o '[0-9][0-9.e+-]*$'; }
+mapfile -t big < <(medians "$tmp/big.json")
+loop=$(medians "$tmp/loop.json")
+{
+  for i in "${!names[@]}"; do echo "${names[$i]}|$lines|${big[$i]}"; done
+  echo "shell loop over sorvane|1000|$loop"
+} | awk -F'|' '
+  { rate[NR] = $2 / $3; name[NR] = $1
+    printf "%-26s %9.0f lines/s  (median %.3f s for %d lines)\n", $1, rate[NR], $3, $2 }
+  END { for (i = 2; i <= NR; i++)
+          printf "ostrem / %-24s %8.1f\n", name[i], rate[1] / rate[i] }'
