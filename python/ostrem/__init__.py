@@ -1,0 +1,172 @@
+"""Distance, azimuths and great-circle midpoint for earthquake-station pairs.
+
+NumPy ufuncs over the same C module as the command-line programs
+``sorvane`` and ``brovic``, with the same bits for every pair.  Arguments
+broadcast; ``out=`` and ``where=`` work as for any ufunc; scalars give
+NumPy scalars.  `ostrem` and `midpoint` given Dask arrays return lazy Dask
+arrays, computed chunk by chunk wherever Dask runs.
+"""
+
+from . import _ufuncs
+
+__all__ = ["ostrem", "midpoint", "geocen", "geogrf"]
+__version__ = _ufuncs.version
+
+geocen = _ufuncs.geocen
+geogrf = _ufuncs.geogrf
+
+
+def _is_dask(args):
+    # Dask is imported only when it is handed over, never to find out.
+    return any(type(a).__module__.startswith("dask.") for a in args)
+
+
+def _dask_apply(ufunc, args, kwargs):
+    import dask.array as da
+    import numpy as np
+
+    if kwargs:
+        raise TypeError(
+            f"{ufunc.__name__}: out=, where= and other ufunc keywords are not "
+            f"supported with Dask arrays (got {', '.join(sorted(kwargs))})")
+    # Every output is float32 whatever the inputs; one call per block gives
+    # all the outputs, which Dask then hands out one array each.
+    return da.apply_gufunc(ufunc, "(),(),(),()->" + ",".join(["()"] * ufunc.nout),
+                           *args, output_dtypes=[np.float32] * ufunc.nout)
+
+
+def _call(ufunc, args, kwargs):
+    out = kwargs.get("out")
+    if _is_dask(args) or _is_dask(out if isinstance(out, tuple) else (out,)):
+        return _dask_apply(ufunc, args, kwargs)
+    return ufunc(*args, **kwargs)
+
+
+def ostrem(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
+    """Distance, azimuth and back-azimuth between earthquakes and stations.
+
+    A NumPy ufunc over four coordinates in degrees: the earthquake (origin)
+    and the station (target).  The earth is a sphere on which geographic
+    latitudes are first made geocentric, tan(geocentric) =
+    0.993305621334896 * tan(geographic); the distance is the angle at the
+    earth's centre.
+
+    Parameters
+    ----------
+    eqlat, eqlon, stlat, stlon : array_like
+        Earthquake latitude and longitude, station latitude and longitude
+        (degrees).  Latitude positive to the north, in [-90, 90]; longitude
+        positive to the east, in [-180, 540] (above 180 is moved down by
+        360 once).  Broadcast together.  Each is rounded to float32 first,
+        as the programs round their arguments; the range checks see the
+        rounded value.
+    out : tuple of three ndarray, optional
+        Where to put the results, as for any ufunc.
+    where : array_like of bool, optional
+        Compute only where True, as for any ufunc.
+    **kwargs
+        Other ufunc keywords (``casting``, ``order``, ...).
+
+    Returns
+    -------
+    dist : ndarray or scalar, float32
+        Distance (degrees of arc), in [0, 180].
+    az : ndarray or scalar, float32
+        Azimuth at the earthquake towards the station (degrees clockwise
+        from north), in [0, 360].
+    baz : ndarray or scalar, float32
+        Back-azimuth at the station towards the earthquake (degrees
+        clockwise from north), in [0, 360].
+
+    Notes
+    -----
+    The bits are those of the C function ``ostrem`` and of ``sorvane``
+    for the same float32 coordinates.
+
+    An element with a coordinate out of range gets NaN in all three
+    results and raises NumPy's "invalid" floating-point error: a
+    RuntimeWarning by default, ``FloatingPointError`` under
+    ``np.errstate(invalid='raise')``.  The other elements are computed as
+    usual.  A NaN coordinate gives NaN results quietly.
+
+    Signed zeros and 360: a direction computed as -0.0 stays -0.0 (due
+    north towards a station at longitude -0, or the back-azimuth from the
+    south pole), and a tiny negative angle moved up by a full turn rounds
+    to 360.0; both mean due north.  Towards the exact north pole the
+    azimuth is 0, and from it the back-azimuth is 0; towards the south
+    pole the azimuth is 180.  For coincident points the distance is 0 and
+    for antipodal points 180; the directions between them follow rounding
+    residues.
+
+    With Dask arrays in, the results are lazy Dask arrays; ``out=`` and
+    ``where=`` are then not accepted.
+
+    Examples
+    --------
+    >>> import ostrem
+    >>> "%.2f %.2f %.2f" % ostrem.ostrem(38.3, 142.4, 34.95, -106.46)
+    '83.17 50.50 312.35'
+    >>> "%.2f %.2f %.2f" % ostrem.ostrem(0, 0, -90, 0)
+    '90.00 180.00 -0.00'
+    >>> dist, az, baz = ostrem.ostrem(0, 0, 0, [90, -90, 180.5])
+    >>> dist
+    array([ 90. ,  90. , 179.5], dtype=float32)
+    """
+    return _call(_ufuncs.ostrem, (eqlat, eqlon, stlat, stlon) + args, kwargs)
+
+
+def midpoint(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
+    """The point halfway along the great circle from earthquake to station.
+
+    A NumPy ufunc over four coordinates in degrees.  The walk is made on
+    the geocentric sphere from the earthquake along the azimuth that
+    `ostrem` gives, and the latitude reached is converted back to
+    geographic.
+
+    Parameters
+    ----------
+    eqlat, eqlon, stlat, stlon : array_like
+        Earthquake (first point) and station (second point) latitude and
+        longitude (degrees), with the ranges and the rounding to float32
+        of `ostrem`.  Broadcast together.
+    out : tuple of two ndarray, optional
+        Where to put the results, as for any ufunc.
+    where : array_like of bool, optional
+        Compute only where True, as for any ufunc.
+    **kwargs
+        Other ufunc keywords.
+
+    Returns
+    -------
+    lat : ndarray or scalar, float32
+        Geographic latitude of the midpoint (degrees), in [-90, 90].
+    lon : ndarray or scalar, float32
+        Longitude of the midpoint (degrees east), in [0, 360].
+
+    Notes
+    -----
+    The bits are those of the C function ``midpoint`` and of ``brovic``.
+    Out-of-range elements get NaN and raise "invalid", as for `ostrem`;
+    NaN coordinates give NaN quietly.
+
+    The longitude is always given in [0, 360]: (0, -90) and (0, 0) give
+    315, not -45.  From an earthquake exactly on a pole the midpoint lies
+    on the station's meridian.  A latitude that comes out as a tiny
+    negative residue is -0.0.  When the midpoint is the north pole, its
+    longitude is 0 or follows rounding residues; for antipodal points the
+    great circle is not unique and the midpoint follows `ostrem`'s azimuth.
+
+    Examples
+    --------
+    >>> import ostrem
+    >>> "%.2f %.2f" % ostrem.midpoint(0, -90, 0, 0)
+    '0.00 315.00'
+    >>> "%.2f %.2f" % ostrem.midpoint(90, 0, 0, -90)
+    '45.19 270.00'
+    """
+    return _call(_ufuncs.midpoint, (eqlat, eqlon, stlat, stlon) + args, kwargs)
+
+
+# The ufuncs themselves, for code that wants ufunc methods and attributes.
+ostrem.ufunc = _ufuncs.ostrem
+midpoint.ufunc = _ufuncs.midpoint
