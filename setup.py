@@ -13,6 +13,9 @@ version = re.search(r"project\(ostrem\s+VERSION\s+([0-9.]+)",
 
 setup(
     version=version,
+    # Objects are always rebuilt: setuptools reuses them by source date
+    # alone, and a change of flags or header must not leave stale bits.
+    options={"build_ext": {"force": True}},
     ext_modules=[
         Extension(
             "ostrem._ufuncs",
@@ -23,7 +26,8 @@ setup(
             # No contraction into fused multiply-adds and no fast-math: the
             # module's results are fixed to the last bit by its operation
             # order, as in the CMake build.
-            extra_compile_args=["-std=c++17", "-ffp-contract=off", "-fno-fast-math"],
+            extra_compile_args=["-std=c++17", "-ffp-contract=off", "-fno-fast-math",
+                                "-O3", "-fvisibility=hidden", "-fno-semantic-interposition"],
             language="c++",
         )
     ],
