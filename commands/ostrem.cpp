@@ -50,8 +50,9 @@ public:
     void put(const char *p, size_t n)
     {
         while (n > 0) {
+            char *to = room(1);
             size_t k = sizeof buf_ - len_ < n ? sizeof buf_ - len_ : n;
-            std::memcpy(room(1), p, k);
+            std::memcpy(to, p, k);
             len_ += k;
             p += k;
             n -= k;
@@ -244,7 +245,7 @@ struct Filter {
         static char buf[1 << 18];  // holds any line up to max_line, and its NUL
         static_assert(sizeof buf > 2 * max_line + 1, "read buffer too small");
         size_t have = 0;         // bytes in buf
-        size_t skipping = 0;     // > 0: inside an overlong line, bytes seen
+        bool skipping = false;   // inside an overlong line, its start dropped
         unsigned long lineno = 0;
         bool eof = false;
         while (!eof) {
@@ -264,13 +265,13 @@ struct Filter {
             char *end = buf + have;
             for (;;) {
                 char *nl = static_cast<char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-                if (!nl && !(eof && (p < end || skipping > 0)))
+                if (!nl && !(eof && (p < end || skipping)))
                     break;
                 char *stop = nl ? nl : end;  // the last line may lack its newline
                 size_t n = static_cast<size_t>(stop - p);
                 lineno++;
-                if (skipping > 0 || n > max_line) {
-                    skipping = 0;
+                if (skipping || n > max_line) {
+                    skipping = false;
                     report(name, lineno, "line longer than 65536 bytes");
                 } else {
                     line(p, n, name, lineno);
@@ -280,10 +281,10 @@ struct Filter {
                     return;
             }
             // An unfinished line: kept for the next read while it may still
-            // be short enough; past the limit only its length is counted.
+            // be short enough; past the limit it is dropped as it comes.
             size_t rest = static_cast<size_t>(end - p);
-            if (skipping > 0 || rest > max_line) {
-                skipping += rest;
+            if (skipping || rest > max_line) {
+                skipping = true;
                 have = 0;
             } else {
                 std::memmove(buf, p, rest);

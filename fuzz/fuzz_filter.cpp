@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #define OSTREM_FILTER_NO_MAIN
 #include "../commands/ostrem.cpp"
@@ -33,19 +34,22 @@ bool value_ok(const std::string &v, double lo, double hi)
     return *end == '\0' && d >= lo && d <= hi;
 }
 
+// Distance, azimuth, back-azimuth; or midpoint latitude, longitude.
 bool result_ok(const std::string &line, bool mid)
 {
-    std::string v[3];
-    int n = 0;
-    for (size_t i = 0, j; n < 3; i = j + 1, n++) {
+    static const double ranges[2][3][2] = {{{0, 180}, {-0.0, 360}, {-0.0, 360}},
+                                           {{-90, 90}, {0, 360}, {0, 0}}};
+    std::vector<std::string> v;
+    for (size_t i = 0, j = 0; j != std::string::npos; i = j + 1) {
         j = line.find(' ', i);
-        v[n] = line.substr(i, j == std::string::npos ? j : j - i);
-        if (j == std::string::npos)
-            return mid ? n + 1 == 2 && value_ok(v[0], -90, 90) && value_ok(v[1], 0, 360)
-                       : n + 1 == 3 && value_ok(v[0], 0, 180) && value_ok(v[1], -0.0, 360) &&
-                             value_ok(v[2], -0.0, 360);
+        v.push_back(line.substr(i, j == std::string::npos ? j : j - i));
     }
-    return false;
+    if (v.size() != (mid ? 2u : 3u))
+        return false;
+    for (size_t k = 0; k < v.size(); k++)
+        if (!value_ok(v[k], ranges[mid][k][0], ranges[mid][k][1]))
+            return false;
+    return true;
 }
 
 std::string read_all(int fd)
