@@ -45,48 +45,33 @@ private:
 
 constexpr float nanf = NAN;
 
-template <typename T>
-float coord(const char *p)
+// The two module calls behind one signature: four coordinates in, the
+// results out, 0 or 1 back.
+int call_ostrem(const float *c, float *r)
 {
-    return static_cast<float>(*reinterpret_cast<const T *>(p));
+    return ostrem(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
+}
+int call_midpoint(const float *c, float *r)
+{
+    return midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]);
 }
 
-template <typename T>
-void ostrem_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
+// Four coordinates of type T in, nout float32 results out, per element.
+template <typename T, int nout, int (*f)(const float *, float *)>
+void pair_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
 {
     Flags flags;
-    char *a = args[0], *b = args[1], *c = args[2], *d = args[3];
-    char *del = args[4], *az = args[5], *baz = args[6];
     for (npy_intp i = 0; i < dims[0]; i++) {
-        float r[3];
-        if (ostrem(coord<T>(a), coord<T>(b), coord<T>(c), coord<T>(d), &r[0], &r[1], &r[2]) != 0) {
-            r[0] = r[1] = r[2] = nanf;
+        float c[4], r[nout];
+        for (int k = 0; k < 4; k++)
+            c[k] = static_cast<float>(*reinterpret_cast<const T *>(args[k] + i * steps[k]));
+        if (f(c, r) != 0) {
+            for (float &x : r)
+                x = nanf;
             flags.invalid = true;
         }
-        *reinterpret_cast<float *>(del) = r[0];
-        *reinterpret_cast<float *>(az) = r[1];
-        *reinterpret_cast<float *>(baz) = r[2];
-        a += steps[0], b += steps[1], c += steps[2], d += steps[3];
-        del += steps[4], az += steps[5], baz += steps[6];
-    }
-}
-
-template <typename T>
-void midpoint_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
-{
-    Flags flags;
-    char *a = args[0], *b = args[1], *c = args[2], *d = args[3];
-    char *lat = args[4], *lon = args[5];
-    for (npy_intp i = 0; i < dims[0]; i++) {
-        float r[2];
-        if (midpoint(coord<T>(a), coord<T>(b), coord<T>(c), coord<T>(d), &r[0], &r[1]) != 0) {
-            r[0] = r[1] = nanf;
-            flags.invalid = true;
-        }
-        *reinterpret_cast<float *>(lat) = r[0];
-        *reinterpret_cast<float *>(lon) = r[1];
-        a += steps[0], b += steps[1], c += steps[2], d += steps[3];
-        lat += steps[4], lon += steps[5];
+        for (int k = 0; k < nout; k++)
+            *reinterpret_cast<float *>(args[4 + k] + i * steps[4 + k]) = r[k];
     }
 }
 
@@ -109,10 +94,12 @@ void unary_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *
 
 // float32 coordinates go in as they are; everything else NumPy can cast
 // safely (float64, Python floats and ints) goes through the double loop.
-PyUFuncGenericFunction ostrem_loops[] = {ostrem_loop<float>, ostrem_loop<double>};
+PyUFuncGenericFunction ostrem_loops[] = {pair_loop<float, 3, call_ostrem>,
+                                         pair_loop<double, 3, call_ostrem>};
 char ostrem_types[] = {NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT, NPY_FLOAT, NPY_FLOAT, NPY_FLOAT, NPY_FLOAT,
                        NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_FLOAT, NPY_FLOAT, NPY_FLOAT};
-PyUFuncGenericFunction midpoint_loops[] = {midpoint_loop<float>, midpoint_loop<double>};
+PyUFuncGenericFunction midpoint_loops[] = {pair_loop<float, 2, call_midpoint>,
+                                           pair_loop<double, 2, call_midpoint>};
 char midpoint_types[] = {NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT, NPY_FLOAT,
                          NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_FLOAT, NPY_FLOAT};
 PyUFuncGenericFunction geocen_loops[] = {unary_loop<geocen>};
