@@ -127,6 +127,7 @@ def compare(cols, workers=2):
     km, geo_km = np.radians(dist) * R1 / 1000, s12 / 1000
     # Directions are undefined between coincident and antipodal points, and
     # at an exact pole each model has its own convention.
+    over_10km = geo_km > 10.0
     directed = (dist > 1e-4) & (dist < 179.9) & (np.abs(lat1) < 90) & (np.abs(lat2) < 90)
     return {
         "dist": dist, "lat1": lat1, "lat2": lat2, "directed": directed,
@@ -135,7 +136,7 @@ def compare(cols, workers=2):
         "km_vs_geodesic": km - geo_km,
         # Relative only over 10 km: below, float32 coordinates (a metre or
         # so) and acos's resolution near 0 dominate any ratio.
-        "rel_vs_geodesic": ((km - geo_km) / np.maximum(geo_km, 10.0))[geo_km > 10.0],
+        "rel_vs_geodesic": (km[over_10km] - geo_km[over_10km]) / geo_km[over_10km],
         "az_vs_geodesic": turn(az - azi1),
         "baz_vs_geodesic": turn(baz - (azi2 + 180)),
     }
