@@ -116,14 +116,9 @@ double geogrf(double in_clat)
     return pi2 - atan(q);
 }
 
-int ostrem(float folat, float folon, float ftlat, float ftlon,
-           float *del, float *az, float *baz)
+int ostremd(double olat, double olon, double tlat, double tlon,
+            double *del, double *az, double *baz)
 {
-    double olat = folat;
-    double olon = folon;
-    double tlat = ftlat;
-    double tlon = ftlon;
-
     if (!accept(olat, &olon) || !accept(tlat, &tlon))
         return 1;
 
@@ -161,72 +156,111 @@ int ostrem(float folat, float folon, float ftlat, float ftlon,
     if (bazr < 0.0)
         bazr += twopi;
 
-    *del = static_cast<float>(delr * rd);
-    *az = static_cast<float>(azr * rd);
-    *baz = static_cast<float>(bazr * rd);
+    *del = delr * rd;
+    *az = azr * rd;
+    *baz = bazr * rd;
     return 0;
 }
 
+// The float entry points are the double ones with their inputs widened
+// (exactly) and their results rounded once, at the store: a second copy of
+// the arithmetic could only drift from the first.
+int ostrem(float folat, float folon, float ftlat, float ftlon,
+           float *del, float *az, float *baz)
+{
+    double r[3];
+    if (ostremd(folat, folon, ftlat, ftlon, &r[0], &r[1], &r[2]) != 0)
+        return 1;
+    *del = static_cast<float>(r[0]);
+    *az = static_cast<float>(r[1]);
+    *baz = static_cast<float>(r[2]);
+    return 0;
+}
+
+int walkd(double olat, double olon, double az, double del, double *lat, double *lon)
+{
+    // The point first, as ostrem checks it; a negative longitude is not
+    // moved up, so lon stays in [-180, 180].  Then the direction and the
+    // distance; NaN fails none of the tests.
+    if (!accept(olat, &olon))
+        return 1;
+    if (az < -360.0 || az > 360.0 || del < 0.0 || del > 180.0)
+        return 1;
+
+    double delr = del / rd;
+    double azr = az / rd;
+    double t0 = geocen((90.0 - olat) / rd);
+
+    double ctheta = ((sin(delr) * sin(t0)) * cos(azr)) + (cos(t0) * cos(delr));
+    double t1 = acosx(ctheta);
+
+    double p1;
+    if (t0 == 0.0) {
+        // Start exactly on the north pole (only olat == 90 gives t0 == 0):
+        // the azimuth there is 180 minus the longitude reached, counted
+        // from the start's meridian.
+        p1 = (olon + 180.0) - az;
+    } else if (olat == -90.0) {
+        // Start exactly on the south pole: the general formula would divide
+        // rounding residues (sin(t0) is about 1e-16) and land off the
+        // meridian.  From here the azimuth is the longitude difference.
+        p1 = olon + az;
+    } else if (t1 == 0.0) {
+        // Reaching exactly the north pole: any longitude is right; 0.
+        p1 = 0.0;
+    } else {
+        double sphi = (sin(delr) * sin(azr)) / sin(t1);
+        double cphi = (cos(delr) - (cos(t0) * ctheta)) / (sin(t0) * sin(t1));
+        p1 = olon + (atan2(sphi, cphi) * rd);
+    }
+
+    double bpcolat = geogrf(t1) * rd;
+
+    // Whole turns only: from a pole p1 can lie anywhere in [-360, 720].
+    // Exactly 360 stays 360, and NaN fails both tests.
+    while (p1 > 360.0)
+        p1 -= 360.0;
+    while (p1 < 0.0)
+        p1 += 360.0;
+
+    *lat = 90.0 - bpcolat;
+    *lon = p1;
+    return 0;
+}
+
+int walk(float folat, float folon, float faz, float fdel, float *lat, float *lon)
+{
+    double r[2];
+    if (walkd(folat, folon, faz, fdel, &r[0], &r[1]) != 0)
+        return 1;
+    *lat = static_cast<float>(r[0]);
+    *lon = static_cast<float>(r[1]);
+    return 0;
+}
+
+// The midpoint is half the distance along the azimuth.  In float, the walk
+// starts from ostrem's float-rounded results: halving a float is exact, and
+// (fdel / 2) / rd rounds as fdel / (rd * 2), so these are the bits of a
+// walk of fdel / (rd * 2) radians.
 int midpoint(float fqlat, float fqlon, float fslat, float fslon,
              float *bplat, float *bplon)
 {
-    double qlat = fqlat;
-    double qlon = fqlon;
-
-    // The first point is checked here, before any distance is computed; a
-    // negative longitude is not moved up, so qcolon stays in [-180, 180].
-    double qcolon = qlon;
-    if (!accept(qlat, &qcolon))
-        return 1;
-    double qcolat = 90.0 - qlat;
-
-    // ostrem sees the coordinates as received; the walk below starts from
-    // its float-rounded distance and azimuth, not from double values.
     float fdel;
     float faz;
     float fbaz;
     if (ostrem(fqlat, fqlon, fslat, fslon, &fdel, &faz, &fbaz) != 0)
         return 1;
+    return walk(fqlat, fqlon, faz, fdel * 0.5f, bplat, bplon);
+}
 
-    double del = static_cast<double>(fdel) / (rd * 2.0);
-    double az = static_cast<double>(faz) / rd;
-    double t0 = geocen(qcolat / rd);
-
-    double ctheta = ((sin(del) * sin(t0)) * cos(az)) + (cos(t0) * cos(del));
-    double t1 = acosx(ctheta);
-
-    double p1;
-    if (t0 == 0.0) {
-        // First point exactly the north pole (only qlat == 90 gives
-        // t0 == 0): the path runs down the second point's meridian, and
-        // from there ostrem's azimuth is 180 minus the longitude difference.
-        p1 = (qcolon + 180.0) - faz;
-    } else if (qlat == -90.0) {
-        // First point exactly the south pole: the general formula below
-        // divides rounding residues (sin(t0) is about 1e-16) and lands off
-        // the meridian.  From here the azimuth is the longitude difference.
-        p1 = qcolon + faz;
-    } else if (t1 == 0.0) {
-        // Midpoint exactly on the north pole: any longitude is right; 0.
-        p1 = 0.0;
-    } else {
-        double sphi = (sin(del) * sin(az)) / sin(t1);
-        double cphi = (cos(del) - (cos(t0) * ctheta)) / (sin(t0) * sin(t1));
-        p1 = qcolon + (atan2(sphi, cphi) * rd);
-    }
-
-    double bpcolat = geogrf(t1) * rd;
-
-    // Only a p1 from a pole branch can exceed 360; exactly 360 stays.
-    if (p1 > 360.0)
-        p1 -= 360.0;
-    if (p1 < 0.0)
-        p1 += 360.0;
-    double bpcolon = p1;
-
-    *bplat = static_cast<float>(90.0 - bpcolat);
-    *bplon = static_cast<float>(bpcolon);
-    return 0;
+int midpointd(double qlat, double qlon, double slat, double slon, double *lat, double *lon)
+{
+    double del;
+    double az;
+    double baz;
+    if (ostremd(qlat, qlon, slat, slon, &del, &az, &baz) != 0)
+        return 1;
+    return walkd(qlat, qlon, az, del * 0.5, lat, lon);
 }
 
 }  // extern "C"

@@ -1,17 +1,21 @@
 /*
  * ostrem.h -- distance, azimuths and great-circle midpoint between two
- * points on the earth, for earthquakes and stations.
+ * points on the earth, for earthquakes and stations, and the point reached
+ * from a start along an azimuth.
  *
  * The earth is a sphere on which geographic latitudes are first turned into
  * geocentric ones, tan(geocentric) = fac * tan(geographic), with
  * fac = 0.993305621334896, the squared ratio of polar to equatorial radius.
  * Everything after that is spherical trigonometry in double precision.
  *
- * Coordinates cross this interface as floats in degrees: latitude positive
+ * Coordinates cross this interface in degrees, as floats (the functions
+ * without a suffix, whose results the programs print) or as doubles (the
+ * same names ending in d, with the same arithmetic and no rounding to float
+ * on the way in or out).  Latitude is positive
  * to the north, accepted in [-90, 90]; longitude positive to the east,
  * accepted in [-180, 540] (a longitude above 180 is moved down by 360 once).
- * The bounds themselves are accepted, and the range tests see the value
- * after it was rounded to float.  NaN fails no range test: it is accepted
+ * The bounds themselves are accepted, and the float functions' range tests
+ * see the value after it was rounded to float.  NaN fails no range test: it is accepted
  * and gives NaN results.
  *
  * Results are written through pointers the caller owns, and only on success.
@@ -97,9 +101,10 @@ int ostrem(float folat, float folon, float ftlat, float ftlon,
 
 /*
  * midpoint -- the point halfway along the great circle from a first point
- *   to a second, walked on the geocentric sphere from the first point along
- *   the azimuth that ostrem gives, and converted back to geographic
- *   latitude.
+ *   to a second: walk() from the first point along the azimuth that ostrem
+ *   gives, for half the distance it gives (both as floats), so that
+ *   midpoint(q, s) has the bits of ostrem(q, s) followed by
+ *   walk(q, az, del * 0.5f).
  *   fqlat, fqlon  first point latitude and longitude (degrees).
  *   fslat, fslon  second point latitude and longitude (degrees).
  *   bplat (out)   midpoint geographic latitude (degrees), in [-90, 90];
@@ -107,8 +112,7 @@ int ostrem(float folat, float folon, float ftlat, float ftlon,
  *   bplon (out)   midpoint longitude (degrees east), in [0, 360]: (0, -90)
  *                 and (0, 0) give 315, not -45.
  *   Returns 0 on success, 1 if a coordinate is out of range (the first
- *   point is checked before anything is computed); then bplat and bplon
- *   are left untouched.
+ *   point is checked first); then bplat and bplon are left untouched.
  *
  *   From a first point exactly on a pole the midpoint lies on the second
  *   point's meridian.  When the midpoint is the north pole, its longitude
@@ -118,6 +122,55 @@ int ostrem(float folat, float folon, float ftlat, float ftlon,
  */
 int midpoint(float fqlat, float fqlon, float fslat, float fslon,
              float *bplat, float *bplon);
+
+/*
+ * walk -- the point reached from a start by going a distance along an
+ *   azimuth on the great circle (the direct problem), on the same
+ *   geocentric sphere as ostrem: the start is placed at its geocentric
+ *   latitude, and the latitude reached is converted back to geographic.
+ *   folat, folon  start latitude and longitude (degrees), accepted as for
+ *                 ostrem: [-90, 90] and [-180, 540].
+ *   faz           azimuth at the start (degrees clockwise from north), in
+ *                 [-360, 360]; negative counts anticlockwise (-30 is 330).
+ *   fdel          distance (degrees of arc on the geocentric sphere), in
+ *                 [0, 180].
+ *   lat   (out)   geographic latitude reached (degrees), in [-90, 90].
+ *   lon   (out)   longitude reached (degrees east), in [0, 360]; exactly
+ *                 360 can come out, and means 0.
+ *   Returns 0 on success, 1 if the start, the azimuth or the distance is
+ *   out of range (checked in that order); then lat and lon are left
+ *   untouched.
+ *
+ *   A distance of 0 gives the start (its latitude to within the latitude
+ *   conversions' rounding, about 1e-14 degrees); 180 gives the antipode,
+ *   whatever the azimuth.  From exactly the north pole the path runs down
+ *   the meridian 180 - faz east of the start's longitude; from exactly the
+ *   south pole, down the meridian faz east of it.  Reaching exactly the
+ *   north pole gives longitude 0.  ostrem's azimuth and distance walked
+ *   from the origin land on the target (within 1e-8 degrees in double,
+ *   away from the poles and the antipode).  NaN in gives NaN out.
+ */
+int walk(float folat, float folon, float faz, float fdel, float *lat, float *lon);
+
+/*
+ * ostremd, walkd, midpointd -- ostrem, walk and midpoint in double
+ *   precision: the same arithmetic on the coordinates as given, with
+ *   double results, for points closer than float32 can tell apart (a float
+ *   step at longitude 142 is 1.5e-5 degrees, 1.7 m).  Parameters, ranges,
+ *   poles, NaN and the result code are as for the float functions, and on
+ *   failure nothing is written.
+ *
+ *   For float inputs the float functions are these rounded: ostremd's
+ *   results rounded to float are ostrem's bits, and walkd's are walk's.
+ *   midpointd is ostremd followed by walkd of half its double distance
+ *   along its double azimuth, so it is not midpoint rounded: midpoint
+ *   walks from ostrem's float results.
+ */
+int ostremd(double olat, double olon, double tlat, double tlon,
+            double *del, double *az, double *baz);
+int walkd(double olat, double olon, double az, double del, double *lat, double *lon);
+int midpointd(double qlat, double qlon, double slat, double slon,
+              double *lat, double *lon);
 
 #ifdef __cplusplus
 }
