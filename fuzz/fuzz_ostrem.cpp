@@ -1,7 +1,9 @@
-// Feeds arbitrary coordinates to ostrem and midpoint and aborts when one of
-// their promises breaks.  The first input byte picks how the next sixteen
-// become four floats: as raw bit patterns, or folded into and just around
-// the accepted ranges, where the bounds, the poles and the date line are.
+// Feeds arbitrary coordinates to ostrem, midpoint and walk and aborts when
+// one of their promises breaks.  The first input byte picks how the next
+// sixteen become four floats: as raw bit patterns, or folded into and just
+// around the accepted ranges, where the bounds, the poles and the date line
+// are.  walk takes the first two as its start and the last two, folded into
+// and around [-360, 360] and [0, 180] or raw, as azimuth and distance.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -37,6 +39,26 @@ float fold(uint32_t u, bool is_lat)
         v = std::nextafter(v, -INFINITY);
     if ((u >> 12) & 1 && v == 0.0f)
         v = -0.0f;
+    return v;
+}
+
+// Azimuths and distances: the bounds and whole turns, a few ulps either
+// way, or anywhere in and a little beyond the range.
+float fold_walk(uint32_t u, bool is_az)
+{
+    static const float azs[] = {-360.0f, -180.0f, -0.0f, 0.0f, 90.0f, 180.0f, 360.0f};
+    static const float dels[] = {0.0f, 1e-7f, 90.0f, 179.99f, 180.0f};
+    if (u & 1) {
+        double t = (u >> 1) * 0x1p-31;
+        return is_az ? static_cast<float>(-365.0 + 730.0 * t)
+                     : static_cast<float>(-5.0 + 190.0 * t);
+    }
+    float v = is_az ? azs[(u >> 1) % 7] : dels[(u >> 1) % 5];
+    int steps = static_cast<int>((u >> 8) % 5) - 2;
+    for (; steps > 0; steps--)
+        v = std::nextafter(v, INFINITY);
+    for (; steps < 0; steps++)
+        v = std::nextafter(v, -INFINITY);
     return v;
 }
 
@@ -76,6 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(baz >= 0.0f && baz <= 360.0f);
     }
 
+    // The double twin, rounded, is the float function bit for bit.
+    double d[3];
+    if (ostremd(c[0], c[1], c[2], c[3], &d[0], &d[1], &d[2]) == 0)
+        check(rc == 0 && same_bits(del, static_cast<float>(d[0])) &&
+              same_bits(az, static_cast<float>(d[1])) && same_bits(baz, static_cast<float>(d[2])));
+    else
+        check(rc != 0);
+
     float lat = sentinel, lon = sentinel;
     rc = midpoint(c[0], c[1], c[2], c[3], &lat, &lon);
     check(rc == (accepted ? 0 : 1));
@@ -85,5 +115,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(lat >= -90.0f && lat <= 90.0f);
         check(lon >= 0.0f && lon <= 360.0f);
     }
+
+    float wa = c[2], wd = c[3];
+    if (data[0] & 2) {
+        uint32_t u;
+        std::memcpy(&u, data + 9, 4);
+        wa = fold_walk(u, true);
+        std::memcpy(&u, data + 13, 4);
+        wd = fold_walk(u, false);
+    }
+    const bool walkable = lat_ok(c[0]) && lon_ok(c[1]) && !(wa < -360.0f || wa > 360.0f) &&
+                          !(wd < 0.0f || wd > 180.0f);
+    lat = sentinel, lon = sentinel;
+    rc = walk(c[0], c[1], wa, wd, &lat, &lon);
+    check(rc == (walkable ? 0 : 1));
+    if (rc != 0) {
+        check(same_bits(lat, sentinel) && same_bits(lon, sentinel));
+        return 0;
+    }
+    if (std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(wa) && std::isfinite(wd)) {
+        check(lat >= -90.0f && lat <= 90.0f);
+        check(lon >= 0.0f && lon <= 360.0f);
+    }
+    check(walkd(c[0], c[1], wa, wd, &d[0], &d[1]) == 0);
+    check(same_bits(lat, static_cast<float>(d[0])) && same_bits(lon, static_cast<float>(d[1])));
     return 0;
 }

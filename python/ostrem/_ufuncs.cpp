@@ -2,9 +2,9 @@
 // strides NumPy hands over, with no Python inside the loop (NumPy releases
 // the GIL around it, since no loop here needs the Python API).
 //
-// Coordinates reach the module as floats rounded from double, exactly as
-// the programs round what atof read, so every element gives the programs'
-// bits.  An out-of-range element gets NaN results and raises the invalid
+// By default coordinates reach the module as floats rounded from double,
+// exactly as the programs round what atof read, so every element gives the
+// programs' bits; float64 results select the double-precision functions.  An out-of-range element gets NaN results and raises the invalid
 // flag that NumPy's error state then reports; the flags the module's own
 // arithmetic raises (a comparison with a NaN coordinate, an inexact or
 // overflowing rounding to float) are not NumPy's business and are put back
@@ -43,37 +43,63 @@ private:
     int saved_;
 };
 
-constexpr float nanf = NAN;
+// The module calls behind the signatures: four numbers in, the results
+// out, 0 or 1 back.  C is float for the programs' bits, double for the
+// double-precision twins.
+int call_ostrem(const float *c, float *r) { return ostrem(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]); }
+int call_ostremd(const double *c, double *r) { return ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]); }
+int call_midpoint(const float *c, float *r) { return midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
+int call_midpointd(const double *c, double *r) { return midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
+int call_walk(const float *c, float *r) { return walk(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
+int call_walkd(const double *c, double *r) { return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
 
-// The two module calls behind one signature: four coordinates in, the
-// results out, 0 or 1 back.
-int call_ostrem(const float *c, float *r)
-{
-    return ostrem(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-}
-int call_midpoint(const float *c, float *r)
-{
-    return midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]);
-}
-
-// Four coordinates of type T in, nout float32 results out, per element.
-template <typename T, int nout, int (*f)(const float *, float *)>
-void pair_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
+// Four inputs of type T, rounded to C as the programs round atof's double
+// (or widened exactly), nout results of type C, per element.
+template <typename T, typename C, int nout, int (*f)(const C *, C *)>
+void loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
 {
     Flags flags;
     for (npy_intp i = 0; i < dims[0]; i++) {
-        float c[4], r[nout];
+        C c[4], r[nout];
         for (int k = 0; k < 4; k++)
-            c[k] = static_cast<float>(*reinterpret_cast<const T *>(args[k] + i * steps[k]));
+            c[k] = static_cast<C>(*reinterpret_cast<const T *>(args[k] + i * steps[k]));
         if (f(c, r) != 0) {
-            for (float &x : r)
-                x = nanf;
+            for (C &x : r)
+                x = static_cast<C>(NAN);
             flags.invalid = true;
         }
         for (int k = 0; k < nout; k++)
-            *reinterpret_cast<float *>(args[4 + k] + i * steps[4 + k]) = r[k];
+            *reinterpret_cast<C *>(args[4 + k] + i * steps[4 + k]) = r[k];
     }
 }
+
+// Three loops a function, in the order NumPy searches them: float32 in
+// as it is; anything else NumPy casts safely to float64 (float64, Python
+// floats and ints) rounded to float32, so that the default is the
+// programs' bits; and, only when float64 results are asked for (dtype= or
+// signature=), the double function with no rounding at all.
+template <int nout, int (*ff)(const float *, float *), int (*fd)(const double *, double *)>
+struct Loops {
+    PyUFuncGenericFunction funcs[3] = {loop<float, float, nout, ff>, loop<double, float, nout, ff>,
+                                       loop<double, double, nout, fd>};
+    char types[3 * (4 + nout)];
+    Loops()
+    {
+        char *t = types;
+        const char in[3] = {NPY_FLOAT, NPY_DOUBLE, NPY_DOUBLE};
+        const char out[3] = {NPY_FLOAT, NPY_FLOAT, NPY_DOUBLE};
+        for (int l = 0; l < 3; l++) {
+            for (int k = 0; k < 4; k++)
+                *t++ = in[l];
+            for (int k = 0; k < nout; k++)
+                *t++ = out[l];
+        }
+    }
+};
+
+Loops<3, call_ostrem, call_ostremd> ostrem_loops;
+Loops<2, call_midpoint, call_midpointd> midpoint_loops;
+Loops<2, call_walk, call_walkd> walk_loops;
 
 // As NumPy's own functions do, a NaN made from a number (sin of an
 // infinity inside) is invalid, and a NaN passed through is not.
@@ -92,20 +118,10 @@ void unary_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *
     }
 }
 
-// float32 coordinates go in as they are; everything else NumPy can cast
-// safely (float64, Python floats and ints) goes through the double loop.
-PyUFuncGenericFunction ostrem_loops[] = {pair_loop<float, 3, call_ostrem>,
-                                         pair_loop<double, 3, call_ostrem>};
-char ostrem_types[] = {NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT, NPY_FLOAT, NPY_FLOAT, NPY_FLOAT, NPY_FLOAT,
-                       NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_FLOAT, NPY_FLOAT, NPY_FLOAT};
-PyUFuncGenericFunction midpoint_loops[] = {pair_loop<float, 2, call_midpoint>,
-                                           pair_loop<double, 2, call_midpoint>};
-char midpoint_types[] = {NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT,  NPY_FLOAT, NPY_FLOAT,
-                         NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_DOUBLE, NPY_FLOAT, NPY_FLOAT};
 PyUFuncGenericFunction geocen_loops[] = {unary_loop<geocen>};
 PyUFuncGenericFunction geogrf_loops[] = {unary_loop<geogrf>};
 char unary_types[] = {NPY_DOUBLE, NPY_DOUBLE};
-void *no_data[] = {nullptr, nullptr};
+void *no_data[] = {nullptr, nullptr, nullptr};
 
 const char geocen_doc[] = R"(Geographic colatitude to geocentric colatitude.
 
@@ -185,16 +201,20 @@ PyMODINIT_FUNC PyInit__ufuncs(void)
         return nullptr;
     import_array();
     import_umath();
-    // The docstrings of ostrem and midpoint live on the Python functions
-    // that wrap these two ufuncs.
+    // The docstrings of ostrem, midpoint and walk live on the Python
+    // functions that wrap these three ufuncs.
     if (!add(m, "ostrem",
-             PyUFunc_FromFuncAndData(ostrem_loops, no_data, ostrem_types, 2, 4, 3,
+             PyUFunc_FromFuncAndData(ostrem_loops.funcs, no_data, ostrem_loops.types, 3, 4, 3,
                                      PyUFunc_None, "ostrem",
                                      "Distance, azimuth and back-azimuth: see ostrem.ostrem.", 0)) ||
         !add(m, "midpoint",
-             PyUFunc_FromFuncAndData(midpoint_loops, no_data, midpoint_types, 2, 4, 2,
+             PyUFunc_FromFuncAndData(midpoint_loops.funcs, no_data, midpoint_loops.types, 3, 4, 2,
                                      PyUFunc_None, "midpoint",
                                      "Great-circle midpoint: see ostrem.midpoint.", 0)) ||
+        !add(m, "walk",
+             PyUFunc_FromFuncAndData(walk_loops.funcs, no_data, walk_loops.types, 3, 4, 2,
+                                     PyUFunc_None, "walk",
+                                     "The point reached along an azimuth: see ostrem.walk.", 0)) ||
         !add(m, "geocen",
              PyUFunc_FromFuncAndData(geocen_loops, no_data, unary_types, 1, 1, 1,
                                      PyUFunc_None, "geocen", geocen_doc, 0)) ||

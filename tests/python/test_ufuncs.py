@@ -57,8 +57,9 @@ class Rng:
         return p
 
 
-def test_same_bits_as_the_c_library_over_300000_pairs():
-    # The pairs and the FNV-1a hash of module_test's SameBitsWhateverTheBuild.
+@pytest.fixture(scope="module")
+def hash_pairs():
+    """The 300,000 pairs of the C tests' bit hashes, as four float32 columns."""
     rng = Rng(20261208)
     rows = []
     for _ in range(100000):
@@ -67,13 +68,40 @@ def test_same_bits_as_the_c_library_over_300000_pairs():
         lon = rng.uniform(-180, 180)
         rows.append([p[0], lon, p[0], np.nextafter(lon, f32(1000))])
         rows.append([p[0], lon, -p[0], lon + f32(180)])
-    c = np.array(rows, dtype=np.float32).T
+    return np.array(rows, dtype=np.float32).T
+
+
+def fnv(res, view):
+    h = 0xCBF29CE484222325
+    for b in res.view(view).ravel().tolist():
+        h = ((h ^ b) * 0x100000001B3) & Rng.M
+    return h
+
+
+def test_same_bits_as_the_c_library_over_300000_pairs(hash_pairs):
+    # The FNV-1a hash of module_test's SameBitsWhateverTheBuild.
+    c = hash_pairs
     with np.errstate(invalid="raise"):  # every pair is in range
         res = np.stack(ostrem.ostrem(*c) + ostrem.midpoint(*c), axis=1)
-    h = 0xCBF29CE484222325
-    for b in res.view(np.uint32).ravel().tolist():
-        h = ((h ^ b) * 0x100000001B3) & Rng.M
-    assert h == 0x635DB17EEEA062D2, hex(h)
+    assert fnv(res, np.uint32) == 0x635DB17EEEA062D2
+
+
+def test_walk_and_float64_loops_give_the_c_bits(hash_pairs):
+    # module_test's Walk.DoubleBitsWhateverTheBuild: per pair the float walk
+    # along ostrem's results, then ostremd, walkd along ostremd's results
+    # and midpointd, each through the ufuncs' float64 loops.
+    c = hash_pairs
+    d64 = c.astype(np.float64)
+    with np.errstate(invalid="raise"):
+        dist, az, _ = ostrem.ostrem(*c)
+        w = np.stack(ostrem.walk(c[0], c[1], az, dist), axis=1)
+        dd, daz, dbaz = ostrem.ostrem(*c, dtype=np.float64)
+        wd = ostrem.walk(d64[0], d64[1], daz, dd, signature="dddd->dd")
+        md = ostrem.midpoint(*c, dtype=np.float64)
+    assert w.dtype == np.float32 and dd.dtype == wd[0].dtype == md[0].dtype == np.float64
+    words = np.concatenate([w.view(np.uint32).astype(np.uint64),
+                            np.stack([dd, daz, dbaz, *wd, *md], axis=1).view(np.uint64)], axis=1)
+    assert fnv(words, np.uint64) == 0x18FFF47102498793
 
 
 def documented_examples():
@@ -173,6 +201,8 @@ def test_out_of_range_is_invalid_and_alone():
     assert np.isnan(np.stack([d, az, baz])[:, [1, 3, 4]]).all()
     with np.errstate(invalid="raise"), pytest.raises(FloatingPointError):
         ostrem.midpoint(0, 0, 0, 541)
+    with np.errstate(invalid="raise"), pytest.raises(FloatingPointError):
+        ostrem.walk(0, 0, 0, [10, 180.5], dtype=np.float64)
     with np.errstate(invalid="ignore"), warnings.catch_warnings():
         warnings.simplefilter("error")
         assert np.isnan(ostrem.midpoint(-91, 0, 0, 0)).all()
@@ -202,6 +232,9 @@ def test_dask_on_a_local_cluster_gives_the_same_bits():
     lazy = ostrem.ostrem(ev[:, :1], ev[:, 1:], st[:, 0], st[:, 1])
     lazy += ostrem.midpoint(ev[:, :1], ev[:, 1:], st[:, 0], st[:, 1])
     assert all(isinstance(x, da.Array) and x.dtype == np.float32 for x in lazy)
+    want += ostrem.walk(events[:, :1], events[:, 1:], 30.0, stations[:, 0] + 90, dtype=np.float64)
+    lazy += ostrem.walk(ev[:, :1], ev[:, 1:], 30.0, st[:, 0] + 90, dtype=np.float64)
+    assert lazy[-1].dtype == np.float64
     with pytest.raises(TypeError, match="not supported with Dask"):
         ostrem.ostrem(ev[:, 0], 0, 0, 0, where=True)
 
@@ -209,7 +242,7 @@ def test_dask_on_a_local_cluster_gives_the_same_bits():
                                   dashboard_address=None) as cluster, \
             distributed.Client(cluster) as client:
         got = client.compute(list(lazy), sync=True)
-    assert all(bits(g) == bits(w) for g, w in zip(got, want))
+    assert all(g.dtype == w.dtype and g.tobytes() == w.tobytes() for g, w in zip(got, want))
 
 
 def test_version_is_the_c_librarys():
