@@ -1,5 +1,5 @@
-// Time per call of ostrem and midpoint over realistic earthquake-station
-// pairs, beside their floors: the same transcendental calls on the same
+// Time per call of ostrem, midpoint, walk and their double twins over
+// realistic earthquake-station pairs, beside their floors: the same transcendental calls on the same
 // arguments with no other work, which no implementation of these formulas
 // can beat.  Where PROJ is installed, its ellipsoidal geod_inverse on the
 // same pairs is timed too: it is what a user would otherwise call.
@@ -180,11 +180,65 @@ void BM_midpoint_floor(benchmark::State &state)
     }
 }
 
+// The direct problem from each pair's origin along ostrem's own azimuth
+// and distance (recorded once), and the double-precision twins, which do
+// the same work without the roundings to float.
+struct Walk {
+    float lat, lon, az, del;
+};
+std::vector<Walk> make_walks()
+{
+    std::vector<Walk> w;
+    for (const Pair &p : pairs) {
+        float del, az, baz;
+        ostrem(p.olat, p.olon, p.tlat, p.tlon, &del, &az, &baz);
+        w.push_back({p.olat, p.olon, az, del});
+    }
+    return w;
+}
+const std::vector<Walk> walks = make_walks();
+
+void BM_walk(benchmark::State &state)
+{
+    size_t i = 0;
+    for (auto _ : state) {
+        const Walk &w = walks[i++ & 4095];
+        float lat, lon;
+        benchmark::DoNotOptimize(walk(w.lat, w.lon, w.az, w.del, &lat, &lon));
+        benchmark::DoNotOptimize(lat + lon);
+    }
+}
+
+void BM_ostremd(benchmark::State &state)
+{
+    size_t i = 0;
+    for (auto _ : state) {
+        const Pair &p = pairs[i++ & 4095];
+        double del, az, baz;
+        benchmark::DoNotOptimize(ostremd(p.olat, p.olon, p.tlat, p.tlon, &del, &az, &baz));
+        benchmark::DoNotOptimize(del + az + baz);
+    }
+}
+
+void BM_midpointd(benchmark::State &state)
+{
+    size_t i = 0;
+    for (auto _ : state) {
+        const Pair &p = pairs[i++ & 4095];
+        double lat, lon;
+        benchmark::DoNotOptimize(midpointd(p.olat, p.olon, p.tlat, p.tlon, &lat, &lon));
+        benchmark::DoNotOptimize(lat + lon);
+    }
+}
+
 BENCHMARK(BM_ostrem);
+BENCHMARK(BM_ostremd);
 BENCHMARK(BM_ostrem_floor);
 BENCHMARK(BM_ostrem_floor_chained);
 BENCHMARK(BM_midpoint);
+BENCHMARK(BM_midpointd);
 BENCHMARK(BM_midpoint_floor);
+BENCHMARK(BM_walk);
 
 #ifdef HAVE_PROJ_GEODESIC
 // WGS84, distance and both azimuths, as a user of PROJ would ask for them.

@@ -1,7 +1,9 @@
 """The whole module against geometry, not against its own formulas: on a
 seeded sample, the distance is the angle between WGS84 position vectors to
-float32 resolution, and the azimuths stay within the documented distance of
-geodesic azimuths (docs/accuracy.py holds the comparison and the bounds)."""
+float32 resolution, the azimuths stay within the documented distance of
+geodesic azimuths, walk ends near the geodesic direct problem's end, and
+short-range azimuths in double precision match the geodesic's
+(docs/accuracy.py holds the comparison and the bounds)."""
 import importlib.util
 from pathlib import Path
 
@@ -38,3 +40,13 @@ def test_the_check_sees_a_wrong_flattening(compared):
     # The comparison is sharp enough to tell the WGS84 flattening from a
     # sphere's: a plain-sphere distance fails the same bound.
     assert np.abs(compared["sphere_vs_vector"]).max() > 1000 * accuracy.DIST_SLACK
+
+
+def test_walk_ends_near_the_geodesic(compared):
+    assert compared["walk_vs_direct"].max() <= accuracy.WALK_KM_BOUND
+
+
+def test_short_range_azimuths_need_and_get_double_precision():
+    sr = accuracy.short_range(3000)
+    assert np.abs(sr["float64"]).max() <= accuracy.SHORT_AZ64_BOUND
+    assert np.abs(sr["float32"]).max() > 100 * accuracy.SHORT_AZ64_BOUND

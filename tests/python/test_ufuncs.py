@@ -126,9 +126,15 @@ def test_documented_examples_give_the_programs_lines(prog, args, line):
         assert "%.2f %.2f" % ostrem.midpoint(*coords) == line
 
 
-def test_docstrings_run():
+def test_docstrings_and_readme_examples_run():
     failed, tried = doctest.testmod(ostrem, optionflags=doctest.ELLIPSIS)
     assert tried >= 6 and failed == 0
+    # The README's examples, with the code fences that end them removed.
+    text = re.sub(r"^```.*$", "", (SOURCE / "README.md").read_text(), flags=re.M)
+    runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
+    runner.run(doctest.DocTestParser().get_doctest(text, {}, "README.md", "README.md", 0))
+    failed, tried = runner.summarize(verbose=False)
+    assert tried >= 4 and failed == 0
 
 
 def bits(x):
