@@ -3,8 +3,8 @@
 // start from shell loops, and '.' as the decimal point in every locale.
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "number.h"
 #include "ostrem.h"
 
 int main(int argc, char **argv)
@@ -13,10 +13,12 @@ int main(int argc, char **argv)
         std::fputs("Usage: brovic eqlat eqlon stlat stlon\n", stderr);
         return -1;
     }
-    float eqlat = static_cast<float>(std::atof(argv[1]));
-    float eqlon = static_cast<float>(std::atof(argv[2]));
-    float stlat = static_cast<float>(std::atof(argv[3]));
-    float stlon = static_cast<float>(std::atof(argv[4]));
+    // Read as strtod (and so atof) reads them, then rounded to float: the
+    // module works on float coordinates.
+    float c[4];
+    if (!number::read_args("brovic", argv + 1, 4, c))
+        return 1;
+    float eqlat = c[0], eqlon = c[1], stlat = c[2], stlon = c[3];
 
     float lat;
     float lon;

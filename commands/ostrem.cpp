@@ -1,10 +1,19 @@
 // ostrem -- a filter: one earthquake-station pair per input line in, the
-// line sorvane (or, with -m, brovic) would print for it out.
+// line sorvane (or, with -m, brovic) would print for it out; with -w, the
+// point reached from a start along an azimuth.  Options fix one end, pick
+// the fields, keep the input line, choose the separator and the precision.
 //
-// The results must be the programs' own bits and digits: each field is read
-// as strtod reads it and rounded to float as atof's result is, the same
-// module function is called, and each value is written exactly as printf's
-// "%.2f" writes it.
+// Each line takes one pass: its fields are found (split), the numbers read
+// from the ones wanted (take), completed with a fixed end (-e, -s), given
+// to one module function (compute), and written (emit).  The options decide
+// what each step does; there is no second copy of the loop per mode.
+//
+// Without -p the results must be the programs' own bits and digits: each
+// field is read as strtod reads it and rounded to float as atof's result
+// is, the same module function is called, and each value is written
+// exactly as printf's "%.2f" writes it.  With -p N the double-precision
+// functions take the numbers as read and each value is written exactly as
+// printf's "%.Nf" writes the double.
 //
 // Throughput comes from doing no per-line work twice: lines are parsed in
 // place in a large read buffer, results are formatted into a large write
@@ -15,23 +24,31 @@
 // file, write error).  No setlocale: strtod reads '.' as the decimal point
 // and the output writes it, in every locale.
 
-#include <cctype>
+#include <getopt.h>
+
 #include <cerrno>
 #include <cmath>
-#include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "number.h"
 #include "ostrem.h"
+
+#ifndef OSTREM_VERSION
+#define OSTREM_VERSION "unknown"
+#endif
 
 namespace {
 
-constexpr size_t max_line = 65536;  // bytes, without the line ending
+constexpr size_t max_line = 65536;   // bytes, without the line ending
+constexpr unsigned long max_messages = 100;  // bad lines reported per run
 
 // Output through one buffer and write(2); a failed write is remembered and
 // reported once, and ends the run.
@@ -118,122 +135,350 @@ char *put_value(char *p, float f)
     return p;
 }
 
-// One field as strtod reads it in the C locale, or false when strtod would
-// not consume all of it.  from_chars gives the same correctly rounded double
-// for plain decimals much faster; what it does not take whole (a leading
-// '+', hexadecimal, a value beyond double range) or gives as NaN (whose
-// sign bit strtod decides) goes to strtod.
-bool number(const char *start, const char *stop, double *v)
+// prec decimals of a double exactly as printf's "%.*f" writes them.  The
+// double is m * 2^-s with m below 2^53; m * 10^prec (below 2^83) is exact
+// in 128 bits, and shifting it right by s with the remainder rounded to
+// nearest, ties to even, is printf's rounding of the exact binary value.
+// The sign comes from the sign bit, as for put_value.  NaN, infinities and
+// values of 1e9 or more are left to printf.
+char *put_fixed(char *p, double d, int prec)
 {
-    std::from_chars_result r = std::from_chars(start, stop, *v);
-    if (r.ec == std::errc() && r.ptr == stop && !std::isnan(*v))
-        return true;
-    // strtod would skip leading white space such as \v or \r; here a field
-    // begins with what it is.  It stops at any separator, so it is called
-    // in place.
-    if (start == stop || std::isspace(static_cast<unsigned char>(*start)))
-        return false;
-    char *end;
-    *v = std::strtod(start, &end);
-    return end == stop;
+    static const uint64_t pow10[10] = {1,         10,         100,         1000,
+                                       10000,     100000,     1000000,     10000000,
+                                       100000000, 1000000000};
+    double a = std::fabs(d);
+    if (!(a < 1e9))
+        return p + std::snprintf(p, 400, "%.*f", prec, d);
+    if (std::signbit(d))
+        *p++ = '-';
+    int e;
+    double m = std::frexp(a, &e);  // a = m * 2^e, m in [0.5, 1) or 0
+    uint64_t mant = static_cast<uint64_t>(std::ldexp(m, 53));
+    int shift = 53 - e;  // a = mant * 2^-shift, shift >= 23 here
+    unsigned __int128 x = static_cast<unsigned __int128>(mant) * pow10[prec];
+    uint64_t q = 0;
+    if (shift < 100) {  // beyond, x < 2^83 is below half a unit: 0
+        q = static_cast<uint64_t>(x >> shift);
+        unsigned __int128 rem = x - (static_cast<unsigned __int128>(q) << shift);
+        unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        if (rem > half || (rem == half && (q & 1)))
+            q++;
+    }
+    char digits[32];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + q % 10);
+        q /= 10;
+    } while (q > 0 || n <= prec);
+    while (n > prec)
+        *p++ = digits[--n];
+    if (prec > 0)
+        *p++ = '.';
+    while (n > 0)
+        *p++ = digits[--n];
+    return p;
 }
 
-// Splits a line (without its line ending, NUL-terminated at line[n]) into
-// fields separated by blanks, tabs and/or one comma, and reads each as a
-// number.  Returns nullptr and the values, or the reason the line is bad.
-const char *parse(char *line, size_t n, double v[4])
+enum class Mode { dist, mid, walk };
+
+// What the command line asked for.
+struct Options {
+    Mode mode = Mode::dist;
+    char fixed = 0;            // 'e' or 's': that end is fixed[] for every line
+    double fix[2] = {0, 0};    // as read; rounded to float with the rest
+    int want = 4;              // numbers a line gives: 4, or 2 with -e or -s
+    int field[4] = {1, 2, 3, 4};  // the field that holds each, from 1
+    bool listed = false;       // -f: other fields may hold anything
+    bool append = false;       // -a: the input line, then the results
+    char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
+    bool header = false;       // -H: each file's first line names its fields
+    int prec = -1;             // -p: decimals of double results; -1: the programs' floats
+
+    int results() const { return mode == Mode::dist ? 3 : 2; }
+    char joiner() const { return sep ? sep : ' '; }
+    int last_field() const
+    {
+        int m = 0;
+        for (int i = 0; i < want; i++)
+            m = field[i] > m ? field[i] : m;
+        return m;
+    }
+};
+
+// The fields of a line, split on blanks, tabs and/or one comma.  take(k,
+// start, stop) is called for field k (from 1); returns the field count.
+template <typename Take>
+int split_blanks(const char *p, const char *end, Take &&take)
 {
-    const char *p = line;
-    const char *end = line + n;
-    int fields = 0;
-    int bad_index = 0;  // the first field that is not a number, from 1
-    bool bad_empty = false;
-    while (blank(*p))
+    int k = 0;
+    while (p < end && blank(*p))
         p++;
     for (;;) {
         const char *start = p;
         while (p < end && !blank(*p) && *p != ',')
             p++;
-        const char *stop = p;
-        fields++;
-        if (fields <= 4 && bad_index == 0 && !number(start, stop, &v[fields - 1])) {
-            bad_empty = start == stop;
-            bad_index = fields;
-        }
-        while (blank(*p))
+        take(++k, start, p);
+        while (p < end && blank(*p))
             p++;
         if (p < end && *p == ',') {
             p++;
-            while (blank(*p))
+            while (p < end && blank(*p))
                 p++;
             continue;  // a field follows, if only an empty one
         }
         if (p >= end)
-            break;
+            return k;
     }
-    static char reason[64];
-    if (fields != 4) {
-        std::snprintf(reason, sizeof reason, "expected 4 fields, found %d", fields);
-        return reason;
+}
+
+// The fields of a line, split on exactly sep; empty fields count.  A field
+// that begins with '"' is quoted as in CSV: separators inside it do not
+// split it, and "" stands for one quote.  Returns the field count, or -k
+// when field k opens a quote that the line never closes.
+template <typename Take>
+int split_on(const char *p, const char *end, char sep, Take &&take)
+{
+    int k = 0;
+    for (;;) {
+        const char *start = p;
+        if (p < end && *p == '"' && sep != '"') {
+            p++;
+            for (;;) {
+                const char *q = static_cast<const char *>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+                if (!q)
+                    return -(k + 1);
+                p = q + 1;
+                if (p < end && *p == '"') {
+                    p++;
+                    continue;
+                }
+                break;
+            }
+        }
+        const char *s = static_cast<const char *>(std::memchr(p, sep, static_cast<size_t>(end - p)));
+        p = s ? s : end;
+        take(++k, start, p);
+        if (p >= end)
+            return k;
+        p++;
     }
-    if (bad_index != 0) {
-        std::snprintf(reason, sizeof reason, bad_empty ? "field %d is empty"
-                                                       : "field %d is not a number",
-                      bad_index);
-        return reason;
+}
+
+// One field under -d as a number: blanks around it are allowed, and so
+// are quotes around it (with blanks inside them).
+bool field_number(const char *start, const char *stop, double *v)
+{
+    while (start < stop && blank(*start))
+        start++;
+    while (stop > start && blank(stop[-1]))
+        stop--;
+    if (stop - start >= 2 && *start == '"' && stop[-1] == '"') {
+        start++;
+        stop--;
+        while (start < stop && blank(*start))
+            start++;
+        while (stop > start && blank(stop[-1]))
+            stop--;
     }
-    return nullptr;
+    return number::read(start, stop, v);
 }
 
 struct Filter {
-    bool mid = false;      // -m: midpoints instead of distances
-    bool bad = false;      // some line was bad
-    bool trouble = false;  // a file could not be read
+    Filter(const Options &o, Out &out_, FILE *msgs_) : opt(o), out(out_), msgs(msgs_)
+    {
+        // One entry for every field a line can have, so that no field
+        // number needs a bounds test before its look-up.
+        last_ = opt.last_field();
+        slot_.assign(max_line + 2, -1);
+        for (int i = opt.want - 1; i >= 0; i--) {  // the first slot naming a field
+            repeats_ = repeats_ || slot_[static_cast<size_t>(opt.field[i])] >= 0;
+            slot_[static_cast<size_t>(opt.field[i])] = static_cast<signed char>(i);
+        }
+    }
+
+    const Options &opt;
     Out &out;
     FILE *msgs;
+    bool bad_lines = false;     // some line was bad
+    bool trouble = false;       // a file could not be read
+    unsigned long reported = 0;    // bad lines, reported or not
+    int last_;                  // the last field wanted
+    bool repeats_ = false;      // -f names a field twice
+    std::vector<signed char> slot_;  // field number -> the slot it fills, or -1
 
-    void report(const char *name, unsigned long lineno, const char *reason)
+    // A bad line: the message (the first max_messages of a run), and a
+    // status of 1 at the end.
+    void bad(const char *name, unsigned long lineno, const char *reason)
     {
-        bad = true;
-        std::fprintf(msgs, "ostrem: %s:%lu: %s\n", name, lineno, reason);
-        out.put(mid ? "nan nan\n" : "nan nan nan\n", mid ? 8 : 12);
+        bad_lines = true;
+        if (++reported <= max_messages)
+            std::fprintf(msgs, "ostrem: %s:%lu: %s\n", name, lineno, reason);
+    }
+    unsigned long unreported() const { return reported > max_messages ? reported - max_messages : 0; }
+
+    // The start of an output line: with -a, the input line and a separator.
+    void put_line(const char *line, size_t n)
+    {
+        if (opt.append && line) {
+            out.put(line, n);
+            char j = opt.joiner();
+            out.put(&j, 1);
+        }
+    }
+
+    void put_nan(const char *line, size_t n)
+    {
+        put_line(line, n);
+        char *p = out.room(16);
+        for (int i = 0; i < opt.results(); i++) {
+            std::memcpy(p, "nan", 3);
+            p += 3;
+            *p++ = i + 1 < opt.results() ? opt.joiner() : '\n';
+        }
+        out.commit(p);
+    }
+
+    // The names of the results, in place of a header line or after it.
+    void put_header(const char *line, size_t n)
+    {
+        static const char *const names[3][3] = {
+            {"dist", "az", "baz"}, {"midlat", "midlon", ""}, {"lat", "lon", ""}};
+        put_line(line, n);
+        for (int i = 0; i < opt.results(); i++) {
+            const char *s = names[static_cast<int>(opt.mode)][i];
+            out.put(s, std::strlen(s));
+            char c = i + 1 < opt.results() ? opt.joiner() : '\n';
+            out.put(&c, 1);
+        }
+    }
+
+    // Fields to numbers: the ones the options want, in the order wanted.
+    // Returns nullptr, or why the line is bad.
+    const char *take(char *line, size_t n, double v[4])
+    {
+        static char reason[80];
+        // Locals, not members: every store through a char pointer below
+        // could alias a member and force it to be read again.
+        const int last = last_;
+        const signed char *slot = slot_.data();
+        const bool on_sep = opt.sep != 0;
+        int bad_field = 0;  // the first wanted field that is not a number
+        bool bad_empty = false;
+        auto take = [&](int k, const char *start, const char *stop) {
+            int i = k <= static_cast<int>(max_line) + 1 ? slot[k] : -1;
+            if (i < 0)
+                return;
+            bool ok = on_sep ? field_number(start, stop, &v[i]) : number::read(start, stop, &v[i]);
+            if (!ok && !bad_field) {
+                bad_field = k;
+                bad_empty = start == stop;
+            }
+        };
+        int count = on_sep ? split_on(line, line + n, opt.sep, take)
+                           : split_blanks(line, line + n, take);
+        if (count < 0 && (-count <= last || !opt.listed)) {
+            std::snprintf(reason, sizeof reason, "field %d has an unterminated quote", -count);
+            return reason;
+        }
+        if (!opt.listed && count != opt.want) {
+            std::snprintf(reason, sizeof reason, "expected %d fields, found %d", opt.want, count);
+            return reason;
+        }
+        if (opt.listed && count >= 0 && count < last) {
+            std::snprintf(reason, sizeof reason, "expected at least %d fields, found %d", last, count);
+            return reason;
+        }
+        if (bad_field) {
+            std::snprintf(reason, sizeof reason,
+                          bad_empty ? "field %d is empty" : "field %d is not a number", bad_field);
+            return reason;
+        }
+        // A field named twice in -f fills every slot that names it.
+        if (repeats_)
+            for (int i = 0; i < opt.want; i++)
+                v[i] = v[static_cast<int>(slot[opt.field[i]])];
+        return nullptr;
+    }
+
+    // Numbers to results, through the float functions (the programs' bits)
+    // or with -p the double ones.  Returns nullptr, or why the line is bad.
+    const char *compute(const double c[4], double r[3])
+    {
+        int rc;
+        if (opt.prec < 0) {
+            float f[4], fr[3];
+            for (int i = 0; i < 4; i++)
+                f[i] = static_cast<float>(c[i]);  // as the programs round atof's double
+            rc = opt.mode == Mode::dist ? ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2])
+                 : opt.mode == Mode::mid ? midpoint(f[0], f[1], f[2], f[3], &fr[0], &fr[1])
+                                         : walk(f[0], f[1], f[2], f[3], &fr[0], &fr[1]);
+            for (int i = 0; i < 3; i++)
+                r[i] = fr[i];
+        } else {
+            rc = opt.mode == Mode::dist ? ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2])
+                 : opt.mode == Mode::mid ? midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1])
+                                         : walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
+        }
+        if (rc == 0)
+            return nullptr;
+        if (opt.mode == Mode::walk) {
+            // The values as the module saw them: rounded to float or not.
+            double az = opt.prec < 0 ? static_cast<float>(c[2]) : c[2];
+            double del = opt.prec < 0 ? static_cast<float>(c[3]) : c[3];
+            if (az < -360.0 || az > 360.0)
+                return "azimuth out of range";
+            if (del < 0.0 || del > 180.0)
+                return "distance out of range";
+        }
+        return "coordinate out of range";
     }
 
     // One line, its line ending already cut off; line[n] may be written.
     void line(char *line, size_t n, const char *name, unsigned long lineno)
     {
+        size_t body = n > 0 && line[n - 1] == '\r' ? n - 1 : n;  // CRLF
+        if (opt.header && lineno == 1) {
+            put_header(line, body);
+            return;
+        }
         size_t k = 0;
         while (k < n && blank(line[k]))
             k++;
-        size_t body = n > 0 && line[n - 1] == '\r' ? n - 1 : n;  // CRLF
         if (k >= body || line[k] == '#') {
             out.put(line, n);  // blank or comment: copied as it came
             out.put("\n", 1);
             return;
         }
         line[body] = '\0';
-        double v[4];
-        if (const char *reason = parse(line, body, v)) {
-            report(name, lineno, reason);
+
+        // The numbers go where the fixed end leaves room: after -e's
+        // point, before -s's.
+        double c[4], r[3];
+        const int from = opt.fixed == 'e' ? 2 : 0;
+        const char *reason = take(line, body, c + from);
+        if (!reason) {
+            if (opt.fixed) {
+                int at = opt.fixed == 'e' ? 0 : 2;
+                c[at] = opt.fix[0];
+                c[at + 1] = opt.fix[1];
+            }
+            reason = compute(c, r);
+        }
+        if (reason) {
+            bad(name, lineno, reason);
+            put_nan(line, body);
             return;
         }
-        // Rounded to float as the programs round atof's double.
-        float c[4];
-        for (int i = 0; i < 4; i++)
-            c[i] = static_cast<float>(v[i]);
-        float r[3];
-        int rc = mid ? midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1])
-                     : ostrem(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        if (rc != 0) {
-            report(name, lineno, "coordinate out of range");
-            return;
+        if (opt.append)
+            put_line(line, body);
+        const int nres = opt.results(), prec = opt.prec;
+        const char join = opt.joiner();
+        char *p = out.room(3 * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
+        for (int i = 0; i < nres; i++) {
+            p = prec < 0 ? put_value(p, static_cast<float>(r[i])) : put_fixed(p, r[i], prec);
+            *p++ = join;
         }
-        char *p = out.room(3 * 64);  // the longest float "%.2f" is 43 bytes
-        int count = mid ? 2 : 3;
-        for (int i = 0; i < count; i++) {
-            p = put_value(p, r[i]);
-            *p++ = i + 1 < count ? ' ' : '\n';
-        }
+        p[-1] = '\n';
         out.commit(p);
     }
 
@@ -272,7 +517,8 @@ struct Filter {
                 lineno++;
                 if (skipping || n > max_line) {
                     skipping = false;
-                    report(name, lineno, "line longer than 65536 bytes");
+                    bad(name, lineno, "line longer than 65536 bytes");
+                    put_nan(nullptr, 0);
                 } else {
                     line(p, n, name, lineno);
                 }
@@ -310,30 +556,173 @@ struct Filter {
     }
 };
 
+const char usage[] =
+    "Usage: ostrem [-m | -w] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H] [-p N] [file ...]\n";
+
+const char help[] =
+    "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
+    "pair a line (eqlat eqlon stlat stlon); the results of sorvane, bit for bit.\n"
+    "\n"
+    "  -m          midpoints instead (midlat midlon), as brovic prints them\n"
+    "  -w          the point reached: lines hold lat lon az dist; prints lat lon\n"
+    "  -e LAT,LON  the earthquake (the start for -w) is fixed; lines hold the rest\n"
+    "  -s LAT,LON  the station is fixed; lines hold eqlat eqlon\n"
+    "  -f LIST     the fields that hold the numbers, in order (3,4 or 3-6)\n"
+    "  -a          each input line, then its results\n"
+    "  -d C        fields are separated by exactly C ('|', ',', ';', '\\t');\n"
+    "              with it, a field that begins with '\"' is quoted as in CSV\n"
+    "  -H          the first line of each file is a header\n"
+    "  -p N        double precision, N decimals (0 to 9)\n"
+    "  -h, --help  this help;  --version  the version\n"
+    "\n"
+    "Files are read in order; none, or -, is standard input. Status: 0 every\n"
+    "line good, 1 some line bad (each gives a line of nan), 2 trouble.\n";
+
+// A -f list as cut writes it: numbers and ranges, separated by commas.
+bool field_list(const char *s, Options &o, int *count)
+{
+    int n = 0;
+    for (const char *p = s;;) {
+        char *end;
+        long a = std::strtol(p, &end, 10);
+        if (end == p || a < 1 || a > 1000000)
+            return false;
+        long b = a;
+        if (*end == '-') {
+            p = end + 1;
+            b = std::strtol(p, &end, 10);
+            if (end == p || b < a || b > 1000000)
+                return false;
+        }
+        for (long k = a; k <= b; k++, n++)
+            if (n < 4)
+                o.field[n] = static_cast<int>(k);
+        if (*end == '\0')
+            break;
+        if (*end != ',')
+            return false;
+        p = end + 1;
+    }
+    *count = n;
+    return true;
+}
+
+// "LAT,LON": two numbers, in range as the module will see them (after the
+// rounding to float unless -p).
+bool fixed_point(const char *s, const Options &o, double fix[2])
+{
+    const char *comma = std::strchr(s, ',');
+    if (!comma || std::strchr(comma + 1, ','))
+        return false;
+    std::string lat(s, comma);
+    if (!number::read_arg(lat.c_str(), &fix[0]) || !number::read_arg(comma + 1, &fix[1]))
+        return false;
+    double a = o.prec < 0 ? static_cast<float>(fix[0]) : fix[0];
+    double b = o.prec < 0 ? static_cast<float>(fix[1]) : fix[1];
+    return !(a < -90.0 || a > 90.0 || b < -180.0 || b > 540.0 || std::isnan(a) || std::isnan(b));
+}
+
+// Reads the options into o; returns 0 to go on, or the status to end with
+// (after the usage error's message, or the help or version).
+int options(int argc, char **argv, Options &o)
+{
+    static const option longs[] = {{"help", no_argument, nullptr, 'h'},
+                                   {"version", no_argument, nullptr, 'V'},
+                                   {nullptr, 0, nullptr, 0}};
+    const char *fixed_arg = nullptr, *list_arg = nullptr;
+    char fixed_opt = 0;
+    bool mid = false, walk_ = false;
+    opterr = 0;  // the messages below, in this program's words
+    auto fail = [](const char *fmt, const char *what) {
+        std::fputs("ostrem: ", stderr);
+        std::fprintf(stderr, fmt, what);
+        std::fputs("\n", stderr);
+        std::fputs(usage, stderr);
+        return 2;
+    };
+    for (int c; (c = getopt_long(argc, argv, "+:mwe:s:f:ad:Hp:h", longs, nullptr)) != -1;) {
+        switch (c) {
+        case 'm': mid = true; break;
+        case 'w': walk_ = true; break;
+        case 'e':
+        case 's':
+            if (fixed_opt && fixed_opt != c)
+                return fail("%s", "-e and -s cannot be used together");
+            fixed_opt = static_cast<char>(c);
+            fixed_arg = optarg;
+            break;
+        case 'f': list_arg = optarg; break;
+        case 'a': o.append = true; break;
+        case 'd':
+            if (std::strcmp(optarg, "\\t") == 0)
+                o.sep = '\t';
+            else if (std::strlen(optarg) == 1)
+                o.sep = optarg[0];
+            else
+                return fail("-d takes one character (or \\t), not '%s'", optarg);
+            break;
+        case 'H': o.header = true; break;
+        case 'p':
+            if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0')
+                return fail("-p takes a number of decimals from 0 to 9, not '%s'", optarg);
+            o.prec = optarg[0] - '0';
+            break;
+        case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
+        case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
+        case ':': {
+            char opt[3] = {'-', static_cast<char>(optopt), '\0'};
+            return fail("option %s needs a value", opt);
+        }
+        default:
+            if (optopt) {
+                char opt[3] = {'-', static_cast<char>(optopt), '\0'};
+                return fail("unknown option %s", opt);
+            }
+            return fail("unknown option %s", argv[optind - 1]);
+        }
+    }
+    if (mid && walk_)
+        return fail("%s", "-m and -w cannot be used together");
+    if (fixed_opt == 's' && walk_)
+        return fail("%s", "-s cannot be used with -w (-e fixes the start)");
+    o.mode = walk_ ? Mode::walk : mid ? Mode::mid : Mode::dist;
+    o.fixed = fixed_opt;
+    o.want = fixed_opt ? 2 : 4;
+    if (fixed_arg && !fixed_point(fixed_arg, o, o.fix))
+        return fail(fixed_opt == 'e' ? "-e takes LAT,LON, two numbers in range, not '%s'"
+                                     : "-s takes LAT,LON, two numbers in range, not '%s'",
+                    fixed_arg);
+    if (list_arg) {
+        int count = 0;
+        if (!field_list(list_arg, o, &count))
+            return fail("-f takes field numbers from 1, as 3,4 or 3-6, not '%s'", list_arg);
+        if (count != o.want) {
+            char need[64];
+            std::snprintf(need, sizeof need, "-f must name %d fields, not %d", o.want, count);
+            return fail("%s", need);
+        }
+        o.listed = true;
+    }
+    return 0;
+}
+
 }  // namespace
 
 #ifndef OSTREM_FILTER_NO_MAIN
 int main(int argc, char **argv)
 {
+    static Options opt;
+    if (int status = options(argc, argv, opt))
+        return status < 0 ? 0 : status;
     static Out out(1);
-    Filter f{false, false, false, out, stderr};
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; i++) {
-        if (std::strcmp(argv[i], "--") == 0) {
-            i++;
-            break;
-        }
-        if (std::strcmp(argv[i], "-m") != 0) {
-            std::fprintf(stderr, "ostrem: unknown option %s\nUsage: ostrem [-m] [file ...]\n",
-                         argv[i]);
-            return 2;
-        }
-        f.mid = true;
-    }
+    Filter f{opt, out, stderr};
+    int i = optind;
     if (i == argc)
         f.file("-");
     for (; i < argc && out.ok(); i++)
         f.file(argv[i]);
+    if (unsigned long n = f.unreported())
+        std::fprintf(stderr, "ostrem: %lu more bad lines not reported\n", n);
     if (!out.flush()) {
         // A reader that went away ends a filter quietly, as SIGPIPE would
         // have if it had not been ignored.
@@ -344,6 +733,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "ostrem: write error: %s\n", std::strerror(out.error()));
         return 2;
     }
-    return f.trouble ? 2 : f.bad ? 1 : 0;
+    return f.trouble ? 2 : f.bad_lines ? 1 : 0;
 }
 #endif

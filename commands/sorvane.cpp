@@ -4,8 +4,8 @@
 // setlocale either, so the decimal point is '.' in every locale.
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "number.h"
 #include "ostrem.h"
 
 int main(int argc, char **argv)
@@ -14,11 +14,12 @@ int main(int argc, char **argv)
         std::fputs("Usage: sorvane eqlat eqlon stlat stlon\n", stderr);
         return -1;
     }
-    // atof, then rounding to float: the module works on float coordinates.
-    float eqlat = static_cast<float>(std::atof(argv[1]));
-    float eqlon = static_cast<float>(std::atof(argv[2]));
-    float stlat = static_cast<float>(std::atof(argv[3]));
-    float stlon = static_cast<float>(std::atof(argv[4]));
+    // Read as strtod (and so atof) reads them, then rounded to float: the
+    // module works on float coordinates.
+    float c[4];
+    if (!number::read_args("sorvane", argv + 1, 4, c))
+        return 1;
+    float eqlat = c[0], eqlon = c[1], stlat = c[2], stlon = c[3];
 
     float del;
     float az;

@@ -91,33 +91,11 @@ void place(double lat, double lon, double *colar, double *lonr)
     *lonr = lon / rd;
 }
 
-}  // namespace
-
-extern "C" {
-
-double dmax(double arg1, double arg2)
-{
-    // A NaN makes the comparison false, so arg2 wins; geocen relies on
-    // this to let a NaN sine through rather than the guard.
-    return arg1 > arg2 ? arg1 : arg2;
-}
-
-double geocen(double in_clat)
-{
-    double s = dmax(singuard, sin(in_clat));
-    double q = (fac * cos(in_clat)) / s;
-    return pi2 - atan(q);
-}
-
-double geogrf(double in_clat)
-{
-    double s = dmax(singuard, sin(in_clat));
-    double q = cos(in_clat) / (fac * s);
-    return pi2 - atan(q);
-}
-
-int ostremd(double olat, double olon, double tlat, double tlon,
-            double *del, double *az, double *baz)
+// The arithmetic of ostrem and walk, once, in double.  The extern
+// functions below are thin: the double ones store these results, the float
+// ones widen their inputs (exactly) and round the results once, at the
+// store.  Inlined into each, so that neither pays a second call.
+inline int distaz(double olat, double olon, double tlat, double tlon, double r[3])
 {
     if (!accept(olat, &olon) || !accept(tlat, &tlon))
         return 1;
@@ -156,28 +134,13 @@ int ostremd(double olat, double olon, double tlat, double tlon,
     if (bazr < 0.0)
         bazr += twopi;
 
-    *del = delr * rd;
-    *az = azr * rd;
-    *baz = bazr * rd;
+    r[0] = delr * rd;
+    r[1] = azr * rd;
+    r[2] = bazr * rd;
     return 0;
 }
 
-// The float entry points are the double ones with their inputs widened
-// (exactly) and their results rounded once, at the store: a second copy of
-// the arithmetic could only drift from the first.
-int ostrem(float folat, float folon, float ftlat, float ftlon,
-           float *del, float *az, float *baz)
-{
-    double r[3];
-    if (ostremd(folat, folon, ftlat, ftlon, &r[0], &r[1], &r[2]) != 0)
-        return 1;
-    *del = static_cast<float>(r[0]);
-    *az = static_cast<float>(r[1]);
-    *baz = static_cast<float>(r[2]);
-    return 0;
-}
-
-int walkd(double olat, double olon, double az, double del, double *lat, double *lon)
+inline int reach(double olat, double olon, double az, double del, double r[2])
 {
     // The point first, as ostrem checks it; a negative longitude is not
     // moved up, so lon stays in [-180, 180].  Then the direction and the
@@ -223,15 +186,74 @@ int walkd(double olat, double olon, double az, double del, double *lat, double *
     while (p1 < 0.0)
         p1 += 360.0;
 
-    *lat = 90.0 - bpcolat;
-    *lon = p1;
+    r[0] = 90.0 - bpcolat;
+    r[1] = p1;
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+double dmax(double arg1, double arg2)
+{
+    // A NaN makes the comparison false, so arg2 wins; geocen relies on
+    // this to let a NaN sine through rather than the guard.
+    return arg1 > arg2 ? arg1 : arg2;
+}
+
+double geocen(double in_clat)
+{
+    double s = dmax(singuard, sin(in_clat));
+    double q = (fac * cos(in_clat)) / s;
+    return pi2 - atan(q);
+}
+
+double geogrf(double in_clat)
+{
+    double s = dmax(singuard, sin(in_clat));
+    double q = cos(in_clat) / (fac * s);
+    return pi2 - atan(q);
+}
+
+int ostremd(double olat, double olon, double tlat, double tlon,
+            double *del, double *az, double *baz)
+{
+    double r[3];
+    if (distaz(olat, olon, tlat, tlon, r) != 0)
+        return 1;
+    *del = r[0];
+    *az = r[1];
+    *baz = r[2];
+    return 0;
+}
+
+int ostrem(float folat, float folon, float ftlat, float ftlon,
+           float *del, float *az, float *baz)
+{
+    double r[3];
+    if (distaz(folat, folon, ftlat, ftlon, r) != 0)
+        return 1;
+    *del = static_cast<float>(r[0]);
+    *az = static_cast<float>(r[1]);
+    *baz = static_cast<float>(r[2]);
+    return 0;
+}
+
+int walkd(double olat, double olon, double az, double del, double *lat, double *lon)
+{
+    double r[2];
+    if (reach(olat, olon, az, del, r) != 0)
+        return 1;
+    *lat = r[0];
+    *lon = r[1];
     return 0;
 }
 
 int walk(float folat, float folon, float faz, float fdel, float *lat, float *lon)
 {
     double r[2];
-    if (walkd(folat, folon, faz, fdel, &r[0], &r[1]) != 0)
+    if (reach(folat, folon, faz, fdel, r) != 0)
         return 1;
     *lat = static_cast<float>(r[0]);
     *lon = static_cast<float>(r[1]);

@@ -14,7 +14,8 @@
 namespace {
 
 const std::string filter = FILTER_PATH;
-const std::string usage = "Usage: ostrem [-m] [file ...]\n";
+const std::string usage =
+    "Usage: ostrem [-m | -w] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H] [-p N] [file ...]\n";
 
 struct Stream {
     const char *name;
