@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to the filter as a stream, through the same reading,
-// parsing and formatting code as the program, and aborts when a promise
+// parsing and formatting code as the program, under options the first two
+// bytes choose (mode, separator, -f, -a, -H, -p), and aborts when a promise
 // breaks: one output line for every input line, each a copy of a blank or
-// comment line, a result line in the "%.2f" format with values in their
-// ranges, or a line of nan fields.  It also holds the number formatting to
-// printf's for any float.
+// comment line, or (after the input line itself with -a) a result line
+// with the chosen decimals and values in their ranges, or nan fields.  It
+// also holds the number formatting to printf's for any float and double,
+// and the number reader to strtod's for any text.
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -21,35 +23,64 @@ void check(bool ok)
         std::abort();
 }
 
-// "nan", "-nan" or a number with exactly two decimals within [lo, hi].
-bool value_ok(const std::string &v, double lo, double hi)
+// "nan", "-nan" or a number with exactly `decimals` decimals within
+// [lo, hi] (a rounded -0.001 prints as -0.00, hence the slack below 0).
+bool value_ok(const std::string &v, int decimals, double lo, double hi)
 {
     if (v == "nan" || v == "-nan")
         return true;
     size_t dot = v.find('.');
-    if (dot == std::string::npos || dot + 3 != v.size() || dot == 0)
+    if (decimals == 0 ? dot != std::string::npos
+                      : dot == std::string::npos || dot + decimals + 1 != v.size() || dot == 0)
         return false;
     char *end;
     double d = std::strtod(v.c_str(), &end);
-    return *end == '\0' && d >= lo && d <= hi;
+    return *end == '\0' && d >= lo - 0.5 && d <= hi;
 }
 
-// Distance, azimuth, back-azimuth; or midpoint latitude, longitude.
-bool result_ok(const std::string &line, bool mid)
+// The results after the copied input line: distance, azimuth, back-azimuth;
+// or a latitude and a longitude (-m, -w).
+bool result_ok(const std::string &line, const Options &o)
 {
-    static const double ranges[2][3][2] = {{{0, 180}, {-0.0, 360}, {-0.0, 360}},
+    static const double ranges[2][3][2] = {{{0, 180}, {0, 360}, {0, 360}},
                                            {{-90, 90}, {0, 360}, {0, 0}}};
+    const int mid = o.mode != Mode::dist;
     std::vector<std::string> v;
     for (size_t i = 0, j = 0; j != std::string::npos; i = j + 1) {
-        j = line.find(' ', i);
+        j = line.find(o.joiner(), i);
         v.push_back(line.substr(i, j == std::string::npos ? j : j - i));
     }
     if (v.size() != (mid ? 2u : 3u))
         return false;
     for (size_t k = 0; k < v.size(); k++)
-        if (!value_ok(v[k], ranges[mid][k][0], ranges[mid][k][1]))
+        if (!value_ok(v[k], o.prec < 0 ? 2 : o.prec, ranges[mid][k][0], ranges[mid][k][1]))
             return false;
     return true;
+}
+
+// The options the first two bytes choose.
+Options choose(uint8_t a, uint8_t b)
+{
+    static const char seps[4] = {0, ',', '|', '\t'};
+    Options o;
+    o.mode = a % 3 == 0 ? Mode::dist : a % 3 == 1 ? Mode::mid : Mode::walk;
+    o.sep = seps[(a >> 2) & 3];
+    o.append = a & 16;
+    o.header = a & 32;
+    if (a & 64) {
+        o.fixed = o.mode == Mode::walk ? 'e' : (b & 1) ? 's' : 'e';
+        o.fix[0] = 12.5;
+        o.fix[1] = -170.25;
+        o.want = 2;
+    }
+    if (a & 128) {  // fields listed, out of order, and a repeat when 4 are wanted
+        static const int lists[4][4] = {{3, 1, 2, 2}, {2, 5, 1, 4}, {4, 3, 2, 1}, {1, 6, 3, 2}};
+        for (int i = 0; i < 4; i++)
+            o.field[i] = lists[(b >> 1) & 3][i];
+        o.listed = true;
+    }
+    o.prec = (b >> 3) % 11 - 1;  // -1: the programs' floats
+    return o;
 }
 
 std::string read_all(int fd)
@@ -67,21 +98,50 @@ std::string read_all(int fd)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static FILE *devnull = std::fopen("/dev/null", "w");
-    if (size < 1)
+    if (size < 2)
         return 0;
-    const bool mid = data[0] & 1;
+    const Options opt = choose(data[0], data[1]);
+    data += 2;
+    size -= 2;
 
-    // The first four bytes after it, as a float, are written as printf
-    // writes them, whatever the value.
-    if (size >= 5) {
+    // The first four bytes, as a float, and the first eight, as a double,
+    // are written as printf writes them, whatever the value; the double
+    // with the decimals of the second byte, and also after moving it into
+    // the range where the exact integer path (not printf) writes it.
+    if (size >= 8) {
         float f;
-        std::memcpy(&f, data + 1, sizeof f);
-        char want[64], got[64];
+        double d;
+        std::memcpy(&f, data, sizeof f);
+        std::memcpy(&d, data, sizeof d);
+        char want[400], got[400];
         std::snprintf(want, sizeof want, "%.2f", static_cast<double>(f));
         *put_value(got, f) = '\0';
         check(std::strcmp(want, got) == 0);
+        int e;
+        for (double x : {d, std::fmod(d, 1e9), std::ldexp(std::frexp(d, &e), data[2] % 40 - 30)}) {
+            std::snprintf(want, sizeof want, "%.*f", data[1] % 10, x);
+            *put_fixed(got, x, data[1] % 10) = '\0';
+            check(std::strcmp(want, got) == 0);
+        }
     }
-    std::string in(reinterpret_cast<const char *>(data + 1), size - 1);
+    // The text up to the first blank, NUL or newline is a number to the
+    // reader exactly when strtod reads all of it, with the same bits.
+    {
+        size_t n = 0;
+        while (n < size && data[n] != ' ' && data[n] != '\0' && data[n] != '\n')
+            n++;
+        std::string text(reinterpret_cast<const char *>(data), n);
+        double got, want = 0;
+        char *end = nullptr;
+        if (n > 0)
+            want = std::strtod(text.c_str(), &end);
+        bool whole = n > 0 && !std::isspace(static_cast<unsigned char>(text[0])) &&
+                     end == text.c_str() + n;
+        bool ok = number::read(text.data(), text.data() + n, &got);
+        check(ok == whole);
+        check(!ok || std::memcmp(&got, &want, sizeof got) == 0);
+    }
+    std::string in(reinterpret_cast<const char *>(data), size);
 
     int infd = memfd_create("in", 0), outfd = memfd_create("out", 0);
     check(infd >= 0 && outfd >= 0);
@@ -89,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     lseek(infd, 0, SEEK_SET);
     {
         Out *out = new Out(outfd);
-        Filter f{mid, false, false, *out, devnull};
+        Filter f(opt, *out, devnull);
         f.stream(infd, "fuzz");
         check(out->flush() && !f.trouble);
         delete out;
@@ -100,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // Line by line: input line k gives output line k.
     size_t ip = 0, op = 0;
-    while (ip < in.size()) {
+    for (int lineno = 1; ip < in.size(); lineno++) {
         size_t ie = in.find('\n', ip), oe = got.find('\n', op);
         if (ie == std::string::npos)
             ie = in.size();
@@ -109,10 +169,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t k = iline.find_first_not_of(" \t");
         bool copied = k == std::string::npos || iline[k] == '#' ||
                       (k + 1 == iline.size() && iline[k] == '\r');
-        if (copied && iline.size() <= max_line)
-            check(oline == iline);
-        else
-            check(result_ok(oline, mid));
+        if (iline.size() > max_line) {
+            check(result_ok(oline, opt));  // not copied, even with -a
+        } else {
+            std::string body = iline.substr(0, iline.size() - (!iline.empty() && iline.back() == '\r'));
+            std::string results = oline;
+            if (opt.append && !(copied && !(opt.header && lineno == 1))) {
+                check(oline.compare(0, body.size(), body) == 0 && oline[body.size()] == opt.joiner());
+                results = oline.substr(body.size() + 1);
+            }
+            if (opt.header && lineno == 1) {
+                std::string names = opt.mode == Mode::dist  ? "dist az baz"
+                                    : opt.mode == Mode::mid ? "midlat midlon"
+                                                            : "lat lon";
+                for (char &c : names)
+                    c = c == ' ' ? opt.joiner() : c;
+                check(results == names);
+            }
+            else if (copied)
+                check(oline == iline);
+            else
+                check(result_ok(results, opt));
+        }
         ip = ie + 1;
         op = oe + 1;
     }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "bits.h"
+#include "ostrem.h"
 #include "run.h"
 
 namespace {
@@ -70,6 +71,101 @@ const Stream streams[] = {
     {"missing_file", {"/nonexistent/pairs.txt", "-"}, "0 0 0 90\n", d90,
      "ostrem: /nonexistent/pairs.txt: No such file or directory\n", 2},
     {"directory", {"/"}, "", "", "ostrem: /: Is a directory\n", 2},
+    {"options_end_at_the_first_file", {"-", "-m"}, "0 0 0 90\n", d90,
+     "ostrem: -m: No such file or directory\n", 2},
+};
+
+// The options alone and together, on the files users have: an FDSN station
+// text file, a catalogue CSV with a header and quoted place names.
+const std::string fdsn =
+    "#Network|Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime\n"
+    "IU|ANMO|34.9459|-106.4572|1850.0|Albuquerque, New Mexico, USA|2002-11-19T21:07:00|\n";
+const std::string catalogue =
+    "place,latitude,longitude,mag\r\n"
+    "\"Honshu, \"\"east coast\"\", Japan\",38.297,142.373,9.1\r\n"
+    "\"Bio-Bio, Chile\",\" -36.122 \", -72.898 ,8.8\r\n";
+
+std::string many_bad(int n)
+{
+    std::string s;
+    for (int i = 0; i < n; i++)
+        s += "x\n";
+    return s;
+}
+std::string nan_lines(int n, const std::string &line)
+{
+    std::string s;
+    for (int i = 0; i < n; i++)
+        s += line;
+    return s;
+}
+std::string bad_messages(int n)
+{
+    std::string s;
+    for (int i = 1; i <= n; i++)
+        s += "ostrem: -:" + std::to_string(i) + ": expected 4 fields, found 1\n";
+    return s;
+}
+
+const Stream option_streams[] = {
+    {"fdsn_codes_kept", {"-H", "-a", "-d", "|", "-f", "3,4", "-e", "38.3,142.4"}, fdsn,
+     "#Network|Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime|dist|az|baz\n"
+     "IU|ANMO|34.9459|-106.4572|1850.0|Albuquerque, New Mexico, USA|2002-11-19T21:07:00||"
+     "83.18|50.50|312.35\n", "", 0},
+    {"quoted_csv_station_fixed", {"-aH", "-d,", "-f2,3", "-s", "34.9459,-106.4572"}, catalogue,
+     "place,latitude,longitude,mag,dist,az,baz\n"
+     "\"Honshu, \"\"east coast\"\", Japan\",38.297,142.373,9.1,83.19,50.49,312.36\n"
+     "\"Bio-Bio, Chile\",\" -36.122 \", -72.898 ,8.8,77.32,332.26,152.69\n", "", 0},
+    {"crlf_appended", {"-a"}, "0 0 0 90\r\n# c\r\n", "0 0 0 90 " + d90 + "# c\r\n", "", 0},
+    {"bad_line_appended", {"-a", "-d", ";"}, "91;0;0;0\n", "91;0;0;0;nan;nan;nan\n",
+     "ostrem: -:1: coordinate out of range\n", 1},
+    {"walk", {"-w"}, "0 0 90 90\n0 0 -90 90\n0 0 0 90\n", "0.00 90.00\n0.00 270.00\n90.00 0.00\n", "", 0},
+    {"walk_refusals", {"-w"}, "0 0 360.0001 10\n0 0 0 -1\n91 0 0 0\n", nan_lines(3, "nan nan\n"),
+     "ostrem: -:1: azimuth out of range\nostrem: -:2: distance out of range\n"
+     "ostrem: -:3: coordinate out of range\n", 1},
+    {"walk_from_a_fixed_start", {"-w", "-e", "0,0"}, "90 90\n", "0.00 90.00\n", "", 0},
+    {"fixed_earthquake", {"-e0,0"}, "0 90\n0 90 1\n", d90 + nan3,
+     "ostrem: -:2: expected 2 fields, found 3\n", 1},
+    {"fixed_station_midpoint", {"-m", "-s", " 0 , 90 "}, "0,0\n", "0.00 45.00\n", "", 0},
+    {"fields_reordered", {"-f", "3,4,1,2"}, "0 90 0 0 5 words\n", d90, "", 0},
+    {"field_range", {"-f", "2-5"}, "x 0 0 0 90 , y\n", d90, "", 0},
+    {"too_few_listed_fields", {"-f", "3-6"}, "0 0 0 90\n", nan3,
+     "ostrem: -:1: expected at least 6 fields, found 4\n", 1},
+    {"tab_separator", {"-d", "\\t"}, "0\t0\t0\t90\n0\t0\t\t90\n", "90.00\t90.00\t270.00\nnan\tnan\tnan\n",
+     "ostrem: -:2: field 3 is empty\n", 1},
+    {"blanks_around_numbers", {"-d", ";"}, " 0 ; 0;0 ;90 \n", "90.00;90.00;270.00\n", "", 0},
+    {"unterminated_quote", {"-d", ",", "-f", "2-5"}, "\"a,0,0,0,90\n", "nan,nan,nan\n",
+     "ostrem: -:1: field 1 has an unterminated quote\n", 1},
+    {"header_names", {"-H"}, "eqlat eqlon stlat stlon\n0 0 0 90\n", "dist az baz\n" + d90, "", 0},
+    {"header_names_midpoint", {"-Hm"}, "h\n", "midlat midlon\n", "", 0},
+    {"header_names_walk", {"-H", "-w", "-d,"}, "h\n", "lat,lon\n", "", 0},
+    {"precision", {"-p", "6"}, "0 0 0 90\n", "90.000000 90.000000 270.000000\n", "", 0},
+    {"precision_0", {"-p0", "-m"}, "0 0 0 90\n", "0 45\n", "", 0},
+    // 95 m apart: the float path's azimuth is 39.93, the double one's 39.873.
+    {"precision_is_double", {"-p", "3"}, "35.00012 142.41234 35.00078 142.41301\n",
+     "0.001 39.873 219.873\n", "", 0},
+    {"bundled_options", {"-amp4"}, "0 0 0 90\n", "0 0 0 90 0.0000 45.0000\n", "", 0},
+    {"message_cap", {}, many_bad(103), nan_lines(103, nan3),
+     bad_messages(100) + "ostrem: 3 more bad lines not reported\n", 1},
+};
+const std::string usage_after(const std::string &msg) { return "ostrem: " + msg + "\n" + usage; }
+const Stream usage_errors[] = {
+    {"m_with_w", {"-m", "-w"}, "", "", usage_after("-m and -w cannot be used together"), 2},
+    {"e_with_s", {"-e", "1,2", "-s", "1,2"}, "", "", usage_after("-e and -s cannot be used together"), 2},
+    {"s_with_w", {"-w", "-s", "1,2"}, "", "", usage_after("-s cannot be used with -w (-e fixes the start)"), 2},
+    {"f_wrong_length", {"-f", "1,2,3"}, "", "", usage_after("-f must name 4 fields, not 3"), 2},
+    {"f_wrong_length_fixed", {"-e", "1,2", "-f", "1-3"}, "", "", usage_after("-f must name 2 fields, not 3"), 2},
+    {"f_field_0", {"-f", "0-3"}, "", "",
+     usage_after("-f takes field numbers from 1, as 3,4 or 3-6, not '0-3'"), 2},
+    {"p_beyond_9", {"-p", "10"}, "", "", usage_after("-p takes a number of decimals from 0 to 9, not '10'"), 2},
+    {"d_two_characters", {"-d", "ab"}, "", "", usage_after("-d takes one character (or \\t), not 'ab'"), 2},
+    {"e_out_of_range", {"-e", "91,0"}, "", "", usage_after("-e takes LAT,LON, two numbers in range, not '91,0'"), 2},
+    {"s_one_number", {"-s", "38.3"}, "", "", usage_after("-s takes LAT,LON, two numbers in range, not '38.3'"), 2},
+    {"e_not_numbers", {"-e", "38.3N,142.4E"}, "", "",
+     usage_after("-e takes LAT,LON, two numbers in range, not '38.3N,142.4E'"), 2},
+    {"missing_value", {"-e"}, "", "", usage_after("option -e needs a value"), 2},
+    {"unknown_long_option", {"--precision=3"}, "", "", usage_after("unknown option --precision=3"), 2},
+    {"version", {"--version"}, "", "ostrem " OSTREM_VERSION "\n", "", 0},
 };
 
 void PrintTo(const Stream &s, std::ostream *os) { *os << s.name; }
@@ -86,8 +182,20 @@ TEST_P(Filter, ExactOutputMessagesAndStatus)
     EXPECT_EQ(r.status, s.status);
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, Filter, testing::ValuesIn(streams),
-                         [](const testing::TestParamInfo<Stream> &i) { return i.param.name; });
+auto stream_name = [](const testing::TestParamInfo<Stream> &i) { return std::string(i.param.name); };
+INSTANTIATE_TEST_SUITE_P(Streams, Filter, testing::ValuesIn(streams), stream_name);
+INSTANTIATE_TEST_SUITE_P(Options, Filter, testing::ValuesIn(option_streams), stream_name);
+INSTANTIATE_TEST_SUITE_P(Usage, Filter, testing::ValuesIn(usage_errors), stream_name);
+
+// Help goes to standard output, as asked for, and names every option.
+TEST(Filter, Help)
+{
+    Outcome r = run(filter, {"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind(usage, 0), 0u);
+    for (const char *o : {"-m", "-w", "-e", "-s", "-f", "-a", "-d", "-H", "-p", "--version"})
+        EXPECT_NE(r.out.find(o, usage.size()), std::string::npos) << o;
+}
 
 // Files are read in order, standard input where "-" stands, and a bad line
 // is reported with its own file's name and line number.
@@ -98,6 +206,11 @@ TEST(Filter, SeveralFiles)
     EXPECT_EQ(r.out, d90 + "90.38 0.00 360.00\n# b\n" + nan3);
     EXPECT_EQ(r.err, "ostrem: " + b.path + ":2: coordinate out of range\n");
     EXPECT_EQ(r.status, 1);
+
+    // With -H the first line of each file is its header.
+    r = run(filter, {"-H", "-a", a.path, b.path});
+    EXPECT_EQ(r.out, "0 0 0 90 dist az baz\n# b dist az baz\n91 0 0 0 nan nan nan\n");
+    EXPECT_EQ(r.err, "ostrem: " + b.path + ":2: coordinate out of range\n");
 }
 
 // A full disk is an error; a reader that goes away is not.
@@ -149,6 +262,51 @@ TEST(Filter, SameLinesAsTheProgramsForThousandsOfPairs)
     TempFile in(text);
     EXPECT_EQ(run(filter, {in.path}).out, dist);
     EXPECT_EQ(run(filter, {"-m", in.path}).out, mid);
+}
+
+// -w and -p give the module's own results, each written as printf writes
+// it: the float walk with "%.2f", and the double functions with "%.Nf"
+// for every N, over seeded lines.
+TEST(Filter, WalkAndDoubleResultsAreTheModules)
+{
+    Rng rng{24681357};
+    std::string walks, pairs, want_walk, want_p[10];
+    auto put = [](std::string &to, const char *fmt, const double *v, int n) {
+        char buf[128];
+        for (int i = 0; i < n; i++) {
+            std::snprintf(buf, sizeof buf, fmt, v[i]);
+            to += buf;
+            to += i + 1 < n ? " " : "\n";
+        }
+    };
+    for (int i = 0; i < 1000; i++) {
+        Pair p = varied_pair(rng);
+        float az = rng.uniform(-360, 360), del = rng.uniform(0, 180);
+        char line[160];
+        std::snprintf(line, sizeof line, "%.9g %.9g %.9g %.9g\n", p.olat, p.olon, az, del);
+        walks += line;
+        float w[2];
+        ASSERT_EQ(walk(p.olat, p.olon, az, del, &w[0], &w[1]), 0);
+        double wd[2] = {w[0], w[1]};
+        put(want_walk, "%.2f", wd, 2);
+
+        // Off the float grid, so that the double path is the one tried.
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g %.17g\n", p.olat * (1 - 1e-12 * i),
+                      static_cast<double>(p.olon), static_cast<double>(p.tlat), p.tlon * (1 - 1e-12));
+        pairs += line;
+        double c[4], r[3];
+        ASSERT_EQ(std::sscanf(line, "%lf %lf %lf %lf", &c[0], &c[1], &c[2], &c[3]), 4);
+        ASSERT_EQ(ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]), 0);
+        for (int n = 0; n <= 9; n++) {
+            char fmt[8];
+            std::snprintf(fmt, sizeof fmt, "%%.%df", n);
+            put(want_p[n], fmt, r, 3);
+        }
+    }
+    TempFile w(walks), d(pairs);
+    EXPECT_EQ(run(filter, {"-w", w.path}).out, want_walk);
+    for (int n = 0; n <= 9; n++)
+        EXPECT_EQ(run(filter, {"-p", std::to_string(n), d.path}).out, want_p[n]) << "-p " << n;
 }
 
 }  // namespace
