@@ -25,11 +25,27 @@ std::string slurp(const std::string &path)
     return s.str();
 }
 
+// Words as the shell splits them, with single quotes.
 std::vector<std::string> split(const std::string &s)
 {
-    std::istringstream in(s);
     std::vector<std::string> words;
-    for (std::string w; in >> w;)
+    std::string w;
+    bool in_word = false, quoted = false;
+    for (char c : s) {
+        if (c == '\'' ) {
+            quoted = !quoted;
+            in_word = true;
+        } else if (!quoted && (c == ' ' || c == '\t' || c == '\n')) {
+            if (in_word)
+                words.push_back(w);
+            w.clear();
+            in_word = false;
+        } else {
+            w += c;
+            in_word = true;
+        }
+    }
+    if (in_word)
         words.push_back(w);
     return words;
 }
@@ -37,13 +53,17 @@ std::vector<std::string> split(const std::string &s)
 // printf's escapes as the examples use them.
 std::string unescape(const std::string &s)
 {
-    return std::regex_replace(s, std::regex(R"(\\n)"), "\n");
+    std::string r = std::regex_replace(s, std::regex(R"(\\n)"), "\n");
+    r = std::regex_replace(r, std::regex(R"(\\t)"), "\t");
+    return std::regex_replace(r, std::regex(R"(\\r)"), "\r");
 }
 
-// Three forms: a shell line "$ sorvane ..." with its output on the next
+// Four forms: a shell line "$ sorvane ..." with its output on the next
 // line; in running text, "`sorvane ...` prints `...`" (possibly wrapped);
-// and "$ printf '...' | ostrem ..." with its output up to the end of the
-// example (".fi" in roff, a fence in Markdown).
+// "$ printf '...' | ostrem ..." with its output up to the end of the
+// example (".fi" in roff, a fence in Markdown); and a Markdown "console"
+// block, whose command (continued over lines ending in a backslash) the
+// shell runs in the source tree with the programs on PATH.
 std::vector<Example> examples(const std::string &file)
 {
     std::string text = slurp(file);
@@ -55,6 +75,10 @@ std::vector<Example> examples(const std::string &file)
     for (auto m = std::sregex_iterator(text.begin(), text.end(), piped);
          m != std::sregex_iterator(); ++m)
         found.push_back({file, "ostrem", (*m)[2], (*m)[3], unescape((*m)[1])});
+    const std::regex console(R"(```console\n\$ ((?:[^\n]*\\\n)*[^\n]*)\n((?:[^\n]*\n)*?)```)");
+    for (auto m = std::sregex_iterator(text.begin(), text.end(), console);
+         m != std::sregex_iterator(); ++m)
+        found.push_back({file, "sh", (*m)[1], (*m)[2], ""});
     const std::regex shell(R"(\$ (sorvane|brovic) ([^\n]*)\n([^\n]*)\n)");
     const std::regex prose(R"(`(sorvane|brovic)\s([^`]*)`\s+prints\s+`([^`]*)`)");
     for (const std::regex &re : {shell, prose})
@@ -62,6 +86,13 @@ std::vector<Example> examples(const std::string &file)
              m != std::sregex_iterator(); ++m)
             found.push_back({file, (*m)[1], (*m)[2], std::string((*m)[3]) + "\n", ""});
     return found;
+}
+
+// Where the built programs are, for the console examples.
+std::string bin_dir()
+{
+    std::string f = FILTER_PATH;
+    return f.substr(0, f.rfind('/'));
 }
 
 TEST(Documentation, EveryExampleHolds)
@@ -76,7 +107,9 @@ TEST(Documentation, EveryExampleHolds)
                                : e.prog == "brovic" ? BROVIC_PATH
                                                     : FILTER_PATH;
             TempFile in(e.in);
-            Outcome r = run(prog, split(e.args), {}, in.path);
+            Outcome r = e.prog == "sh" ? run("/bin/sh", {"-c", "cd " SOURCE_DIR " && " + e.args},
+                                             {"PATH=" + bin_dir() + ":/usr/bin:/bin", "LC_ALL=C"})
+                                       : run(prog, split(e.args), {}, in.path);
             EXPECT_EQ(r.out, e.out) << e.where << ": " << e.prog << " " << e.args;
             // A filter example may show a bad line on purpose.
             EXPECT_EQ(r.status, r.err.empty() ? 0 : 1) << e.where << ": " << e.prog << " " << e.args;

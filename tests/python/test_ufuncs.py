@@ -2,6 +2,8 @@
 and as a NumPy ufunc: broadcasting, out=, where=, dtypes, error state, Dask."""
 import doctest
 import re
+import subprocess
+import sys
 import warnings
 from pathlib import Path
 
@@ -126,7 +128,8 @@ def test_documented_examples_give_the_programs_lines(prog, args, line):
         assert "%.2f %.2f" % ostrem.midpoint(*coords) == line
 
 
-def test_docstrings_and_readme_examples_run():
+def test_docstrings_and_readme_examples_run(monkeypatch):
+    monkeypatch.chdir(SOURCE)  # the README's examples read docs/examples/
     failed, tried = doctest.testmod(ostrem, optionflags=doctest.ELLIPSIS)
     assert tried >= 6 and failed == 0
     # The README's examples, with the code fences that end them removed.
@@ -134,7 +137,19 @@ def test_docstrings_and_readme_examples_run():
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     runner.run(doctest.DocTestParser().get_doctest(text, {}, "README.md", "README.md", 0))
     failed, tried = runner.summarize(verbose=False)
-    assert tried >= 4 and failed == 0
+    assert tried >= 14 and failed == 0
+
+
+def test_readme_dask_script_runs(tmp_path):
+    # Run as a user runs it, as a script: workers are new processes that
+    # import it again.
+    blocks = re.findall(r"```python\n(.*?)```", (SOURCE / "README.md").read_text(), re.S)
+    script = tmp_path / "pairs_on_dask.py"
+    script.write_text(next(b for b in blocks if "__main__" in b))
+    r = subprocess.run([sys.executable, str(script)], capture_output=True, text=True,
+                       timeout=600, cwd=tmp_path)
+    assert r.returncode == 0, r.stderr[-2000:]
+    assert r.stdout.startswith("(4000,) "), r.stdout
 
 
 def bits(x):
