@@ -2,9 +2,13 @@
 # Lines per second of the filter against the batch tools a user would
 # otherwise pipe pairs through, all on the same 10^6 random pairs from the
 # whole globe, timed side by side in one run by hyperfine; and a shell loop
-# over sorvane on the first 1,000 of them.  Prints medians and ratios.
+# over sorvane on the first 1,000 of them.  Then the filter's options
+# against its default rate: an FDSN-style station table with the codes kept
+# (-a -d '|' -f 3,4 -e), double precision (-p 6), and -w against -m, on
+# 10^6 lines each.  Prints medians and ratios.
 #   bench/filter.sh [build dir]          (default: build/bench)
 #   RUNS=5 LINES=1000000 bench/filter.sh
+#   BASELINE=/path/to/an/older/ostrem bench/filter.sh   (its default rate too)
 # Needs hyperfine, and for the peers proj-bin (geod) and
 # geographiclib-tools (GeodSolve); a missing peer is left out.
 set -euo pipefail
@@ -24,6 +28,17 @@ awk -v n="$lines" 'BEGIN { srand(20261208)
     printf "%.4f %.4f %.4f %.4f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180 }' \
   > "$tmp/pairs.txt"
 head -n 1000 "$tmp/pairs.txt" > "$tmp/pairs1000.txt"
+# A station table as FDSN text (network, code, latitude, longitude, elevation,
+# site name, dates), and walks: a start, an azimuth in [-360, 360] and a
+# distance in [0, 180].
+awk -v n="$lines" 'BEGIN { srand(20261209); print "#Network|Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime"
+  for (i = 0; i < n; i++)
+    printf "IU|S%06d|%.4f|%.4f|%.1f|Site %d, Somewhere|2002-11-19T21:07:00|\n", i, 180*rand()-90, 360*rand()-180, 3000*rand(), i }' \
+  > "$tmp/stations.txt"
+awk -v n="$lines" 'BEGIN { srand(20261210)
+  for (i = 0; i < n; i++)
+    printf "%.4f %.4f %.3f %.3f\n", 180*rand()-90, 360*rand()-180, 720*rand()-360, 180*rand() }' \
+  > "$tmp/walks.txt"
 
 cmds=("$filter $tmp/pairs.txt" "$filter -m $tmp/pairs.txt")
 names=("ostrem" "ostrem -m")
@@ -48,3 +63,20 @@ loop=$(medians "$tmp/loop.json")
     printf "%-26s %9.0f lines/s  (median %.3f s for %d lines)\n", $1, rate[NR], $3, $2 }
   END { for (i = 2; i <= NR; i++)
           printf "ostrem / %-24s %8.1f\n", name[i], rate[1] / rate[i] }'
+
+# The options, side by side with the default in one hyperfine run.
+opts=("$filter $tmp/pairs.txt"
+      "$filter -a -d | -f 3,4 -e 38.3,142.4 $tmp/stations.txt"
+      "$filter -p 6 $tmp/pairs.txt"
+      "$filter -m $tmp/pairs.txt"
+      "$filter -w $tmp/walks.txt")
+onames=("default" "stations: -a -d pipe -f 3,4 -e" "-p 6" "-m" "-w")
+if [ -n "${BASELINE:-}" ]; then
+  opts+=("$BASELINE $tmp/pairs.txt"); onames+=("baseline default")
+fi
+hyperfine -N --warmup 1 --runs "$runs" --output=null --export-json "$tmp/opts.json" "${opts[@]}" >/dev/null
+mapfile -t om < <(medians "$tmp/opts.json")
+echo
+for i in "${!onames[@]}"; do echo "${onames[$i]}|$lines|${om[$i]}"; done | awk -F'|' '
+  { rate[NR] = $2 / $3
+    printf "%-30s %9.0f lines/s  (median %.3f s)  %.2fx the default\n", $1, rate[NR], $3, rate[NR] / rate[1] }'

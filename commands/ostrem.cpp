@@ -286,10 +286,10 @@ bool field_number(const char *start, const char *stop, double *v)
 struct Filter {
     Filter(const Options &o, Out &out_, FILE *msgs_) : opt(o), out(out_), msgs(msgs_)
     {
-        // One entry for every field a line can have, so that no field
-        // number needs a bounds test before its look-up.
+        // An entry for every field a line can have (65537 at most) and
+        // every field -f names, however far beyond.
         last_ = opt.last_field();
-        slot_.assign(max_line + 2, -1);
+        slot_.assign(static_cast<size_t>(last_ > static_cast<int>(max_line) ? last_ : max_line) + 2, -1);
         for (int i = opt.want - 1; i >= 0; i--) {  // the first slot naming a field
             repeats_ = repeats_ || slot_[static_cast<size_t>(opt.field[i])] >= 0;
             slot_[static_cast<size_t>(opt.field[i])] = static_cast<signed char>(i);
@@ -361,11 +361,12 @@ struct Filter {
         // could alias a member and force it to be read again.
         const int last = last_;
         const signed char *slot = slot_.data();
+        const int nslot = static_cast<int>(slot_.size());
         const bool on_sep = opt.sep != 0;
         int bad_field = 0;  // the first wanted field that is not a number
         bool bad_empty = false;
         auto take = [&](int k, const char *start, const char *stop) {
-            int i = k <= static_cast<int>(max_line) + 1 ? slot[k] : -1;
+            int i = k < nslot ? slot[k] : -1;
             if (i < 0)
                 return;
             bool ok = on_sep ? field_number(start, stop, &v[i]) : number::read(start, stop, &v[i]);

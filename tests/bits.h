@@ -95,4 +95,19 @@ inline Pair varied_pair(Rng &r)
     }
     return p;
 }
+
+// The 300,000 pairs of the bit hashes, in their order: a varied pair, a
+// pair one ulp apart in longitude, and an exact antipode, 100,000 times.
+template <typename F>
+void hash_pairs(F &&one)
+{
+    Rng rng{20261208};
+    for (int i = 0; i < 100000; i++) {
+        Pair p = varied_pair(rng);
+        one(p.olat, p.olon, p.tlat, p.tlon);
+        float lon = rng.uniform(-180, 180);
+        one(p.olat, lon, p.olat, std::nextafter(lon, 1000.0f));
+        one(p.olat, lon, -p.olat, lon + 180.0f);
+    }
+}
 #endif

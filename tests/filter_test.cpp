@@ -131,6 +131,8 @@ const Stream option_streams[] = {
     {"field_range", {"-f", "2-5"}, "x 0 0 0 90 , y\n", d90, "", 0},
     {"too_few_listed_fields", {"-f", "3-6"}, "0 0 0 90\n", nan3,
      "ostrem: -:1: expected at least 6 fields, found 4\n", 1},
+    {"field_beyond_any_line", {"-f", "1,2,3,1000000"}, "0 0 0 90\n", nan3,
+     "ostrem: -:1: expected at least 1000000 fields, found 4\n", 1},
     {"tab_separator", {"-d", "\\t"}, "0\t0\t0\t90\n0\t0\t\t90\n", "90.00\t90.00\t270.00\nnan\tnan\tnan\n",
      "ostrem: -:2: field 3 is empty\n", 1},
     {"blanks_around_numbers", {"-d", ";"}, " 0 ; 0;0 ;90 \n", "90.00;90.00;270.00\n", "", 0},
