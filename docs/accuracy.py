@@ -315,9 +315,9 @@ def figure(r, sr, path):
     edges = np.linspace(0, 180, 37)
     styles = [("median", "-"), ("99th percentile", "--"), ("maximum", ":")]
 
-    def bands(a, key, by, edges, color, name, mask=None, scale=1):
+    def bands(a, key, by, edges, color, name, mask=None, data=r):
         m = slice(None) if mask is None else mask
-        mid, st = binned(r[key][m] * scale, by[m], edges)
+        mid, st = binned(data[key][m], by[m], edges)
         for (lab, ls), row in zip(styles, st):
             a.plot(mid, np.maximum(row, 1e-12), ls, color=color, label=f"{name}, {lab}")
 
@@ -362,9 +362,7 @@ def figure(r, sr, path):
     a = ax[1, 2]
     m_edges = np.logspace(1, 4, 16)
     for key, color in (("float32", "C3"), ("float64", "C0")):
-        mid, st = binned(sr[key], sr["m"], m_edges)
-        for (lab, ls), row in zip(styles, st):
-            a.plot(mid, np.maximum(row, 1e-12), ls, color=color, label=f"{key}, {lab}")
+        bands(a, key, sr["m"], m_edges, color, key, data=sr)
     a.set(xscale="log", yscale="log", xlabel="apart (m)", ylabel="|az − geodesic| (degrees)",
           title="Azimuth under 10 km, coordinates to 5 decimals")
     a.legend(fontsize=7)
