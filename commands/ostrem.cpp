@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -286,10 +287,8 @@ bool field_number(const char *start, const char *stop, double *v)
 struct Filter {
     Filter(const Options &o, Out &out_, FILE *msgs_) : opt(o), out(out_), msgs(msgs_)
     {
-        // An entry for every field a line can have (65537 at most) and
-        // every field -f names, however far beyond.
         last_ = opt.last_field();
-        slot_.assign(static_cast<size_t>(last_ > static_cast<int>(max_line) ? last_ : max_line) + 2, -1);
+        slot_.assign(static_cast<size_t>(last_) + 1, -1);
         for (int i = opt.want - 1; i >= 0; i--) {  // the first slot naming a field
             repeats_ = repeats_ || slot_[static_cast<size_t>(opt.field[i])] >= 0;
             slot_[static_cast<size_t>(opt.field[i])] = static_cast<signed char>(i);
@@ -304,7 +303,7 @@ struct Filter {
     unsigned long reported = 0;    // bad lines, reported or not
     int last_;                  // the last field wanted
     bool repeats_ = false;      // -f names a field twice
-    std::vector<signed char> slot_;  // field number -> the slot it fills, or -1
+    std::vector<signed char> slot_;  // field number (to last_) -> the slot it fills, or -1
 
     // A bad line: the message (the first max_messages of a run), and a
     // status of 1 at the end.
@@ -326,30 +325,32 @@ struct Filter {
         }
     }
 
-    void put_nan(const char *line, size_t n)
+    // An output line of words in place of the results: after the input
+    // line with -a, joined like results.
+    void put_words(const char *line, size_t n, const std::string_view words[3])
     {
         put_line(line, n);
-        char *p = out.room(16);
+        char *p = out.room(3 * 8);  // no word is longer than 6 bytes
         for (int i = 0; i < opt.results(); i++) {
-            std::memcpy(p, "nan", 3);
-            p += 3;
+            std::memcpy(p, words[i].data(), words[i].size());
+            p += words[i].size();
             *p++ = i + 1 < opt.results() ? opt.joiner() : '\n';
         }
         out.commit(p);
     }
 
+    void put_nan(const char *line, size_t n)
+    {
+        static constexpr std::string_view nans[3] = {"nan", "nan", "nan"};
+        put_words(line, n, nans);
+    }
+
     // The names of the results, in place of a header line or after it.
     void put_header(const char *line, size_t n)
     {
-        static const char *const names[3][3] = {
+        static constexpr std::string_view names[3][3] = {
             {"dist", "az", "baz"}, {"midlat", "midlon", ""}, {"lat", "lon", ""}};
-        put_line(line, n);
-        for (int i = 0; i < opt.results(); i++) {
-            const char *s = names[static_cast<int>(opt.mode)][i];
-            out.put(s, std::strlen(s));
-            char c = i + 1 < opt.results() ? opt.joiner() : '\n';
-            out.put(&c, 1);
-        }
+        put_words(line, n, names[static_cast<int>(opt.mode)]);
     }
 
     // Fields to numbers: the ones the options want, in the order wanted.
@@ -413,7 +414,7 @@ struct Filter {
             rc = opt.mode == Mode::dist ? ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2])
                  : opt.mode == Mode::mid ? midpoint(f[0], f[1], f[2], f[3], &fr[0], &fr[1])
                                          : walk(f[0], f[1], f[2], f[3], &fr[0], &fr[1]);
-            for (int i = 0; i < 3; i++)
+            for (int i = 0; i < opt.results(); i++)
                 r[i] = fr[i];
         } else {
             rc = opt.mode == Mode::dist ? ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2])
@@ -470,8 +471,7 @@ struct Filter {
             put_nan(line, body);
             return;
         }
-        if (opt.append)
-            put_line(line, body);
+        put_line(line, body);
         const int nres = opt.results(), prec = opt.prec;
         const char join = opt.joiner();
         char *p = out.room(3 * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
