@@ -85,14 +85,7 @@ const std::string catalogue =
     "\"Honshu, \"\"east coast\"\", Japan\",38.297,142.373,9.1\r\n"
     "\"Bio-Bio, Chile\",\" -36.122 \", -72.898 ,8.8\r\n";
 
-std::string many_bad(int n)
-{
-    std::string s;
-    for (int i = 0; i < n; i++)
-        s += "x\n";
-    return s;
-}
-std::string nan_lines(int n, const std::string &line)
+std::string repeat(int n, const std::string &line)
 {
     std::string s;
     for (int i = 0; i < n; i++)
@@ -120,7 +113,7 @@ const Stream option_streams[] = {
     {"bad_line_appended", {"-a", "-d", ";"}, "91;0;0;0\n", "91;0;0;0;nan;nan;nan\n",
      "ostrem: -:1: coordinate out of range\n", 1},
     {"walk", {"-w"}, "0 0 90 90\n0 0 -90 90\n0 0 0 90\n", "0.00 90.00\n0.00 270.00\n90.00 0.00\n", "", 0},
-    {"walk_refusals", {"-w"}, "0 0 360.0001 10\n0 0 0 -1\n91 0 0 0\n", nan_lines(3, "nan nan\n"),
+    {"walk_refusals", {"-w"}, "0 0 360.0001 10\n0 0 0 -1\n91 0 0 0\n", repeat(3, "nan nan\n"),
      "ostrem: -:1: azimuth out of range\nostrem: -:2: distance out of range\n"
      "ostrem: -:3: coordinate out of range\n", 1},
     {"walk_from_a_fixed_start", {"-w", "-e", "0,0"}, "90 90\n", "0.00 90.00\n", "", 0},
@@ -147,7 +140,7 @@ const Stream option_streams[] = {
     {"precision_is_double", {"-p", "3"}, "35.00012 142.41234 35.00078 142.41301\n",
      "0.001 39.873 219.873\n", "", 0},
     {"bundled_options", {"-amp4"}, "0 0 0 90\n", "0 0 0 90 0.0000 45.0000\n", "", 0},
-    {"message_cap", {}, many_bad(103), nan_lines(103, nan3),
+    {"message_cap", {}, repeat(103, "x\n"), repeat(103, nan3),
      bad_messages(100) + "ostrem: 3 more bad lines not reported\n", 1},
 };
 const std::string usage_after(const std::string &msg) { return "ostrem: " + msg + "\n" + usage; }
