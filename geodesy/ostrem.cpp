@@ -91,11 +91,13 @@ void place(double lat, double lon, double *colar, double *lonr)
     *lonr = lon / rd;
 }
 
-// The arithmetic of ostrem and walk, once, in double.  The extern
+// The arithmetic of ostrem and walk, once, in double: inverse solves the
+// inverse problem (distance and both azimuths between two points), direct
+// the direct problem (the point reached along an azimuth).  The extern
 // functions below are thin: the double ones store these results, the float
 // ones widen their inputs (exactly) and round the results once, at the
 // store.  Inlined into each, so that neither pays a second call.
-inline int distaz(double olat, double olon, double tlat, double tlon, double r[3])
+inline int inverse(double olat, double olon, double tlat, double tlon, double r[3])
 {
     if (!accept(olat, &olon) || !accept(tlat, &tlon))
         return 1;
@@ -140,7 +142,7 @@ inline int distaz(double olat, double olon, double tlat, double tlon, double r[3
     return 0;
 }
 
-inline int reach(double olat, double olon, double az, double del, double r[2])
+inline int direct(double olat, double olon, double az, double del, double r[2])
 {
     // The point first, as ostrem checks it; a negative longitude is not
     // moved up, so lon stays in [-180, 180].  Then the direction and the
@@ -220,7 +222,7 @@ int ostremd(double olat, double olon, double tlat, double tlon,
             double *del, double *az, double *baz)
 {
     double r[3];
-    if (distaz(olat, olon, tlat, tlon, r) != 0)
+    if (inverse(olat, olon, tlat, tlon, r) != 0)
         return 1;
     *del = r[0];
     *az = r[1];
@@ -232,7 +234,7 @@ int ostrem(float folat, float folon, float ftlat, float ftlon,
            float *del, float *az, float *baz)
 {
     double r[3];
-    if (distaz(folat, folon, ftlat, ftlon, r) != 0)
+    if (inverse(folat, folon, ftlat, ftlon, r) != 0)
         return 1;
     *del = static_cast<float>(r[0]);
     *az = static_cast<float>(r[1]);
@@ -243,7 +245,7 @@ int ostrem(float folat, float folon, float ftlat, float ftlon,
 int walkd(double olat, double olon, double az, double del, double *lat, double *lon)
 {
     double r[2];
-    if (reach(olat, olon, az, del, r) != 0)
+    if (direct(olat, olon, az, del, r) != 0)
         return 1;
     *lat = r[0];
     *lon = r[1];
@@ -253,7 +255,7 @@ int walkd(double olat, double olon, double az, double del, double *lat, double *
 int walk(float folat, float folon, float faz, float fdel, float *lat, float *lon)
 {
     double r[2];
-    if (reach(folat, folon, faz, fdel, r) != 0)
+    if (direct(folat, folon, faz, fdel, r) != 0)
         return 1;
     *lat = static_cast<float>(r[0]);
     *lon = static_cast<float>(r[1]);
