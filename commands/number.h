@@ -14,6 +14,15 @@
 #include <cstring>
 #include <string>
 
+// Floating-point from_chars is missing from some C++ libraries (libc++ 14,
+// the one of many macOS releases); without it, strtod alone reads what the
+// plain decimal path does not, to the same bits.
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+#define OSTREM_HAVE_FLOAT_FROM_CHARS 1
+#else
+#define OSTREM_HAVE_FLOAT_FROM_CHARS 0
+#endif
+
 namespace number {
 
 // Could strtod read on past this character, as part of a number?  Then a
@@ -68,9 +77,11 @@ inline bool read(const char *start, const char *stop, double *v)
 {
     if (plain_decimal(start, stop, v))
         return true;
+#if OSTREM_HAVE_FLOAT_FROM_CHARS
     std::from_chars_result r = std::from_chars(start, stop, *v);
     if (r.ec == std::errc() && r.ptr == stop && !std::isnan(*v))
         return true;
+#endif
     if (start == stop || std::isspace(static_cast<unsigned char>(*start)))
         return false;
     char *end;

@@ -37,13 +37,26 @@
 #include <vector>
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>  // read, write, open, close
+#include <sys/stat.h>
+#else
 #include <unistd.h>
+#endif
 
+#include "newline.h"
 #include "number.h"
 #include "ostrem.h"
 
 #ifndef OSTREM_VERSION
 #define OSTREM_VERSION "unknown"
+#endif
+
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0  // Windows: no exec to guard against
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0  // POSIX: every file is binary
 #endif
 
 namespace {
@@ -546,7 +559,14 @@ struct Filter {
             stream(0, name);
             return;
         }
-        int fd = open(name, O_RDONLY | O_CLOEXEC);
+        int fd = open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
+#ifdef _WIN32
+        // Windows refuses to open a folder as a file; say what it is, as
+        // reading one says elsewhere.
+        struct _stat st;
+        if (fd < 0 && errno == EACCES && _stat(name, &st) == 0 && (st.st_mode & _S_IFDIR))
+            errno = EISDIR;
+#endif
         if (fd < 0) {
             std::fprintf(msgs, "ostrem: %s: %s\n", name, std::strerror(errno));
             trouble = true;
@@ -712,6 +732,7 @@ int options(int argc, char **argv, Options &o)
 #ifndef OSTREM_FILTER_NO_MAIN
 int main(int argc, char **argv)
 {
+    binary_standard_streams();
     static Options opt;
     if (int status = options(argc, argv, opt))
         return status < 0 ? 0 : status;
@@ -726,11 +747,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "ostrem: %lu more bad lines not reported\n", n);
     if (!out.flush()) {
         // A reader that went away ends a filter quietly, as SIGPIPE would
-        // have if it had not been ignored.
+        // have if it had not been ignored.  Windows has no SIGPIPE: there
+        // the run ends with the write error's message and status.
+#ifdef SIGPIPE
         if (out.error() == EPIPE) {
             std::signal(SIGPIPE, SIG_DFL);
             std::raise(SIGPIPE);
         }
+#endif
         std::fprintf(stderr, "ostrem: write error: %s\n", std::strerror(out.error()));
         return 2;
     }

@@ -5,11 +5,13 @@
 
 #include <cstdio>
 
+#include "newline.h"
 #include "number.h"
 #include "ostrem.h"
 
 int main(int argc, char **argv)
 {
+    binary_standard_streams();
     if (argc != 5) {
         std::fputs("Usage: sorvane eqlat eqlon stlat stlon\n", stderr);
         return -1;

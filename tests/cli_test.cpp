@@ -83,11 +83,17 @@ void PrintTo(const Case &c, std::ostream *os)
 }
 
 // Whatever a script or a user may hand over: no crash, a defined line or
-// the out-of-range message, and the documented status.  The kernel passes
-// at most 128 KiB in one argument, so that is the longest tried.
-const std::string longest = std::string(131068, ' ') + "45";
-const std::string huge = std::string(131071, '9');
-const std::string zeros = "0." + std::string(131067, '0') + "1";
+// the out-of-range message, and the documented status.  Linux passes at
+// most 128 KiB in one argument, and Windows 32,767 characters in a whole
+// command line, so those are the longest tried.
+#ifdef _WIN32
+constexpr size_t longest_arg = 8000;
+#else
+constexpr size_t longest_arg = 131072;
+#endif
+const std::string longest = std::string(longest_arg - 4, ' ') + "45";
+const std::string huge = std::string(longest_arg - 1, '9');
+const std::string zeros = "0." + std::string(longest_arg - 5, '0') + "1";
 
 const Case hostile[] = {
     {"empty_strings", sorvane, {"", " ", "0", "90"}, "",

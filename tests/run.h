@@ -1,6 +1,8 @@
 // Runs a program with an argument vector and collects what it wrote to
 // standard output and standard error, and how it ended.  Standard input is
-// the file named by `in`.
+// the file named by `in` (the null device by default).  In a cross build
+// the program is started through the emulator the build names, as ctest
+// starts the tests themselves.
 #ifndef OSTREM_TESTS_RUN_H
 #define OSTREM_TESTS_RUN_H
 
@@ -13,7 +15,20 @@ struct Outcome {
 };
 
 Outcome run(const std::string &prog, const std::vector<std::string> &args,
-        const std::vector<std::string> &env = {}, const std::string &in = "/dev/null");
+            const std::vector<std::string> &env = {}, const std::string &in = "");
+
+// A POSIX shell script, run by /bin/sh; where there is none (Windows),
+// the test that needs it is skipped.
+Outcome run_shell(const std::string &script, const std::vector<std::string> &env = {},
+                  const std::string &in = "");
+bool have_shell();
+
+// Built for another machine, run under an emulator (qemu-user, wine),
+// where starting a program costs a hundred times as much.
+bool cross_built();
+
+// How a shell script starts prog: its path, after the emulator if any.
+std::string shell_command(const std::string &prog);
 
 // A file holding `text` for as long as the object lives, to hand to a
 // program as standard input or as a file argument.

@@ -116,34 +116,3 @@ TEST(Walk, EntryPointsAgreeAndWalksLand)
 }
 
 }  // namespace
-
-namespace {
-
-// The double paths over the same pairs, hashed bit for bit: with no
-// rounding to float to hide it, a fused multiply-add or a reordering shows
-// in most results.  Python's float64 loops must give the same hash.
-TEST(Walk, DoubleBitsWhateverTheBuild)
-{
-#if !defined(__GLIBC__)
-    GTEST_SKIP() << "recorded with glibc's libm";
-#endif
-    uint64_t h = 0xcbf29ce484222325ULL;
-    auto mix = [&h](uint64_t b) { h = (h ^ b) * 0x100000001b3ULL; };
-    auto one = [&](float a, float b, float c, float d) {
-        double r[9];
-        float del, az, baz, w[2];
-        ASSERT_EQ(ostrem(a, b, c, d, &del, &az, &baz), 0);
-        ASSERT_EQ(walk(a, b, az, del, &w[0], &w[1]), 0);
-        ASSERT_EQ(ostremd(a, b, c, d, &r[0], &r[1], &r[2]), 0);
-        ASSERT_EQ(walkd(a, b, r[1], r[0], &r[3], &r[4]), 0);
-        ASSERT_EQ(midpointd(a, b, c, d, &r[5], &r[6]), 0);
-        for (float f : w)
-            mix(bits(f));
-        for (int i = 0; i < 7; i++)
-            mix(bits(r[i]));
-    };
-    hash_pairs(one);
-    EXPECT_EQ(h, 0x18fff47102498793ULL) << std::hex << "hash 0x" << h;
-}
-
-}  // namespace
