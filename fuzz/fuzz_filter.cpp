@@ -7,13 +7,22 @@
 // also holds the number formatting to printf's for any float and double,
 // and the number reader to strtod's for any text.
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#define OSTREM_FILTER_NO_MAIN
-#include "../commands/ostrem.cpp"
+#include "../commands/number.h"
+#include "../commands/ostrem/format.h"
+#include "../commands/ostrem/options.h"
+#include "../commands/ostrem/record.h"
+#include "../commands/ostrem/stream.h"
+
+using namespace filter;
 
 namespace {
 
@@ -148,11 +157,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(write(infd, in.data(), in.size()) == static_cast<ssize_t>(in.size()));
     lseek(infd, 0, SEEK_SET);
     {
-        Out *out = new Out(outfd);
-        Filter f(opt, *out, devnull);
+        Out out(outfd);
+        Record rec(opt);
+        Stream f(rec, out, devnull);
         f.stream(infd, "fuzz");
-        check(out->flush() && !f.trouble);
-        delete out;
+        check(out.flush() && !f.trouble());
     }
     std::string got = read_all(outfd);
     close(infd);

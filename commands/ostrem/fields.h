@@ -1,0 +1,93 @@
+// Finding the fields of a line and reading a field as a number.
+#ifndef OSTREM_FILTER_FIELDS_H
+#define OSTREM_FILTER_FIELDS_H
+
+#include <cstring>
+
+#include "../number.h"
+
+namespace filter {
+
+inline bool blank(char c) { return c == ' ' || c == '\t'; }
+
+// The fields of a line, split on blanks, tabs and/or one comma.  take(k,
+// start, stop) is called for field k (from 1); returns the field count.
+template <typename Take>
+int split_blanks(const char *p, const char *end, Take &&take)
+{
+    int k = 0;
+    while (p < end && blank(*p))
+        p++;
+    for (;;) {
+        const char *start = p;
+        while (p < end && !blank(*p) && *p != ',')
+            p++;
+        take(++k, start, p);
+        while (p < end && blank(*p))
+            p++;
+        if (p < end && *p == ',') {
+            p++;
+            while (p < end && blank(*p))
+                p++;
+            continue;  // a field follows, if only an empty one
+        }
+        if (p >= end)
+            return k;
+    }
+}
+
+// The fields of a line, split on exactly sep; empty fields count.  A field
+// that begins with '"' is quoted as in CSV: separators inside it do not
+// split it, and "" stands for one quote.  Returns the field count, or -k
+// when field k opens a quote that the line never closes.
+template <typename Take>
+int split_on(const char *p, const char *end, char sep, Take &&take)
+{
+    int k = 0;
+    for (;;) {
+        const char *start = p;
+        if (p < end && *p == '"' && sep != '"') {
+            p++;
+            for (;;) {
+                const char *q = static_cast<const char *>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+                if (!q)
+                    return -(k + 1);
+                p = q + 1;
+                if (p < end && *p == '"') {
+                    p++;
+                    continue;
+                }
+                break;
+            }
+        }
+        const char *s = static_cast<const char *>(std::memchr(p, sep, static_cast<size_t>(end - p)));
+        p = s ? s : end;
+        take(++k, start, p);
+        if (p >= end)
+            return k;
+        p++;
+    }
+}
+
+// One field under -d as a number: blanks around it are allowed, and so
+// are quotes around it (with blanks inside them).
+inline bool field_number(const char *start, const char *stop, double *v)
+{
+    while (start < stop && blank(*start))
+        start++;
+    while (stop > start && blank(stop[-1]))
+        stop--;
+    if (stop - start >= 2 && *start == '"' && stop[-1] == '"') {
+        start++;
+        stop--;
+        while (start < stop && blank(*start))
+            start++;
+        while (stop > start && blank(stop[-1]))
+            stop--;
+    }
+    return number::read(start, stop, v);
+}
+
+}  // namespace filter
+
+#endif

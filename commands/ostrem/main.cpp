@@ -1,0 +1,52 @@
+// ostrem -- a filter: one earthquake-station pair per input line in, the
+// line sorvane (or, with -m, brovic) would print for it out; with -w, the
+// point reached from a start along an azimuth.  Options fix one end, pick
+// the fields, keep the input line, choose the separator and the precision.
+//
+// options.cpp reads the command line, record.cpp does one line's work,
+// stream.cpp reads the files and writes the output in order.
+//
+// Status: 0 every line good, 1 some line bad, 2 trouble (usage, unreadable
+// file, write error).  No setlocale: strtod reads '.' as the decimal point
+// and the output writes it, in every locale.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "../newline.h"
+#include "options.h"
+#include "record.h"
+#include "stream.h"
+
+int main(int argc, char **argv)
+{
+    binary_standard_streams();
+    static filter::Options opt;
+    int first = 0;
+    if (int status = filter::options(argc, argv, opt, &first))
+        return status < 0 ? 0 : status;
+    static filter::Out out(1);
+    static const filter::Record rec(opt);
+    filter::Stream s(rec, out, stderr);
+    if (first == argc)
+        s.file("-");
+    for (int i = first; i < argc && out.ok(); i++)
+        s.file(argv[i]);
+    if (unsigned long n = s.unreported())
+        std::fprintf(stderr, "ostrem: %lu more bad lines not reported\n", n);
+    if (!out.flush()) {
+        // A reader that went away ends a filter quietly, as SIGPIPE would
+        // have if it had not been ignored.  Windows has no SIGPIPE: there
+        // the run ends with the write error's message and status.
+#ifdef SIGPIPE
+        if (out.error() == EPIPE) {
+            std::signal(SIGPIPE, SIG_DFL);
+            std::raise(SIGPIPE);
+        }
+#endif
+        std::fprintf(stderr, "ostrem: write error: %s\n", std::strerror(out.error()));
+        return 2;
+    }
+    return s.trouble() ? 2 : s.bad_lines() ? 1 : 0;
+}

@@ -1,0 +1,174 @@
+// The filter's command line, read with getopt_long in the POSIX manner
+// ("+": options end at the first operand).
+#include "options.h"
+
+#include <getopt.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "../number.h"
+
+#ifndef OSTREM_VERSION
+#define OSTREM_VERSION "unknown"
+#endif
+
+namespace filter {
+
+const char usage[] =
+    "Usage: ostrem [-m | -w] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H] [-p N] [file ...]\n";
+
+const char help[] =
+    "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
+    "pair a line (eqlat eqlon stlat stlon); the results of sorvane, bit for bit.\n"
+    "\n"
+    "  -m          midpoints instead (midlat midlon), as brovic prints them\n"
+    "  -w          the point reached: lines hold lat lon az dist; prints lat lon\n"
+    "  -e LAT,LON  the earthquake (the start for -w) is fixed; lines hold the rest\n"
+    "  -s LAT,LON  the station is fixed; lines hold eqlat eqlon\n"
+    "  -f LIST     the fields that hold the numbers, in order (3,4 or 3-6)\n"
+    "  -a          each input line, then its results\n"
+    "  -d C        fields are separated by exactly C ('|', ',', ';', '\\t');\n"
+    "              with it, a field that begins with '\"' is quoted as in CSV\n"
+    "  -H          the first line of each file is a header\n"
+    "  -p N        double precision, N decimals (0 to 9)\n"
+    "  -h, --help  this help;  --version  the version\n"
+    "\n"
+    "Files are read in order; none, or -, is standard input. Status: 0 every\n"
+    "line good, 1 some line bad (each gives a line of nan), 2 trouble.\n";
+
+namespace {
+
+// A -f list as cut writes it: numbers and ranges, separated by commas.
+bool field_list(const char *s, Options &o, int *count)
+{
+    int n = 0;
+    for (const char *p = s;;) {
+        char *end;
+        long a = std::strtol(p, &end, 10);
+        if (end == p || a < 1 || a > 1000000)
+            return false;
+        long b = a;
+        if (*end == '-') {
+            p = end + 1;
+            b = std::strtol(p, &end, 10);
+            if (end == p || b < a || b > 1000000)
+                return false;
+        }
+        for (long k = a; k <= b; k++, n++)
+            if (n < 4)
+                o.field[n] = static_cast<int>(k);
+        if (*end == '\0')
+            break;
+        if (*end != ',')
+            return false;
+        p = end + 1;
+    }
+    *count = n;
+    return true;
+}
+
+// "LAT,LON": two numbers, in range as the module will see them (after the
+// rounding to float unless -p).
+bool fixed_point(const char *s, const Options &o, double fix[2])
+{
+    const char *comma = std::strchr(s, ',');
+    if (!comma || std::strchr(comma + 1, ','))
+        return false;
+    std::string lat(s, comma);
+    if (!number::read_arg(lat.c_str(), &fix[0]) || !number::read_arg(comma + 1, &fix[1]))
+        return false;
+    double a = o.prec < 0 ? static_cast<float>(fix[0]) : fix[0];
+    double b = o.prec < 0 ? static_cast<float>(fix[1]) : fix[1];
+    return !(a < -90.0 || a > 90.0 || b < -180.0 || b > 540.0 || std::isnan(a) || std::isnan(b));
+}
+
+}  // namespace
+
+int options(int argc, char **argv, Options &o, int *first)
+{
+    static const option longs[] = {{"help", no_argument, nullptr, 'h'},
+                                   {"version", no_argument, nullptr, 'V'},
+                                   {nullptr, 0, nullptr, 0}};
+    const char *fixed_arg = nullptr, *list_arg = nullptr;
+    char fixed_opt = 0;
+    bool mid = false, walk_ = false;
+    opterr = 0;  // the messages below, in this program's words
+    auto fail = [](const char *fmt, const char *what) {
+        std::fputs("ostrem: ", stderr);
+        std::fprintf(stderr, fmt, what);
+        std::fputs("\n", stderr);
+        std::fputs(usage, stderr);
+        return 2;
+    };
+    for (int c; (c = getopt_long(argc, argv, "+:mwe:s:f:ad:Hp:h", longs, nullptr)) != -1;) {
+        switch (c) {
+        case 'm': mid = true; break;
+        case 'w': walk_ = true; break;
+        case 'e':
+        case 's':
+            if (fixed_opt && fixed_opt != c)
+                return fail("%s", "-e and -s cannot be used together");
+            fixed_opt = static_cast<char>(c);
+            fixed_arg = optarg;
+            break;
+        case 'f': list_arg = optarg; break;
+        case 'a': o.append = true; break;
+        case 'd':
+            if (std::strcmp(optarg, "\\t") == 0)
+                o.sep = '\t';
+            else if (std::strlen(optarg) == 1)
+                o.sep = optarg[0];
+            else
+                return fail("-d takes one character (or \\t), not '%s'", optarg);
+            break;
+        case 'H': o.header = true; break;
+        case 'p':
+            if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0')
+                return fail("-p takes a number of decimals from 0 to 9, not '%s'", optarg);
+            o.prec = optarg[0] - '0';
+            break;
+        case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
+        case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
+        case ':': {
+            char opt[3] = {'-', static_cast<char>(optopt), '\0'};
+            return fail("option %s needs a value", opt);
+        }
+        default:
+            if (optopt) {
+                char opt[3] = {'-', static_cast<char>(optopt), '\0'};
+                return fail("unknown option %s", opt);
+            }
+            return fail("unknown option %s", argv[optind - 1]);
+        }
+    }
+    if (mid && walk_)
+        return fail("%s", "-m and -w cannot be used together");
+    if (fixed_opt == 's' && walk_)
+        return fail("%s", "-s cannot be used with -w (-e fixes the start)");
+    o.mode = walk_ ? Mode::walk : mid ? Mode::mid : Mode::dist;
+    o.fixed = fixed_opt;
+    o.want = fixed_opt ? 2 : 4;
+    if (fixed_arg && !fixed_point(fixed_arg, o, o.fix))
+        return fail(fixed_opt == 'e' ? "-e takes LAT,LON, two numbers in range, not '%s'"
+                                     : "-s takes LAT,LON, two numbers in range, not '%s'",
+                    fixed_arg);
+    if (list_arg) {
+        int count = 0;
+        if (!field_list(list_arg, o, &count))
+            return fail("-f takes field numbers from 1, as 3,4 or 3-6, not '%s'", list_arg);
+        if (count != o.want) {
+            char need[64];
+            std::snprintf(need, sizeof need, "-f must name %d fields, not %d", o.want, count);
+            return fail("%s", need);
+        }
+        o.listed = true;
+    }
+    *first = optind;
+    return 0;
+}
+
+}  // namespace filter

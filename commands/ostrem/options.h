@@ -1,0 +1,44 @@
+// What the command line asks of the filter, and how it is read.
+#ifndef OSTREM_FILTER_OPTIONS_H
+#define OSTREM_FILTER_OPTIONS_H
+
+namespace filter {
+
+enum class Mode { dist, mid, walk };
+
+struct Options {
+    Mode mode = Mode::dist;
+    char fixed = 0;            // 'e' or 's': that end is fix[] for every line
+    double fix[2] = {0, 0};    // as read; rounded to float with the rest
+    int want = 4;              // numbers a line gives: 4, or 2 with -e or -s
+    int field[4] = {1, 2, 3, 4};  // the field that holds each, from 1
+    bool listed = false;       // -f: other fields may hold anything
+    bool append = false;       // -a: the input line, then the results
+    char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
+    bool header = false;       // -H: each file's first line names its fields
+    int prec = -1;             // -p: decimals of double results; -1: the programs' floats
+
+    int results() const { return mode == Mode::dist ? 3 : 2; }
+    char joiner() const { return sep ? sep : ' '; }
+    int last_field() const
+    {
+        int m = 0;
+        for (int i = 0; i < want; i++)
+            m = field[i] > m ? field[i] : m;
+        return m;
+    }
+};
+
+extern const char usage[];
+extern const char help[];
+
+// Reads the options into o; returns 0 to go on, or the status to end with
+// (2 after a usage error's message on standard error, -1 after the help or
+// the version on standard output).  *first is then the first file operand.
+// getopt's state is global: a caller that reads several command lines
+// resets optind first.
+int options(int argc, char **argv, Options &o, int *first);
+
+}  // namespace filter
+
+#endif
