@@ -24,7 +24,7 @@ int main(int argc, char **argv)
 
     float lat;
     float lon;
-    if (midpoint(eqlat, eqlon, stlat, stlon, &lat, &lon) != 0) {
+    if (number::any_nan(c, 4) || midpoint(eqlat, eqlon, stlat, stlon, &lat, &lon) != 0) {
         std::fputs("brovic: coordinate out of range "
                    "(latitude -90 to 90, longitude -180 to 540)\n",
                    stderr);

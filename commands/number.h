@@ -123,6 +123,16 @@ inline bool read_args(const char *prog, char **args, int n, float *c)
     return ok;
 }
 
+// No place has a NaN latitude or longitude; the module's range tests are
+// comparisons, which NaN passes, so the programs refuse it themselves.
+inline bool any_nan(const float *c, int n)
+{
+    for (int i = 0; i < n; i++)
+        if (std::isnan(c[i]))
+            return true;
+    return false;
+}
+
 }  // namespace number
 
 #endif

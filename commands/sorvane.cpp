@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     float del;
     float az;
     float baz;
-    if (ostrem(eqlat, eqlon, stlat, stlon, &del, &az, &baz) != 0) {
+    if (number::any_nan(c, 4) || ostrem(eqlat, eqlon, stlat, stlon, &del, &az, &baz) != 0) {
         std::fputs("sorvane: coordinate out of range "
                    "(latitude -90 to 90, longitude -180 to 540)\n",
                    stderr);

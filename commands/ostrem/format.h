@@ -84,6 +84,30 @@ inline char *put_fixed(char *p, double d, int prec)
     return p;
 }
 
+// Text from the input or the command line, as a message shows it: at most
+// 40 bytes of it (then "..."), and control bytes written as \xHH, so that
+// no escape sequence reaches the terminal.  dst holds at least 4 * 40 + 4.
+inline void show(char *dst, const char *s, size_t n)
+{
+    static const char hex[] = "0123456789abcdef";
+    size_t k = 0;
+    for (; k < n && k < 40; k++) {
+        unsigned char c = static_cast<unsigned char>(s[k]);
+        if (c < 0x20 || c == 0x7f) {
+            *dst++ = '\\';
+            *dst++ = 'x';
+            *dst++ = hex[c >> 4];
+            *dst++ = hex[c & 15];
+        } else {
+            *dst++ = static_cast<char>(c);
+        }
+    }
+    if (k < n)
+        dst = static_cast<char *>(std::memcpy(dst, "...", 3)) + 3;
+    *dst = '\0';
+}
+constexpr size_t shown_size = 4 * 40 + 4;
+
 // Bytes written a line at a time: room for n more, then commit up to
 // where the writing stopped.  Grows as needed; clear() keeps the memory,
 // so a buffer that is emptied after each block allocates only at first.

@@ -4,7 +4,8 @@
 // the fields, keep the input line, choose the separator and the precision.
 //
 // options.cpp reads the command line, record.cpp does one line's work,
-// stream.cpp reads the files and writes the output in order.
+// stream.cpp reads the files in blocks, has them worked on (by -j threads)
+// and writes the output in order.
 //
 // Status: 0 every line good, 1 some line bad, 2 trouble (usage, unreadable
 // file, write error).  No setlocale: strtod reads '.' as the decimal point
@@ -28,11 +29,12 @@ int main(int argc, char **argv)
         return status < 0 ? 0 : status;
     static filter::Out out(1);
     static const filter::Record rec(opt);
-    filter::Stream s(rec, out, stderr);
+    filter::Stream s(rec, out, stderr, opt.threads);
     if (first == argc)
         s.file("-");
     for (int i = first; i < argc && out.ok(); i++)
         s.file(argv[i]);
+    s.finish();  // every thread ended before the status, or SIGPIPE, is decided
     if (unsigned long n = s.unreported())
         std::fprintf(stderr, "ostrem: %lu more bad lines not reported\n", n);
     if (!out.flush()) {

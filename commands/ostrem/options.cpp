@@ -4,13 +4,22 @@
 
 #include <getopt.h>
 
+#if defined(__linux__)
+#include <sched.h>
+#elif defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "../number.h"
+#include "format.h"
 
 #ifndef OSTREM_VERSION
 #define OSTREM_VERSION "unknown"
@@ -19,7 +28,8 @@
 namespace filter {
 
 const char usage[] =
-    "Usage: ostrem [-m | -w] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H] [-p N] [file ...]\n";
+    "Usage: ostrem [-m | -w] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H] [-p N]\n"
+    "              [-r MIN,MAX] [-j N] [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
@@ -35,17 +45,22 @@ const char help[] =
     "              with it, a field that begins with '\"' is quoted as in CSV\n"
     "  -H          the first line of each file is a header\n"
     "  -p N        double precision, N decimals (0 to 9)\n"
+    "  -r MIN,MAX  only pairs whose distance lies in [MIN, MAX] degrees\n"
+    "  -j N        N threads (1 to 1024; default: the CPUs available)\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
     "Files are read in order; none, or -, is standard input. Status: 0 every\n"
-    "line good, 1 some line bad (each gives a line of nan), 2 trouble.\n";
+    "line good, 1 some line bad (each gives a line of nan, or none with -r),\n"
+    "2 trouble.\n";
 
 namespace {
 
 // A -f list as cut writes it: numbers and ranges, separated by commas.
-bool field_list(const char *s, Options &o, int *count)
+// The count is summed, not stepped through, and in 64 bits: a list of
+// thousands of ranges of a million fields is counted, not overflowed.
+bool field_list(const char *s, Options &o, long long *count)
 {
-    int n = 0;
+    long long n = 0;
     for (const char *p = s;;) {
         char *end;
         long a = std::strtol(p, &end, 10);
@@ -58,9 +73,9 @@ bool field_list(const char *s, Options &o, int *count)
             if (end == p || b < a || b > 1000000)
                 return false;
         }
-        for (long k = a; k <= b; k++, n++)
-            if (n < 4)
-                o.field[n] = static_cast<int>(k);
+        for (long k = a; k <= b && n + (k - a) < 4; k++)
+            o.field[n + (k - a)] = static_cast<int>(k);
+        n += b - a + 1;
         if (*end == '\0')
             break;
         if (*end != ',')
@@ -71,15 +86,21 @@ bool field_list(const char *s, Options &o, int *count)
     return true;
 }
 
-// "LAT,LON": two numbers, in range as the module will see them (after the
-// rounding to float unless -p).
-bool fixed_point(const char *s, const Options &o, double fix[2])
+// "A,B": two numbers as the programs read them, split at the one comma.
+bool two_numbers(const char *s, double v[2])
 {
     const char *comma = std::strchr(s, ',');
     if (!comma || std::strchr(comma + 1, ','))
         return false;
-    std::string lat(s, comma);
-    if (!number::read_arg(lat.c_str(), &fix[0]) || !number::read_arg(comma + 1, &fix[1]))
+    std::string first(s, comma);
+    return number::read_arg(first.c_str(), &v[0]) && number::read_arg(comma + 1, &v[1]);
+}
+
+// "LAT,LON": two numbers, in range as the module will see them (after the
+// rounding to float unless -p).
+bool fixed_point(const char *s, const Options &o, double fix[2])
+{
+    if (!two_numbers(s, fix))
         return false;
     double a = o.prec < 0 ? static_cast<float>(fix[0]) : fix[0];
     double b = o.prec < 0 ? static_cast<float>(fix[1]) : fix[1];
@@ -96,22 +117,27 @@ int options(int argc, char **argv, Options &o, int *first)
     const char *fixed_arg = nullptr, *list_arg = nullptr;
     char fixed_opt = 0;
     bool mid = false, walk_ = false;
+    int threads_arg = 0;  // 0: as many as there are CPUs
     opterr = 0;  // the messages below, in this program's words
-    auto fail = [](const char *fmt, const char *what) {
+    // The value is shown cut and with control bytes escaped, however long
+    // or odd the argument.
+    auto fail = [](const char *fmt, const char *what = "") {
+        char shown[shown_size];
+        show(shown, what, std::strlen(what));
         std::fputs("ostrem: ", stderr);
-        std::fprintf(stderr, fmt, what);
+        std::fprintf(stderr, fmt, shown);
         std::fputs("\n", stderr);
         std::fputs(usage, stderr);
         return 2;
     };
-    for (int c; (c = getopt_long(argc, argv, "+:mwe:s:f:ad:Hp:h", longs, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "+:mwe:s:f:ad:Hp:r:j:h", longs, nullptr)) != -1;) {
         switch (c) {
         case 'm': mid = true; break;
         case 'w': walk_ = true; break;
         case 'e':
         case 's':
             if (fixed_opt && fixed_opt != c)
-                return fail("%s", "-e and -s cannot be used together");
+                return fail("-e and -s cannot be used together");
             fixed_opt = static_cast<char>(c);
             fixed_arg = optarg;
             break;
@@ -131,6 +157,21 @@ int options(int argc, char **argv, Options &o, int *first)
                 return fail("-p takes a number of decimals from 0 to 9, not '%s'", optarg);
             o.prec = optarg[0] - '0';
             break;
+        case 'r':
+            if (!two_numbers(optarg, o.range) || !(o.range[0] <= o.range[1]))
+                return fail("-r takes MIN,MAX, two distances in degrees with MIN <= MAX, not '%s'",
+                            optarg);
+            o.window = true;
+            break;
+        case 'j': {
+            char *end;
+            errno = 0;
+            long n = std::strtol(optarg, &end, 10);
+            if (end == optarg || *end != '\0' || errno != 0 || n < 1 || n > max_threads)
+                return fail("-j takes a number of threads from 1 to 1024, not '%s'", optarg);
+            threads_arg = static_cast<int>(n);
+            break;
+        }
         case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
         case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
         case ':': {
@@ -146,9 +187,11 @@ int options(int argc, char **argv, Options &o, int *first)
         }
     }
     if (mid && walk_)
-        return fail("%s", "-m and -w cannot be used together");
+        return fail("-m and -w cannot be used together");
     if (fixed_opt == 's' && walk_)
-        return fail("%s", "-s cannot be used with -w (-e fixes the start)");
+        return fail("-s cannot be used with -w (-e fixes the start)");
+    if (o.window && walk_)
+        return fail("-r cannot be used with -w (a walk has no distance to select by)");
     o.mode = walk_ ? Mode::walk : mid ? Mode::mid : Mode::dist;
     o.fixed = fixed_opt;
     o.want = fixed_opt ? 2 : 4;
@@ -157,18 +200,37 @@ int options(int argc, char **argv, Options &o, int *first)
                                      : "-s takes LAT,LON, two numbers in range, not '%s'",
                     fixed_arg);
     if (list_arg) {
-        int count = 0;
+        long long count = 0;
         if (!field_list(list_arg, o, &count))
             return fail("-f takes field numbers from 1, as 3,4 or 3-6, not '%s'", list_arg);
         if (count != o.want) {
             char need[64];
-            std::snprintf(need, sizeof need, "-f must name %d fields, not %d", o.want, count);
-            return fail("%s", need);
+            std::snprintf(need, sizeof need, "-f must name %d fields, not %lld", o.want, count);
+            return fail(need);
         }
         o.listed = true;
     }
+    o.threads = threads_arg ? threads_arg : available_cpus();
     *first = optind;
     return 0;
+}
+
+int available_cpus()
+{
+    int n = 0;
+#if defined(__linux__)
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        n = CPU_COUNT(&set);
+#elif defined(_WIN32)
+    DWORD_PTR process, system;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system))
+        for (; process; process &= process - 1)
+            n++;
+#endif
+    if (n < 1)
+        n = static_cast<int>(std::thread::hardware_concurrency());
+    return n < 1 ? 1 : n > max_threads ? max_threads : n;
 }
 
 }  // namespace filter

@@ -17,6 +17,9 @@ struct Options {
     char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
     bool header = false;       // -H: each file's first line names its fields
     int prec = -1;             // -p: decimals of double results; -1: the programs' floats
+    bool window = false;       // -r: only distances in [range[0], range[1]] are written
+    double range[2] = {0, 180};
+    int threads = 1;           // -j: threads that compute lines
 
     int results() const { return mode == Mode::dist ? 3 : 2; }
     char joiner() const { return sep ? sep : ' '; }
@@ -28,6 +31,11 @@ struct Options {
         return m;
     }
 };
+
+constexpr int max_threads = 1024;
+
+// The CPUs this process may run on: its default number of threads.
+int available_cpus();
 
 extern const char usage[];
 extern const char help[];

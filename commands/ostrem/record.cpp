@@ -28,26 +28,42 @@ Record::Record(const Options &o) : opt_(o)
     }
 }
 
-// The start of an output line: with -a, the input line and a separator.
-void Record::put_line(const char *line, size_t n, Bytes &out) const
+// The numbers a line gives, after the fixed end's if any, and the text
+// each was read from, for the messages.
+struct Record::Fields {
+    double *v;
+    const char *text[4];
+    size_t len[4];
+};
+
+char Record::joiner(const char *line, size_t n) const
 {
-    if (opt_.append && line) {
-        out.put(line, n);
-        char j = opt_.joiner();
-        out.put(&j, 1);
-    }
+    if (opt_.sep || !opt_.append)
+        return opt_.joiner();
+    const char *p = line, *end = line + n;
+    while (p < end && blank(*p))
+        p++;
+    while (p < end && !blank(*p) && *p != ',')
+        p++;
+    while (p < end && blank(*p))
+        p++;
+    return p < end && *p == ',' ? ',' : ' ';
 }
 
 // An output line of words in place of the results: after the input line
 // with -a, joined like results.
-void Record::put_words(const char *line, size_t n, const std::string_view words[3], Bytes &out) const
+void Record::put_words(const char *line, size_t n, char join, const std::string_view words[3],
+                       Bytes &out) const
 {
-    put_line(line, n, out);
+    if (opt_.append && line) {
+        out.put(line, n);
+        out.put(&join, 1);
+    }
     char *p = out.room(3 * 8);  // no word is longer than 6 bytes
     for (int i = 0; i < opt_.results(); i++) {
         std::memcpy(p, words[i].data(), words[i].size());
         p += words[i].size();
-        *p++ = i + 1 < opt_.results() ? opt_.joiner() : '\n';
+        *p++ = i + 1 < opt_.results() ? join : '\n';
     }
     out.commit(p);
 }
@@ -57,12 +73,14 @@ static constexpr std::string_view nans[3] = {"nan", "nan", "nan"};
 void Record::overlong(Bytes &out, Reason &why) const
 {
     std::snprintf(why.text, sizeof why.text, "line longer than %zu bytes", max_line);
-    put_words(nullptr, 0, nans, out);
+    why.looks_separated_by = 0;
+    if (!opt_.window)
+        put_words(nullptr, 0, opt_.joiner(), nans, out);
 }
 
 // Fields to numbers: the ones the options want, in the order wanted.
 // Returns nullptr, or why the line is bad.
-const char *Record::take(char *line, size_t n, double v[4], Reason &why) const
+const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
 {
     // Locals, not members: every store through a char pointer below could
     // alias a member and force it to be read again.
@@ -70,16 +88,20 @@ const char *Record::take(char *line, size_t n, double v[4], Reason &why) const
     const signed char *slot = slot_.data();
     const int nslot = static_cast<int>(slot_.size());
     const bool on_sep = opt_.sep != 0;
+    double *v = f.v;
     int bad_field = 0;  // the first wanted field that is not a number
-    bool bad_empty = false;
+    const char *bad_start = nullptr, *bad_stop = nullptr;
     auto take = [&](int k, const char *start, const char *stop) {
         int i = k < nslot ? slot[k] : -1;
         if (i < 0)
             return;
+        f.text[i] = start;
+        f.len[i] = static_cast<size_t>(stop - start);
         bool ok = on_sep ? field_number(start, stop, &v[i]) : number::read(start, stop, &v[i]);
         if (!ok && !bad_field) {
             bad_field = k;
-            bad_empty = start == stop;
+            bad_start = start;
+            bad_stop = stop;
         }
     };
     int count = on_sep ? split_on(line, line + n, opt_.sep, take)
@@ -97,58 +119,98 @@ const char *Record::take(char *line, size_t n, double v[4], Reason &why) const
         return why.text;
     }
     if (bad_field) {
-        std::snprintf(why.text, sizeof why.text,
-                      bad_empty ? "field %d is empty" : "field %d is not a number", bad_field);
+        if (bad_start == bad_stop) {
+            std::snprintf(why.text, sizeof why.text, "field %d is empty", bad_field);
+        } else {
+            char shown[shown_size];
+            show(shown, bad_start, static_cast<size_t>(bad_stop - bad_start));
+            std::snprintf(why.text, sizeof why.text, "field %d is not a number: %s", bad_field, shown);
+        }
         return why.text;
     }
     // A field named twice in -f fills every slot that names it.
     if (repeats_)
-        for (int i = 0; i < opt_.want; i++)
-            v[i] = v[static_cast<int>(slot[opt_.field[i]])];
+        for (int i = 0; i < opt_.want; i++) {
+            int from = slot[opt_.field[i]];
+            v[i] = v[from];
+            f.text[i] = f.text[from];
+            f.len[i] = f.len[from];
+        }
+    return nullptr;
+}
+
+// The ranges of the numbers a line gives, as the module sees them (rounded
+// to float unless -p); NaN is in none.  Returns nullptr, or which field is
+// out of which range, and its text.
+const char *Record::check(const Fields &f, const double c[4], Reason &why) const
+{
+    struct Range {
+        const char *what;
+        double lo, hi;
+    };
+    static const Range lat{"latitude -90 to 90", -90.0, 90.0},
+        lon{"longitude -180 to 540", -180.0, 540.0},  // above 180 moved down once
+        az{"azimuth -360 to 360", -360.0, 360.0}, dist{"distance 0 to 180", 0.0, 180.0};
+    const Range *ranges[4] = {&lat, &lon, opt_.mode == Mode::walk ? &az : &lat,
+                              opt_.mode == Mode::walk ? &dist : &lon};
+    const int from = opt_.fixed == 'e' ? 2 : 0;
+    for (int i = 0; i < opt_.want; i++) {
+        double x = opt_.prec < 0 ? static_cast<float>(c[from + i]) : c[from + i];
+        const Range &r = *ranges[from + i];
+        if (x >= r.lo && x <= r.hi)
+            continue;
+        char shown[shown_size];
+        show(shown, f.text[i], f.len[i]);
+        std::snprintf(why.text, sizeof why.text, "field %d is out of range (%s): %s",
+                      opt_.field[i], r.what, shown);
+        return why.text;
+    }
     return nullptr;
 }
 
 // Numbers to results, through the float functions (the programs' bits) or
-// with -p the double ones.  Returns nullptr, or why the line is bad.
-const char *Record::compute(const double c[4], double r[3]) const
+// with -p the double ones; r[3] is the distance either way.  A midpoint is
+// ostrem then walk of half the distance, as the module computes it, so the
+// distance -r selects by is at hand.  Returns nullptr, or why the line is
+// bad.
+const char *Record::compute(const double c[4], double r[4]) const
 {
     int rc;
     if (opt_.prec < 0) {
         float f[4], fr[3];
         for (int i = 0; i < 4; i++)
             f[i] = static_cast<float>(c[i]);  // as the programs round atof's double
-        rc = opt_.mode == Mode::dist ? ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2])
-             : opt_.mode == Mode::mid ? midpoint(f[0], f[1], f[2], f[3], &fr[0], &fr[1])
-                                      : walk(f[0], f[1], f[2], f[3], &fr[0], &fr[1]);
+        if (opt_.mode == Mode::walk) {
+            rc = walk(f[0], f[1], f[2], f[3], &fr[0], &fr[1]);
+        } else {
+            rc = ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2]);
+            r[3] = fr[0];
+            if (rc == 0 && opt_.mode == Mode::mid)
+                rc = walk(f[0], f[1], fr[1], fr[0] * 0.5f, &fr[0], &fr[1]);
+        }
         for (int i = 0; i < opt_.results(); i++)
             r[i] = fr[i];
+    } else if (opt_.mode == Mode::walk) {
+        rc = walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
     } else {
-        rc = opt_.mode == Mode::dist ? ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2])
-             : opt_.mode == Mode::mid ? midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1])
-                                      : walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
+        rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
+        r[3] = r[0];
+        if (rc == 0 && opt_.mode == Mode::mid)
+            rc = walkd(c[0], c[1], r[1], r[0] * 0.5, &r[0], &r[1]);
     }
-    if (rc == 0)
-        return nullptr;
-    if (opt_.mode == Mode::walk) {
-        // The values as the module saw them: rounded to float or not.
-        double az = opt_.prec < 0 ? static_cast<float>(c[2]) : c[2];
-        double del = opt_.prec < 0 ? static_cast<float>(c[3]) : c[3];
-        if (az < -360.0 || az > 360.0)
-            return "azimuth out of range";
-        if (del < 0.0 || del > 180.0)
-            return "distance out of range";
-    }
-    return "coordinate out of range";
+    // The ranges were checked; a refusal here would be the module's own.
+    return rc == 0 ? nullptr : "coordinate out of range";
 }
 
 bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) const
 {
     size_t body = n > 0 && line[n - 1] == '\r' ? n - 1 : n;  // CRLF
+    const char join = joiner(line, body);
     if (header) {
         // The names of the results, in place of a header line or after it.
         static constexpr std::string_view names[3][3] = {
             {"dist", "az", "baz"}, {"midlat", "midlon", ""}, {"lat", "lon", ""}};
-        put_words(line, body, names[static_cast<int>(opt_.mode)], out);
+        put_words(line, body, join, names[static_cast<int>(opt_.mode)], out);
         return true;
     }
     size_t k = 0;
@@ -163,26 +225,42 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
 
     // The numbers go where the fixed end leaves room: after -e's point,
     // before -s's.
-    double c[4], r[3];
+    double c[4], r[4];
     const int from = opt_.fixed == 'e' ? 2 : 0;
-    const char *reason = take(line, body, c + from, why);
+    Fields f;
+    f.v = c + from;
+    const char *reason = take(line, body, f, why);
     if (!reason) {
         if (opt_.fixed) {
             int at = opt_.fixed == 'e' ? 0 : 2;
             c[at] = opt_.fix[0];
             c[at + 1] = opt_.fix[1];
         }
-        reason = compute(c, r);
+        reason = check(f, c, why);
     }
+    if (!reason)
+        reason = compute(c, r);
     if (reason) {
         if (reason != why.text)
             std::snprintf(why.text, sizeof why.text, "%s", reason);
-        put_words(line, body, nans, out);
+        why.looks_separated_by = 0;
+        if (!opt_.sep)
+            for (char s : {'|', ';', '\t'})
+                if (std::memchr(line, s, body)) {
+                    why.looks_separated_by = s;
+                    break;
+                }
+        if (!opt_.window)  // not known to lie in the window: nothing
+            put_words(line, body, join, nans, out);
         return false;
     }
-    put_line(line, body, out);
+    if (opt_.window && !(r[3] >= opt_.range[0] && r[3] <= opt_.range[1]))
+        return true;
+    if (opt_.append) {
+        out.put(line, body);
+        out.put(&join, 1);
+    }
     const int nres = opt_.results(), prec = opt_.prec;
-    const char join = opt_.joiner();
     char *p = out.room(3 * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
     for (int i = 0; i < nres; i++) {
         p = prec < 0 ? put_value(p, static_cast<float>(r[i])) : put_fixed(p, r[i], prec);

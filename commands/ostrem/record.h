@@ -15,9 +15,12 @@ namespace filter {
 
 constexpr size_t max_line = 65536;  // bytes, without the line ending
 
-// Why a line is bad, in the words of its message.
+// Why a line is bad, in the words of its message; and, for a hint in the
+// first message of a run, the separator the line seems to use when it was
+// read without -d ('|', ';' or a tab; 0 for none).
 struct Reason {
-    char text[160];
+    char text[320];
+    char looks_separated_by;
 };
 
 class Record {
@@ -26,20 +29,28 @@ public:
 
     // One line without its '\n' (a '\r' before it is a CRLF ending);
     // line[n] may be written.  header: the line is a file's first under -H.
-    // Appends the line's output to out; when the line is bad, that is its
-    // nan line, why says what is wrong, and false comes back.
+    // Appends the line's output to out: its results, or nothing when -r
+    // leaves its distance out.  When the line is bad, the output is its nan
+    // line (none with -r), why says what is wrong, and false comes back.
     bool line(char *line, size_t n, bool header, Bytes &out, Reason &why) const;
 
     // The output of a line longer than max_line, which is not kept.
     void overlong(Bytes &out, Reason &why) const;
 
+    // What joins the input line (-a) and the results of this line: -d's
+    // character, or without -d a comma where the line's first field is
+    // followed by one (CSV stays CSV), else a space.
+    char joiner(const char *line, size_t n) const;
+
     const Options &options() const { return opt_; }
 
 private:
-    const char *take(char *line, size_t n, double v[4], Reason &why) const;
-    const char *compute(const double c[4], double r[3]) const;
-    void put_line(const char *line, size_t n, Bytes &out) const;
-    void put_words(const char *line, size_t n, const std::string_view words[3], Bytes &out) const;
+    struct Fields;
+    const char *take(char *line, size_t n, Fields &f, Reason &why) const;
+    const char *check(const Fields &f, const double c[4], Reason &why) const;
+    const char *compute(const double c[4], double r[4]) const;
+    void put_words(const char *line, size_t n, char join, const std::string_view words[3],
+                   Bytes &out) const;
 
     Options opt_;
     int last_;                  // the last field wanted

@@ -1,10 +1,17 @@
-// The filter's reading and writing: files read in blocks, lines handed to
-// a Record, output gathered and written in order, bad lines reported (the
-// first max_messages of a run, then a count).
+// The filter's reading and writing: files read in blocks of whole lines,
+// each block's lines handed to a Record (by worker threads with -j), the
+// output and the messages written in the order of the input, bad lines
+// reported (the first max_messages of a run, then a count).
 #ifndef OSTREM_FILTER_STREAM_H
 #define OSTREM_FILTER_STREAM_H
 
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "format.h"
 #include "record.h"
@@ -12,6 +19,7 @@
 namespace filter {
 
 constexpr unsigned long max_messages = 100;  // bad lines reported per run
+constexpr size_t default_block = 1 << 18;     // bytes of input a block holds
 
 // Output through one buffer and write(2); a failed write is remembered and
 // reported once, and ends the run.
@@ -39,12 +47,21 @@ private:
 
 class Stream {
 public:
-    Stream(const Record &rec, Out &out, FILE *msgs) : rec_(rec), out_(out), msgs_(msgs) {}
+    // threads: how many compute lines (1: this thread alone).  block: the
+    // input a block holds, at least 2 * max_line + 2 bytes; small ones
+    // exercise the hand-over in tests.
+    Stream(const Record &rec, Out &out, FILE *msgs, int threads = 1,
+           size_t block = default_block);
+    ~Stream();
+    Stream(const Stream &) = delete;
+    Stream &operator=(const Stream &) = delete;
 
     // Every line of the named file ("-": standard input), or its error.
     void file(const char *name);
     // Every line of an open file.
     void stream(int fd, const char *name);
+    // Everything still in the workers' hands written; the threads ended.
+    void finish();
 
     bool bad_lines() const { return reported_ > 0; }
     bool trouble() const { return trouble_; }
@@ -54,13 +71,51 @@ public:
     }
 
 private:
-    void bad(const char *name, unsigned long lineno, const char *reason);
+    struct Bad {
+        size_t line;  // from 1 within the block
+        Reason why;
+    };
+    // A block of whole lines and what they give.
+    struct Block {
+        std::unique_ptr<char[]> in;
+        size_t size = 0;
+        const char *name = nullptr;
+        bool first_of_file = false;  // its first line is its file's first
+        bool overlong_first = false; // a line too long to keep comes before the data
+        bool last = false;           // the file ends with it: a last line may lack '\n'
+        Bytes out;
+        std::vector<Bad> bad;        // the first max_messages of the block
+        unsigned long bad_count = 0;
+        size_t lines = 0;
+        bool done = false;
+    };
+
+    void work(Block &b, Bytes &out) const;
+    void write(Block &b);
+    void dispatch(Block *b);
+    void write_done(bool wait_all);
+    Block *free_block();
+    void start();
+    void worker();
+    void bad(const char *name, unsigned long lineno, const Reason &why);
 
     const Record &rec_;
     Out &out_;
     FILE *msgs_;
+    const int threads_;
+    const size_t block_;
     bool trouble_ = false;        // a file could not be read
     unsigned long reported_ = 0;  // bad lines, reported or not
+    unsigned long lineno_ = 0;    // lines of the current file written so far
+
+    std::vector<std::unique_ptr<Block>> blocks_;  // every block, reused
+    std::deque<Block *> idle_;                    // free for the reader
+    std::deque<Block *> order_;                   // handed out, in input order
+    std::deque<Block *> todo_;                    // for the workers
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    bool stopping_ = false;
 };
 
 }  // namespace filter
