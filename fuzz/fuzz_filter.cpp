@@ -1,11 +1,16 @@
 // Feeds arbitrary bytes to the filter as a stream, through the same reading,
-// parsing and formatting code as the program, under options the first two
-// bytes choose (mode, separator, -f, -a, -H, -p), and aborts when a promise
-// breaks: one output line for every input line, each a copy of a blank or
-// comment line, or (after the input line itself with -a) a result line
-// with the chosen decimals and values in their ranges, or nan fields.  It
-// also holds the number formatting to printf's for any float and double,
-// and the number reader to strtod's for any text.
+// parsing and formatting code as the program, under options the first
+// three bytes choose (mode, separator, -f, -a, -H, -p, -r), and aborts when
+// a promise breaks: one output line for every input line (without -r),
+// each a copy of a blank or comment line, or (after the input line itself
+// with -a) a result line with the chosen decimals and values in their
+// ranges, or nan fields; and two threads over small blocks write what one
+// thread writes, output and messages.  It also holds the number formatting
+// to printf's for any float and double, and the number reader to strtod's
+// for any text.  An input whose first byte is 0xff is instead a command
+// line, NUL-separated, for the option reader, whose options then run over
+// a few lines.
+#include <getopt.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,14 +54,14 @@ bool value_ok(const std::string &v, int decimals, double lo, double hi)
 
 // The results after the copied input line: distance, azimuth, back-azimuth;
 // or a latitude and a longitude (-m, -w).
-bool result_ok(const std::string &line, const Options &o)
+bool result_ok(const std::string &line, const Options &o, char join)
 {
     static const double ranges[2][3][2] = {{{0, 180}, {0, 360}, {0, 360}},
                                            {{-90, 90}, {0, 360}, {0, 0}}};
     const int mid = o.mode != Mode::dist;
     std::vector<std::string> v;
     for (size_t i = 0, j = 0; j != std::string::npos; i = j + 1) {
-        j = line.find(o.joiner(), i);
+        j = line.find(join, i);
         v.push_back(line.substr(i, j == std::string::npos ? j : j - i));
     }
     if (v.size() != (mid ? 2u : 3u))
@@ -67,8 +72,8 @@ bool result_ok(const std::string &line, const Options &o)
     return true;
 }
 
-// The options the first two bytes choose.
-Options choose(uint8_t a, uint8_t b)
+// The options the first three bytes choose.
+Options choose(uint8_t a, uint8_t b, uint8_t c)
 {
     static const char seps[4] = {0, ',', '|', '\t'};
     Options o;
@@ -89,6 +94,11 @@ Options choose(uint8_t a, uint8_t b)
         o.listed = true;
     }
     o.prec = (b >> 3) % 11 - 1;  // -1: the programs' floats
+    if (c & 1 && o.mode != Mode::walk) {
+        o.window = true;
+        o.range[0] = (c >> 1) % 4 * 30.0;
+        o.range[1] = o.range[0] + (c >> 3) % 8 * 20.0;
+    }
     return o;
 }
 
@@ -102,16 +112,81 @@ std::string read_all(int fd)
     return s;
 }
 
+// The filter over in: what it writes and what it says.
+struct Run {
+    std::string out, msgs;
+};
+Run run(const Options &opt, const std::string &in, int threads, size_t block, size_t limit)
+{
+    int infd = memfd_create("in", 0), outfd = memfd_create("out", 0);
+    check(infd >= 0 && outfd >= 0);
+    check(write(infd, in.data(), in.size()) == static_cast<ssize_t>(in.size()));
+    lseek(infd, 0, SEEK_SET);
+    char *msgs = nullptr;
+    size_t msgs_size = 0;
+    FILE *m = open_memstream(&msgs, &msgs_size);
+    {
+        Out out(outfd);
+        Record rec(opt);
+        Stream f(rec, out, m, threads, block, limit);
+        f.stream(infd, "fuzz");
+        f.finish();
+        check(out.flush() && !f.trouble());
+    }
+    std::fclose(m);
+    Run r{read_all(outfd), std::string(msgs, msgs_size)};
+    std::free(msgs);
+    close(infd);
+    close(outfd);
+    return r;
+}
+
+// A command line from NUL-separated bytes: the option reader must end in a
+// status or go on, never crash, whatever the arguments; options it accepts
+// then run over a few lines.
+void command_line(const uint8_t *data, size_t size)
+{
+    std::vector<std::string> words(1, "ostrem");
+    std::string w;
+    for (size_t i = 0; i < size && words.size() < 64; i++) {
+        if (data[i] == '\0') {
+            words.push_back(w);
+            w.clear();
+        } else {
+            w += static_cast<char>(data[i]);
+        }
+    }
+    words.push_back(w);
+    std::vector<char *> argv;
+    for (std::string &x : words)
+        argv.push_back(&x[0]);
+    argv.push_back(nullptr);
+    Options o;
+    int first = 0;
+    optind = 0;  // a new command line for getopt
+    int status = options(static_cast<int>(words.size()), argv.data(), o, &first);
+    check(status == 0 || status == 2 || status == -1);
+    if (status == 0) {
+        check(first >= 1 && first <= static_cast<int>(words.size()));
+        o.threads = 1;
+        run(o, "0 0 0 90\n38.3,142.4 34.9 -106.4 x|1|2|3|4|5|6\n\"a\",1,2,3,4\n", 1, 0, max_line);
+    }
+}
+
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static FILE *devnull = std::fopen("/dev/null", "w");
-    if (size < 2)
+    if (size >= 1 && data[0] == 0xff) {
+        command_line(data + 1, size - 1);
         return 0;
-    const Options opt = choose(data[0], data[1]);
-    data += 2;
-    size -= 2;
+    }
+    if (size < 3)
+        return 0;
+    const Options opt = choose(data[0], data[1], data[2]);
+    data += 3;
+    size -= 3;
 
     // The first four bytes, as a float, and the first eight, as a double,
     // are written as printf writes them, whatever the value; the double
@@ -152,22 +227,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     std::string in(reinterpret_cast<const char *>(data), size);
 
-    int infd = memfd_create("in", 0), outfd = memfd_create("out", 0);
-    check(infd >= 0 && outfd >= 0);
-    check(write(infd, in.data(), in.size()) == static_cast<ssize_t>(in.size()));
-    lseek(infd, 0, SEEK_SET);
-    {
-        Out out(outfd);
-        Record rec(opt);
-        Stream f(rec, out, devnull);
-        f.stream(infd, "fuzz");
-        check(out.flush() && !f.trouble());
+    const Run one = run(opt, in, 1, default_block, max_line);
+    const std::string &got = one.out;
+
+    // Two threads over blocks of a few lines, with lines of up to 24 bytes
+    // kept, write what one thread writes with the same blocks; and where
+    // no line is longer, what the default blocks give.
+    const Run small = run(opt, in, 1, 64, 24), threaded = run(opt, in, 2, 64, 24);
+    check(threaded.out == small.out && threaded.msgs == small.msgs);
+    size_t longest = 0;
+    for (size_t i = 0, j; i <= in.size(); i = j + 1) {
+        j = in.find('\n', i);
+        j = j == std::string::npos ? in.size() : j;
+        longest = std::max(longest, j - i);
     }
-    std::string got = read_all(outfd);
-    close(infd);
-    close(outfd);
+    if (longest <= 24)
+        check(small.out == one.out && small.msgs == one.msgs);
+    if (opt.window)
+        return 0;  // lines out of the window, or bad, write nothing
 
     // Line by line: input line k gives output line k.
+    const Record rec(opt);
     size_t ip = 0, op = 0;
     for (int lineno = 1; ip < in.size(); lineno++) {
         size_t ie = in.find('\n', ip), oe = got.find('\n', op);
@@ -179,12 +259,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bool copied = k == std::string::npos || iline[k] == '#' ||
                       (k + 1 == iline.size() && iline[k] == '\r');
         if (iline.size() > max_line) {
-            check(result_ok(oline, opt));  // not copied, even with -a
+            check(result_ok(oline, opt, opt.joiner()));  // not copied, even with -a
         } else {
             std::string body = iline.substr(0, iline.size() - (!iline.empty() && iline.back() == '\r'));
             std::string results = oline;
             if (opt.append && !(copied && !(opt.header && lineno == 1))) {
-                check(oline.compare(0, body.size(), body) == 0 && oline[body.size()] == opt.joiner());
+                check(oline.compare(0, body.size(), body) == 0 &&
+                      oline[body.size()] == rec.joiner(body.data(), body.size()));
                 results = oline.substr(body.size() + 1);
             }
             if (opt.header && lineno == 1) {
@@ -192,13 +273,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                     : opt.mode == Mode::mid ? "midlat midlon"
                                                             : "lat lon";
                 for (char &c : names)
-                    c = c == ' ' ? opt.joiner() : c;
+                    c = c == ' ' ? rec.joiner(body.data(), body.size()) : c;
                 check(results == names);
             }
             else if (copied)
                 check(oline == iline);
             else
-                check(result_ok(results, opt));
+                check(result_ok(results, opt, rec.joiner(body.data(), body.size())));
         }
         ip = ie + 1;
         op = oe + 1;

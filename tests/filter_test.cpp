@@ -169,6 +169,17 @@ const Stream option_streams[] = {
     {"precision_is_double", {"-p", "3"}, "35.00012 142.41234 35.00078 142.41301\n",
      "0.001 39.873 219.873\n", "", 0},
     {"bundled_options", {"-amp4"}, "0 0 0 90\n", "0 0 0 90 0.0000 45.0000\n", "", 0},
+    // Both ends included; a distance that prints 30.00 but lies below 30 is
+    // out.  Blank and comment lines stay; a bad line is reported, not written.
+    {"window_edges", {"-a", "-r", "30,90"},
+     "0 0 30.16692 0\n0 0 30.166925 0\n0 0 0 90\n0 0 0 90.01\n# kept\n\n91 0 0 0\n",
+     "0 0 30.166925 0 30.00 0.00 180.00\n0 0 0 90 " + d90 + "# kept\n\n",
+     "ostrem: -:7: field 1 is out of range (latitude -90 to 90): 91\n", 1},
+    {"window_of_one_distance", {"-r", "90,90"}, "0 0 0 90\n0 0 0 89.9999\n0 0 0 90.0001\n", d90, "", 0},
+    {"window_on_the_midpoints_pair", {"-H", "-m", "-r", "0,45"}, "h\n0 0 0 90\n0 0 0 40\n",
+     "midlat midlon\n0.00 20.00\n", "", 0},
+    {"window_in_double", {"-p", "9", "-r", "29.999996196,30"}, "0 0 30.16692 0\n0 0 30.166925 0\n",
+     "29.999996196 0.000000000 180.000000000\n", "", 0},
     {"message_cap", {}, repeat(103, "x\n"), repeat(103, nan3),
      bad_messages(100) + "ostrem: 3 more bad lines not reported\n", 1},
 };
@@ -273,6 +284,71 @@ TEST(Filter, WriteErrorsAndClosedPipes)
         EXPECT_EQ(r.out, d90) << f;
         EXPECT_EQ(r.err, "") << f;
     }
+}
+
+// Any number of threads writes what one thread writes: the same output,
+// the same messages in the same order, the same status, over inputs whose
+// lines cross the blocks in every way (lengths vary, CRLF, blank, comment,
+// bad lines past the cap, lines too long to keep, a last line without its
+// newline), in several files, under each option.
+TEST(Filter, ThreadsWriteWhatOneThreadWrites)
+{
+    Rng rng{13572468};
+    auto text = [&rng](int lines, bool final_newline) {
+        std::string t;
+        for (int i = 0; i < lines; i++) {
+            Pair p = varied_pair(rng);
+            char line[200];
+            std::snprintf(line, sizeof line, "%*s%.6f,%.6f %.6f %.6f", static_cast<int>(rng.next() % 40),
+                          "", p.olat, p.olon, p.tlat, p.tlon);
+            switch (rng.next() % 50) {
+            case 0: t += "# comment\n"; break;
+            case 1: t += "\r\n"; break;
+            case 2: t += "x y\n"; break;
+            case 3: t += std::string(rng.next() % 2 ? 70000 : 300000, '7') + "\n"; break;
+            case 4: t += std::string(line) + "\r\n"; break;
+            default: t += std::string(line) + "\n";
+            }
+        }
+        if (!final_newline)
+            t += "1 2 3 4";
+        return t;
+    };
+    TempFile a(text(40000, true)), b(text(30000, false)), in(text(30000, true));
+    const std::vector<std::vector<std::string>> option_sets = {
+        {}, {"-m", "-a", "-H"}, {"-r", "30,90", "-a"}, {"-m", "-r", "0,40"},
+        {"-p", "6", "-f", "1-4"}, {"-w", "-e", "10,20", "-f", "3,4"}, {"-s", "0,0", "-f", "1,2"}};
+    for (const std::vector<std::string> &opts : option_sets) {
+        std::vector<std::string> args = opts;
+        args.insert(args.end(), {a.path, "-", b.path});
+        std::vector<std::string> one = {"-j", "1"};
+        one.insert(one.end(), args.begin(), args.end());
+        Outcome want = run(filter, one, {}, in.path);
+        for (const char *j : {"2", "5"}) {
+            std::vector<std::string> many = {"-j", j};
+            many.insert(many.end(), args.begin(), args.end());
+            Outcome got = run(filter, many, {}, in.path);
+            std::string what = "-j " + std::string(j) + " " + testing::PrintToString(opts);
+            EXPECT_TRUE(got.out == want.out) << what << ": output differs";
+            EXPECT_EQ(got.err, want.err) << what;
+            EXPECT_EQ(got.status, want.status) << what;
+        }
+    }
+}
+
+// A result is written as soon as its line is read, whatever -j: the next
+// line is sent only once its predecessor's result came back.  (timeout
+// only guards against a hang.)
+TEST(Filter, InteractiveUseGetsEachResultAtOnce)
+{
+    if (!have_shell())
+        GTEST_SKIP() << "needs a POSIX shell and mkfifo";
+    Outcome r = run_shell(
+        "d=$(mktemp -d) && mkfifo \"$d/in\" \"$d/out\" && "
+        "(timeout 60 " + shell_command(filter) + " -j 4 <\"$d/in\" >\"$d/out\" &) && "
+        "exec 3>\"$d/in\" 4<\"$d/out\" && echo '0 0 0 90' >&3 && read -r a <&4 && "
+        "echo '0 0 0 45' >&3 && read -r b <&4 && exec 3>&- && rm -r \"$d\" && echo \"$a|$b\"");
+    EXPECT_EQ(r.out, "90.00 90.00 270.00|45.00 90.00 270.00\n");
 }
 
 // The filter's line for a pair is the programs' line for the same pair,

@@ -127,6 +127,8 @@ public:
     void commit(char *end) { len_ = static_cast<size_t>(end - buf_); }
     void put(const char *p, size_t n)
     {
+        if (n == 0)
+            return;  // an empty buffer has no memory yet to copy into
         std::memcpy(room(n), p, n);
         len_ += n;
     }

@@ -70,9 +70,9 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
 
 static constexpr std::string_view nans[3] = {"nan", "nan", "nan"};
 
-void Record::overlong(Bytes &out, Reason &why) const
+void Record::overlong(Bytes &out, Reason &why, size_t limit) const
 {
-    std::snprintf(why.text, sizeof why.text, "line longer than %zu bytes", max_line);
+    std::snprintf(why.text, sizeof why.text, "line longer than %zu bytes", limit);
     why.looks_separated_by = 0;
     if (!opt_.window)
         put_words(nullptr, 0, opt_.joiner(), nans, out);

@@ -34,8 +34,8 @@ public:
     // line (none with -r), why says what is wrong, and false comes back.
     bool line(char *line, size_t n, bool header, Bytes &out, Reason &why) const;
 
-    // The output of a line longer than max_line, which is not kept.
-    void overlong(Bytes &out, Reason &why) const;
+    // The output of a line longer than limit (max_line), which is not kept.
+    void overlong(Bytes &out, Reason &why, size_t limit = max_line) const;
 
     // What joins the input line (-a) and the results of this line: -d's
     // character, or without -d a comma where the line's first field is

@@ -80,9 +80,9 @@ bool Out::flush()
     return ok_;
 }
 
-Stream::Stream(const Record &rec, Out &out, FILE *msgs, int threads, size_t block)
-    : rec_(rec), out_(out), msgs_(msgs), threads_(threads < 1 ? 1 : threads),
-      block_(block < 2 * max_line + 2 ? 2 * max_line + 2 : block)
+Stream::Stream(const Record &rec, Out &out, FILE *msgs, int threads, size_t block, size_t limit)
+    : rec_(rec), out_(out), msgs_(msgs), threads_(threads < 1 ? 1 : threads), limit_(limit),
+      block_(block < 2 * limit + 2 ? 2 * limit + 2 : block)
 {
 }
 
@@ -119,7 +119,7 @@ void Stream::work(Block &b, Bytes &out) const
         b.bad_count++;
     };
     if (b.overlong_first) {
-        rec_.overlong(out, why);
+        rec_.overlong(out, why, limit_);
         note(++k);
     }
     char *p = b.in.get(), *end = p + b.size;
@@ -128,8 +128,8 @@ void Stream::work(Block &b, Bytes &out) const
         char *stop = nl ? nl : end;  // the last line may lack its newline
         size_t n = static_cast<size_t>(stop - p);
         ++k;
-        if (n > max_line) {
-            rec_.overlong(out, why);
+        if (n > limit_) {
+            rec_.overlong(out, why, limit_);
             note(k);
         } else if (!rec_.line(p, n, header && k == 1, out, why)) {
             note(k);
@@ -271,11 +271,11 @@ void Stream::dispatch(Block *b)
 // waiting: when a read would wait (a pipe, a terminal), what was read is
 // handed over and its results written first.  One thread flushes before
 // every read.  A line's unfinished end is carried to the next block while
-// it may still be short enough; past max_line it is dropped as it comes,
+// it may still be short enough; past the limit it is dropped as it comes,
 // and the block after it begins with its report.
 void Stream::stream(int fd, const char *name)
 {
-    std::unique_ptr<char[]> carry(new char[max_line + 1]);
+    std::unique_ptr<char[]> carry(new char[limit_ + 1]);
     size_t carried = 0;
     bool skipping = false, first = true, eof = false;
     while (!eof && out_.ok()) {
@@ -342,7 +342,7 @@ void Stream::stream(int fd, const char *name)
             char *nl = last_newline(b->in.get(), have);
             size_t whole = nl ? static_cast<size_t>(nl + 1 - b->in.get()) : 0;
             size_t rest = have - whole;
-            if (rest > max_line)
+            if (rest > limit_)
                 skipping = true;
             else
                 std::memcpy(carry.get(), b->in.get() + whole, rest);

@@ -48,10 +48,11 @@ private:
 class Stream {
 public:
     // threads: how many compute lines (1: this thread alone).  block: the
-    // input a block holds, at least 2 * max_line + 2 bytes; small ones
-    // exercise the hand-over in tests.
+    // input a block holds, at least 2 * limit + 2 bytes.  limit: the
+    // longest line kept.  Small blocks and limits exercise the hand-over
+    // in tests.
     Stream(const Record &rec, Out &out, FILE *msgs, int threads = 1,
-           size_t block = default_block);
+           size_t block = default_block, size_t limit = max_line);
     ~Stream();
     Stream(const Stream &) = delete;
     Stream &operator=(const Stream &) = delete;
@@ -103,6 +104,7 @@ private:
     Out &out_;
     FILE *msgs_;
     const int threads_;
+    const size_t limit_;
     const size_t block_;
     bool trouble_ = false;        // a file could not be read
     unsigned long reported_ = 0;  // bad lines, reported or not
