@@ -314,7 +314,7 @@ TEST(Filter, ThreadsWriteWhatOneThreadWrites)
             t += "1 2 3 4";
         return t;
     };
-    TempFile a(text(40000, true)), b(text(30000, false)), in(text(30000, true));
+    TempFile a(text(20000, true)), b(text(15000, false)), in(text(15000, true));
     const std::vector<std::vector<std::string>> option_sets = {
         {}, {"-m", "-a", "-H"}, {"-r", "30,90", "-a"}, {"-m", "-r", "0,40"},
         {"-p", "6", "-f", "1-4"}, {"-w", "-e", "10,20", "-f", "3,4"}, {"-s", "0,0", "-f", "1,2"}};
