@@ -11,6 +11,7 @@
 // printf's "%.Nf" writes the double.
 #include "record.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "fields.h"
@@ -198,7 +199,6 @@ const char *Record::compute(const double c[4], double r[4]) const
         if (rc == 0 && opt_.mode == Mode::mid)
             rc = walkd(c[0], c[1], r[1], r[0] * 0.5, &r[0], &r[1]);
     }
-    // The ranges were checked; a refusal here would be the module's own.
     return rc == 0 ? nullptr : "coordinate out of range";
 }
 
@@ -236,10 +236,14 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
             c[at] = opt_.fix[0];
             c[at + 1] = opt_.fix[1];
         }
-        reason = check(f, c, why);
-    }
-    if (!reason)
+        // The module checks the ranges itself; only a refusal, or a NaN
+        // that its comparisons let through (and that gives a NaN result),
+        // is looked at again, to name the field.
         reason = compute(c, r);
+        if (reason || std::isnan(r[0]) || std::isnan(r[1]))
+            if (const char *named = check(f, c, why))
+                reason = named;
+    }
     if (reason) {
         if (reason != why.text)
             std::snprintf(why.text, sizeof why.text, "%s", reason);
