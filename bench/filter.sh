@@ -9,6 +9,11 @@
 #   bench/filter.sh [build dir]          (default: build/bench)
 #   RUNS=5 LINES=1000000 bench/filter.sh
 #   BASELINE=/path/to/an/older/ostrem bench/filter.sh   (its default rate too)
+#   THREAD_LINES=10000000 bench/filter.sh     (the threads' file; 0 skips them)
+# The comparisons with peers and between options run on one thread (-j 1),
+# as they did before -j; the threads are timed apart, on a larger file:
+# -j 1, -j 2 and the default from a file and from a pipe, to /dev/null and
+# to a file, and -r 30,90 against no window.
 # Needs hyperfine, and for the peers proj-bin (geod) and
 # geographiclib-tools (GeodSolve); a missing peer is left out.
 set -euo pipefail
@@ -40,7 +45,7 @@ awk -v n="$lines" 'BEGIN { srand(20261210)
     printf "%.4f %.4f %.3f %.3f\n", 180*rand()-90, 360*rand()-180, 720*rand()-360, 180*rand() }' \
   > "$tmp/walks.txt"
 
-cmds=("$filter $tmp/pairs.txt" "$filter -m $tmp/pairs.txt")
+cmds=("$filter -j 1 $tmp/pairs.txt" "$filter -j 1 -m $tmp/pairs.txt")
 names=("ostrem" "ostrem -m")
 if command -v geod >/dev/null; then
   cmds+=("geod -I +ellps=WGS84 -f %.2f $tmp/pairs.txt"); names+=("geod -I (WGS84)")
@@ -65,11 +70,11 @@ loop=$(medians "$tmp/loop.json")
           printf "ostrem / %-24s %8.1f\n", name[i], rate[1] / rate[i] }'
 
 # The options, side by side with the default in one hyperfine run.
-opts=("$filter $tmp/pairs.txt"
-      "$filter -a -d | -f 3,4 -e 38.3,142.4 $tmp/stations.txt"
-      "$filter -p 6 $tmp/pairs.txt"
-      "$filter -m $tmp/pairs.txt"
-      "$filter -w $tmp/walks.txt")
+opts=("$filter -j 1 $tmp/pairs.txt"
+      "$filter -j 1 -a -d | -f 3,4 -e 38.3,142.4 $tmp/stations.txt"
+      "$filter -j 1 -p 6 $tmp/pairs.txt"
+      "$filter -j 1 -m $tmp/pairs.txt"
+      "$filter -j 1 -w $tmp/walks.txt")
 onames=("default" "stations: -a -d pipe -f 3,4 -e" "-p 6" "-m" "-w")
 if [ -n "${BASELINE:-}" ]; then
   opts+=("$BASELINE $tmp/pairs.txt"); onames+=("baseline default")
@@ -80,3 +85,30 @@ echo
 for i in "${!onames[@]}"; do echo "${onames[$i]}|$lines|${om[$i]}"; done | awk -F'|' '
   { rate[NR] = $2 / $3
     printf "%-30s %9.0f lines/s  (median %.3f s)  %.2fx the default\n", $1, rate[NR], $3, rate[NR] / rate[1] }'
+
+# Threads, on THREAD_LINES lines: each ratio against -j 1 from the same
+# source to the same sink, all in one hyperfine run (through a shell, for
+# the pipes and redirections).
+tlines=${THREAD_LINES:-10000000}
+if [ "$tlines" -gt 0 ]; then
+  awk -v n="$tlines" 'BEGIN { srand(20261211)
+    for (i = 0; i < n; i++)
+      printf "%.4f %.4f %.4f %.4f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180 }' \
+    > "$tmp/many.txt"
+  m=$tmp/many.txt
+  tcmds=("$filter -j 1 $m >/dev/null" "$filter -j 2 $m >/dev/null" "$filter $m >/dev/null"
+         "cat $m | $filter -j 1 >/dev/null" "cat $m | $filter -j 2 >/dev/null"
+         "$filter -j 1 $m >$tmp/out" "$filter -j 2 $m >$tmp/out"
+         "$filter -j 1 -r 30,90 $m >/dev/null" "$filter -j 2 -r 30,90 $m >/dev/null")
+  tnames=("file, -j 1" "file, -j 2" "file, default -j" "pipe, -j 1" "pipe, -j 2"
+          "file to file, -j 1" "file to file, -j 2" "-r 30,90, -j 1" "-r 30,90, -j 2")
+  base=(0 0 0 3 3 5 5 0 1)  # the row each is compared with
+  if [ -n "${BASELINE:-}" ]; then
+    tcmds+=("$BASELINE $m >/dev/null"); tnames+=("baseline"); base+=(0)
+  fi
+  hyperfine --warmup 1 --runs "${TRUNS:-3}" --export-json "$tmp/threads.json" "${tcmds[@]}" >/dev/null
+  mapfile -t tm < <(medians "$tmp/threads.json")
+  echo
+  for i in "${!tnames[@]}"; do echo "${tnames[$i]}|$tlines|${tm[$i]}|${tm[${base[$i]}]}"; done | awk -F'|' '
+    { printf "%-22s %10.0f lines/s  (median %.3f s)  %.2fx its -j 1 row\n", $1, $2 / $3, $3, $4 / $3 }'
+fi

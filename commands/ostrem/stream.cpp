@@ -26,26 +26,34 @@ namespace filter {
 
 namespace {
 
-// Can a read of fd return at once?  Not when a pipe or a terminal waits
-// for its writer: then the results of what was read are written first.
-bool ready(int fd)
+// Can a read of fd return at once, now or within ms milliseconds?  Not
+// when a pipe or a terminal waits for its writer: then the results of what
+// was read are written first.
+bool ready(int fd, int ms = 0)
 {
 #ifdef _WIN32
     HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    switch (GetFileType(h)) {
-    case FILE_TYPE_DISK:
-        return true;
-    case FILE_TYPE_PIPE: {
-        DWORD avail = 0;
-        // A broken pipe (its writer gone) reads at once too: its end.
-        return !PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) || avail > 0;
-    }
-    default:
-        return false;
+    for (int tries = 0;; tries++) {
+        bool yes;
+        switch (GetFileType(h)) {
+        case FILE_TYPE_DISK:
+            return true;
+        case FILE_TYPE_PIPE: {
+            DWORD avail = 0;
+            // A broken pipe (its writer gone) reads at once too: its end.
+            yes = !PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) || avail > 0;
+            break;
+        }
+        default:
+            yes = false;
+        }
+        if (yes || tries > 0 || ms == 0)
+            return yes;
+        Sleep(static_cast<DWORD>(ms));
     }
 #else
     pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, 0) > 0;
+    return poll(&p, 1, ms) > 0;
 #endif
 }
 
@@ -269,8 +277,8 @@ void Stream::dispatch(Block *b)
 
 // Blocks of whole lines, each as full as the input allows without
 // waiting: when a read would wait (a pipe, a terminal), what was read is
-// handed over and its results written first.  One thread flushes before
-// every read.  A line's unfinished end is carried to the next block while
+// handed over and its results written as they come.  One thread flushes
+// before every read.  A line's unfinished end is carried to the next block while
 // it may still be short enough; past the limit it is dropped as it comes,
 // and the block after it begins with its report.
 void Stream::stream(int fd, const char *name)
@@ -292,11 +300,21 @@ void Stream::stream(int fd, const char *name)
             bool waiting = !ready(fd);
             if (got_any && waiting)
                 break;
-            if (waiting || threads_ == 1) {
-                write_done(true);
-                if (!out_.flush())
+            // Before a read that may wait, the results in the workers'
+            // hands are written as they finish, so that a terminal sees
+            // each at once; a source that only paused (a pipe from a
+            // busy writer) is read again as soon as it has more, without
+            // letting the workers run dry.
+            while (waiting) {
+                write_done(false);
+                if (!out_.flush() || order_.empty())
                     break;
+                waiting = !ready(fd, 1);
             }
+            if (threads_ == 1 && !out_.flush())
+                break;
+            if (!out_.ok())
+                break;
             auto got = read(fd, b->in.get() + have, static_cast<unsigned>(block_ - have));
             if (got < 0 && errno == EINTR)
                 continue;
