@@ -40,6 +40,38 @@ const Build plain{"its plain build", plain_ostrem, plain_midpoint, plain_walk,
 constexpr uint64_t recorded_float_hash = 0x635db17eeea062d2ULL;
 constexpr uint64_t recorded_double_hash = 0x18fff47102498793ULL;
 
+// Which maths library this is, told apart from the module's source: the
+// bits of sin, cos, atan, atan2 and acos, the functions the module calls,
+// at 100,000 seeded arguments each.  The arguments are made by exact
+// operations only (an integer times a power of two, plus or minus a small
+// integer), so a compiler that fuses or reorders cannot change them.
+inline uint64_t maths_fingerprint()
+{
+    uint64_t s = 20261208, h = 0xcbf29ce484222325ULL;
+    auto next = [&s] {  // SplitMix64, as bits.h's Rng
+        uint64_t z = (s += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    };
+    auto unit = [&next] { return static_cast<double>(next() >> 11) * 0x1p-53; };  // [0, 1)
+    auto mix = [&h](double d) {
+        uint64_t u;
+        std::memcpy(&u, &d, sizeof u);
+        h = (h ^ u) * 0x100000001b3ULL;
+    };
+    for (int i = 0; i < 100000; i++) {
+        double a = unit() * 4.0, b = unit() * 8.0 - 4.0, c = unit() * 2.0 - 1.0, d = unit() * 2.0 - 1.0;
+        mix(std::sin(a));
+        mix(std::cos(a));
+        mix(std::atan(b));
+        mix(std::atan2(c, d));
+        mix(std::acos(c));
+    }
+    return h;
+}
+constexpr uint64_t recorded_maths_fingerprint = 0xfc85db0a50b3a557ULL;
+
 // Every result of one pair as bit patterns: ostrem's three and midpoint's
 // two floats (the float hash), then the float walk along ostrem's results,
 // ostremd's three, walkd along them and midpointd's two (the double hash).

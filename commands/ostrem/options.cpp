@@ -7,6 +7,10 @@
 #if defined(__linux__)
 #include <sched.h>
 #elif defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 

@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <io.h>  // read, write, open, close
 #include <sys/stat.h>
 #include <windows.h>
