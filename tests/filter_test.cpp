@@ -290,7 +290,8 @@ TEST(Filter, WriteErrorsAndClosedPipes)
 // the same messages in the same order, the same status, over inputs whose
 // lines cross the blocks in every way (lengths vary, CRLF, blank, comment,
 // bad lines past the cap, lines too long to keep, a last line without its
-// newline), in several files, under each option.
+// newline), in several files with an unreadable one among them, under each
+// option.
 TEST(Filter, ThreadsWriteWhatOneThreadWrites)
 {
     Rng rng{13572468};
@@ -320,7 +321,7 @@ TEST(Filter, ThreadsWriteWhatOneThreadWrites)
         {"-p", "6", "-f", "1-4"}, {"-w", "-e", "10,20", "-f", "3,4"}, {"-s", "0,0", "-f", "1,2"}};
     for (const std::vector<std::string> &opts : option_sets) {
         std::vector<std::string> args = opts;
-        args.insert(args.end(), {a.path, "-", b.path});
+        args.insert(args.end(), {a.path, "/nonexistent/pairs.txt", "-", b.path});
         std::vector<std::string> one = {"-j", "1"};
         one.insert(one.end(), args.begin(), args.end());
         Outcome want = run(filter, one, {}, in.path);
@@ -363,9 +364,9 @@ TEST(Filter, SameLinesAsTheProgramsForThousandsOfPairs)
         {"33", "0", "33", "0"}, {"-85", "0", "-85", "0"}, {"13.4", "0", "13.4", "180"},
         {"-90", "0", "10", "45"}, {"+0", "0x0", "-0", "-0x5Ap0"}, {"1e-999", "0", "0", "90"},
         {"0X1.68P+6", "0", "0", "0"}};
-    // Each pair starts both programs: under an emulator, a tenth as many.
+    // Each pair starts both programs: a tenth as many where that is slow.
     Rng rng{987654321};
-    for (int i = 0; i < (cross_built() ? 150 : 1500); i++) {
+    for (int i = 0; i < (slow_starts() ? 150 : 1500); i++) {
         Pair p = varied_pair(rng);
         lines.emplace_back();
         for (float f : {p.olat, p.olon, p.tlat, p.tlon}) {

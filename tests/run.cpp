@@ -39,9 +39,9 @@ std::vector<std::string> emulator()
 
 }  // namespace
 
-bool cross_built()
+bool slow_starts()
 {
-#ifdef OSTREM_CROSS_BUILT
+#ifdef OSTREM_SLOW_STARTS
     return true;
 #else
     return false;

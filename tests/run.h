@@ -23,9 +23,10 @@ Outcome run_shell(const std::string &script, const std::vector<std::string> &env
                   const std::string &in = "");
 bool have_shell();
 
-// Built for another machine, run under an emulator (qemu-user, wine),
-// where starting a program costs a hundred times as much.
-bool cross_built();
+// Built for another machine and run under an emulator (qemu-user, wine),
+// or with a sanitizer's runtime: starting a program costs tens of times as
+// much, and tests that start thousands do a tenth as many.
+bool slow_starts();
 
 // How a shell script starts prog: its path, after the emulator if any.
 std::string shell_command(const std::string &prog);
