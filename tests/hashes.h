@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bits.h"
 #include "ostrem.h"
 
 extern "C" {
@@ -47,14 +48,9 @@ constexpr uint64_t recorded_double_hash = 0x18fff47102498793ULL;
 // integer), so a compiler that fuses or reorders cannot change them.
 inline uint64_t maths_fingerprint()
 {
-    uint64_t s = 20261208, h = 0xcbf29ce484222325ULL;
-    auto next = [&s] {  // SplitMix64, as bits.h's Rng
-        uint64_t z = (s += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    };
-    auto unit = [&next] { return static_cast<double>(next() >> 11) * 0x1p-53; };  // [0, 1)
+    Rng rng{20261208};
+    uint64_t h = 0xcbf29ce484222325ULL;
+    auto unit = [&rng] { return static_cast<double>(rng.next() >> 11) * 0x1p-53; };  // [0, 1)
     auto mix = [&h](double d) {
         uint64_t u;
         std::memcpy(&u, &d, sizeof u);

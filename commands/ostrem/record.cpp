@@ -170,7 +170,7 @@ const char *Record::check(const Fields &f, const double c[4], Reason &why) const
 }
 
 // Numbers to results, through the float functions (the programs' bits) or
-// with -p the double ones; r[3] is the distance either way.  A midpoint is
+// with -p the double ones; r[3] is the pair's distance (not for a walk).  A midpoint is
 // ostrem then walk of half the distance, as the module computes it, so the
 // distance -r selects by is at hand.  Returns nullptr, or why the line is
 // bad.
