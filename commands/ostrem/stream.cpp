@@ -280,9 +280,9 @@ void Stream::dispatch(Block *b)
 // Blocks of whole lines, each as full as the input allows without
 // waiting: when a read would wait (a pipe, a terminal), what was read is
 // handed over and its results written as they come.  One thread flushes
-// before every read.  A line's unfinished end is carried to the next block while
-// it may still be short enough; past the limit it is dropped as it comes,
-// and the block after it begins with its report.
+// before every read.  A line's unfinished end is carried to the next block
+// while it may still be short enough; past the limit it is dropped as it
+// comes, and the block after it begins with its report.
 void Stream::stream(int fd, const char *name)
 {
     std::unique_ptr<char[]> carry(new char[limit_ + 1]);
