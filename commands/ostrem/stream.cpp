@@ -114,6 +114,15 @@ void Stream::bad(const char *name, unsigned long lineno, const Reason &why)
     std::fputc('\n', msgs_);
 }
 
+// A file that cannot be opened or read: said in its place, after the
+// messages of everything read before it, and a status of 2 at the end.
+void Stream::unreadable(const char *name, int err)
+{
+    write_done(true);
+    std::fprintf(msgs_, "ostrem: %s: %s\n", name, std::strerror(err));
+    trouble_ = true;
+}
+
 // Every line of a block, into out: what a worker runs.  Only the block's
 // own memory is written.
 void Stream::work(Block &b, Bytes &out) const
@@ -313,19 +322,16 @@ void Stream::stream(int fd, const char *name)
                     break;
                 waiting = !ready(fd, 1);
             }
-            if (threads_ == 1 && !out_.flush())
-                break;
+            if (threads_ == 1)
+                out_.flush();
             if (!out_.ok())
                 break;
             auto got = read(fd, b->in.get() + have, static_cast<unsigned>(block_ - have));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0) {
-                int err = errno;
                 idle_.push_back(b);
-                write_done(true);
-                std::fprintf(msgs_, "ostrem: %s: %s\n", name, std::strerror(err));
-                trouble_ = true;
+                unreadable(name, errno);
                 return;
             }
             if (got == 0) {
@@ -394,10 +400,7 @@ void Stream::file(const char *name)
         errno = EISDIR;
 #endif
     if (fd < 0) {
-        int err = errno;
-        write_done(true);  // the messages of the files before it come first
-        std::fprintf(msgs_, "ostrem: %s: %s\n", name, std::strerror(err));
-        trouble_ = true;
+        unreadable(name, errno);
         return;
     }
     stream(fd, name);

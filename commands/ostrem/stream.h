@@ -99,6 +99,7 @@ private:
     void start();
     void worker();
     void bad(const char *name, unsigned long lineno, const Reason &why);
+    void unreadable(const char *name, int err);
 
     const Record &rec_;
     Out &out_;
