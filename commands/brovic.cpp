@@ -7,6 +7,7 @@
 #include "newline.h"
 #include "number.h"
 #include "ostrem.h"
+#include "ranges.h"
 
 int main(int argc, char **argv)
 {
@@ -25,9 +26,7 @@ int main(int argc, char **argv)
     float lat;
     float lon;
     if (number::any_nan(c, 4) || midpoint(eqlat, eqlon, stlat, stlon, &lat, &lon) != 0) {
-        std::fputs("brovic: coordinate out of range "
-                   "(latitude -90 to 90, longitude -180 to 540)\n",
-                   stderr);
+        ranges::refuse_coordinate("brovic");
         return 1;
     }
     std::printf("%.2f %.2f\n", lat, lon);

@@ -8,6 +8,7 @@
 #include "newline.h"
 #include "number.h"
 #include "ostrem.h"
+#include "ranges.h"
 
 int main(int argc, char **argv)
 {
@@ -27,9 +28,7 @@ int main(int argc, char **argv)
     float az;
     float baz;
     if (number::any_nan(c, 4) || ostrem(eqlat, eqlon, stlat, stlon, &del, &az, &baz) != 0) {
-        std::fputs("sorvane: coordinate out of range "
-                   "(latitude -90 to 90, longitude -180 to 540)\n",
-                   stderr);
+        ranges::refuse_coordinate("sorvane");
         return 1;
     }
     std::printf("%.2f %.2f %.2f\n", del, az, baz);

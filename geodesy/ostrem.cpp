@@ -64,11 +64,15 @@ double acosx(double x)
 // The range test of one point, in the order latitude, then longitude.  The
 // comparisons are strict, so the bounds themselves pass, and NaN fails
 // none of them.  A longitude above 180 is moved down by one turn, once.
+// Moving down once and testing against 180 is the test against
+// OSTREM_LONGITUDE_MAX, 180 + 360, as the module has always made it.
+static_assert(OSTREM_LONGITUDE_MAX == 180.0 + 360.0, "one turn above 180");
+
 bool accept(double lat, double *lon)
 {
-    if (lat < -90.0 || lat > 90.0)
+    if (lat < OSTREM_LATITUDE_MIN || lat > OSTREM_LATITUDE_MAX)
         return false;
-    if (*lon < -180.0)
+    if (*lon < OSTREM_LONGITUDE_MIN)
         return false;
     if (*lon > 180.0) {
         *lon -= 360.0;
@@ -149,7 +153,8 @@ inline int direct(double olat, double olon, double az, double del, double r[2])
     // distance; NaN fails none of the tests.
     if (!accept(olat, &olon))
         return 1;
-    if (az < -360.0 || az > 360.0 || del < 0.0 || del > 180.0)
+    if (az < OSTREM_AZIMUTH_MIN || az > OSTREM_AZIMUTH_MAX || del < OSTREM_DISTANCE_MIN ||
+        del > OSTREM_DISTANCE_MAX)
         return 1;
 
     double delr = del / rd;

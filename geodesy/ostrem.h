@@ -16,7 +16,8 @@
  * accepted in [-180, 540] (a longitude above 180 is moved down by 360 once).
  * The bounds themselves are accepted, and the float functions' range tests
  * see the value after it was rounded to float.  NaN fails no range test: it is accepted
- * and gives NaN results.
+ * and gives NaN results.  The OSTREM_..._MIN and _MAX constants below are
+ * these ranges, as the functions test them.
  *
  * Results are written through pointers the caller owns, and only on success.
  * Functions returning int give 0 on success and 1 when a coordinate is out
@@ -36,6 +37,19 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/*
+ * The accepted ranges, in degrees, bounds included: what the functions
+ * test, and what the programs name when they refuse a value.
+ */
+#define OSTREM_LATITUDE_MIN (-90.0)
+#define OSTREM_LATITUDE_MAX 90.0
+#define OSTREM_LONGITUDE_MIN (-180.0)
+#define OSTREM_LONGITUDE_MAX 540.0 /* above 180 moved down by 360, once */
+#define OSTREM_AZIMUTH_MIN (-360.0) /* walk's azimuth; negative: anticlockwise */
+#define OSTREM_AZIMUTH_MAX 360.0
+#define OSTREM_DISTANCE_MIN 0.0 /* walk's distance, degrees of arc */
+#define OSTREM_DISTANCE_MAX 180.0
 
 /*
  * dmax -- the larger of two doubles.
