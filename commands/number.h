@@ -6,13 +6,17 @@
 #ifndef OSTREM_COMMANDS_NUMBER_H
 #define OSTREM_COMMANDS_NUMBER_H
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "endian.h"
 
 // Floating-point from_chars is missing from some C++ libraries (libc++ 14,
 // the one of many macOS releases); without it, strtod alone reads what the
@@ -33,38 +37,127 @@ inline bool continues(char c)
            c == '(' || c == ')' || c == '_';
 }
 
+// 10^k for k decimals of a plain decimal: each an exact double.
+constexpr double pow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// Eight characters at a time where the bytes of an integer lie in the
+// order of the text and the compiler counts trailing zero bits (GCC,
+// Clang); elsewhere one character at a time, to the same result.
+#define OSTREM_EIGHT_AT_ONCE OSTREM_LITTLE_ENDIAN
+
+#if OSTREM_EIGHT_AT_ONCE
+namespace eight {
+
+// Eight characters, each XORed with '0': a digit becomes its value 0 to
+// 9 and nothing else does; no carry crosses a byte.
+inline uint64_t load(const char *s)
+{
+    uint64_t x;
+    std::memcpy(&x, s, sizeof x);
+    return x ^ 0x3030303030303030u;
+}
+
+// How many bytes of x, from the first, hold digits (0 to 8).  A byte
+// above 9 has its top bit set in x + 0x76 or in x itself; a carry out of
+// such a byte reaches only the bytes after it, past the run.
+inline int run(uint64_t x)
+{
+    uint64_t t = ((x + 0x7676767676767676u) | x) & 0x8080808080808080u;
+    return t ? __builtin_ctzll(t) >> 3 : 8;
+}
+
+// The first n (1 to 8) digits of x as an integer: moved to the top, with
+// zeros in front, and combined in pairs, fours and eights.
+inline uint64_t value(uint64_t x, int n)
+{
+    x <<= 8 * (8 - n);
+    x = x * 10 + (x >> 8);
+    return (((x & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+            (((x >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+}
+
+}  // namespace eight
+#endif
+
 // The usual spelling of a coordinate, an optional '-', at most 15 digits
 // and at most one '.', read exactly: the digits as an integer m below 2^53
 // and 10^k for k decimals are both exact doubles, so m / 10^k is one
-// correctly rounded division, which is strtod's result.  False for any
-// other spelling, which the general readers below then take.
-inline bool plain_decimal(const char *p, const char *stop, double *v)
+// correctly rounded division, which is strtod's result.  *p is where the
+// reading starts; it stops at the first character of no such spelling,
+// which is left in *p.  False when there is no digit or more than 15.
+// stop[0] must be readable (a NUL, a separator, the next text): a number
+// of up to eight characters after its sign is read in one load, which may
+// end on it.
+inline bool plain_prefix(const char **p, const char *stop, double *v)
 {
-    static const double pow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    bool neg = p < stop && *p == '-';
-    p += neg;
-    unsigned long long m = 0;
-    int digits = 0, decimals = -1;  // -1: no '.' yet
-    for (; p < stop; p++) {
-        unsigned d = static_cast<unsigned char>(*p) - '0';
-        if (d <= 9) {
-            m = m * 10 + d;
-            digits++;
-            decimals += decimals >= 0;
-        } else if (*p == '.' && decimals < 0) {
-            decimals = 0;
-        } else {
-            return false;
+    const char *s = *p;
+    const bool neg = s < stop && *s == '-';
+    s += neg;
+    uint64_t m = 0;  // may wrap past 19 digits; those are refused below
+    int decimals = 0;
+    long n = 0;      // digits
+#if OSTREM_EIGHT_AT_ONCE
+    const long avail = stop - s;
+    if (avail >= 7) {
+        uint64_t x = eight::load(s);
+        long whole = std::min<long>(eight::run(x), avail), len = whole;
+        if (whole < 7 && whole < avail && ((x >> (8 * whole)) & 0xFF) == ('.' ^ '0')) {
+            // The point taken out: the fraction's digits follow the whole
+            // part's, and the byte let in at the top is cut off below.
+            uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
+            x = (x & low) | ((x >> 8) & ~low);
+            decimals = static_cast<int>(
+                std::min<long>(eight::run(x >> (8 * whole)), std::min(7 - whole, avail - whole - 1)));
+            len = whole + 1 + decimals;
         }
+        const unsigned next = len < avail ? static_cast<unsigned char>(s[len]) : 0u;
+        if (next - '0' > 9 && next != '.') {  // the number ends within the eight
+            n = whole + decimals;
+            *p = s + len;
+            if (n == 0)
+                return false;
+            double d = static_cast<double>(eight::value(x, static_cast<int>(n)));
+            if (decimals > 0)
+                d /= pow10[decimals];
+            // The sign put into the sign bit, not chosen by a branch: half
+            // of all coordinates are negative, in no order a branch
+            // predictor could learn.
+            uint64_t bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            bits |= static_cast<uint64_t>(neg) << 63;
+            std::memcpy(v, &bits, sizeof bits);
+            return true;
+        }
+        decimals = 0;
     }
-    if (digits == 0 || digits > 15)
+#endif
+    const char *digits = s;
+    for (unsigned d; s < stop && (d = static_cast<unsigned char>(*s) - '0') <= 9; s++)
+        m = m * 10 + d;
+    if (s < stop && *s == '.') {
+        const char *point = s++;
+        for (unsigned d; s < stop && (d = static_cast<unsigned char>(*s) - '0') <= 9; s++)
+            m = m * 10 + d;
+        decimals = static_cast<int>(s - point - 1);
+        digits++;  // the point is no digit
+    }
+    n = s - digits;
+    *p = s;
+    if (n == 0 || n > 15)
         return false;
     double x = static_cast<double>(m);
     if (decimals > 0)
         x /= pow10[decimals];
     *v = neg ? -x : x;
     return true;
+}
+
+// [p, stop) in that spelling, whole.  False for any other spelling, which
+// the general readers below then take.
+inline bool plain_decimal(const char *p, const char *stop, double *v)
+{
+    return plain_prefix(&p, stop, v) && p == stop;
 }
 
 // [start, stop) as strtod reads it, or false when strtod would not consume

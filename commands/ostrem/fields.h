@@ -69,6 +69,34 @@ int split_on(const char *p, const char *end, char sep, Take &&take)
     }
 }
 
+// The usual line, read without -d or -f: exactly want plain decimals (as
+// number::plain_prefix reads them), each followed by blanks, one comma
+// (blanks around it allowed) or the line's end.  Reads them into v and
+// returns true; false for every other line, which split_blanks and
+// number::read then take.  Where this takes a line, those give the same
+// numbers from the same fields: it is the same reading in one pass.
+inline bool plain_fields(const char *p, const char *end, int want, double *v)
+{
+    while (p < end && blank(*p))
+        p++;
+    for (int i = 0;;) {
+        if (!number::plain_prefix(&p, end, &v[i]))
+            return false;
+        if (p < end && !blank(*p) && *p != ',')
+            return false;  // more of the field follows: some other spelling
+        while (p < end && blank(*p))
+            p++;
+        bool comma = p < end && *p == ',';
+        if (comma)
+            for (p++; p < end && blank(*p);)
+                p++;
+        if (++i == want)
+            return p == end && !comma;  // a comma at the end opens an empty field
+        if (p == end)
+            return false;
+    }
+}
+
 // One field under -d as a number: blanks around it are allowed, and so
 // are quotes around it (with blanks inside them).
 inline bool field_number(const char *start, const char *stop, double *v)

@@ -10,14 +10,64 @@
 #include <cstring>
 #include <string_view>
 
+#include "../endian.h"
+
 namespace filter {
 
+// Digits two at a time: "00" to "99".
+constexpr char digit_pairs[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+    "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
+// Exactly n decimal digits of u (which is below 10^n), zeros in front,
+// written at p, two at a time from the last; returns the end.
+inline char *put_width(char *p, uint64_t u, int n)
+{
+    char *end = p + n, *q = end;
+    for (; n >= 2; n -= 2, u /= 100) {
+        q -= 2;
+        std::memcpy(q, digit_pairs + 2 * (u % 100), 2);
+    }
+    if (n)
+        *--q = static_cast<char>('0' + u);
+    return end;
+}
+
+// The decimal digits of u, as many as it has.  Below 1000, the usual
+// whole part of a coordinate, an azimuth or a distance, without a branch
+// on how many: three digits are made in one integer and its leading zeros
+// shifted out, and four bytes stored.  p has room for four bytes.
+inline char *put_digits(char *p, uint64_t u)
+{
+#if OSTREM_LITTLE_ENDIAN
+    if (u < 1000) {
+        uint16_t pair;
+        std::memcpy(&pair, digit_pairs + 2 * (u % 100), 2);
+        uint32_t three = static_cast<uint32_t>('0' + u / 100) | static_cast<uint32_t>(pair) << 8;
+        const int skip = (u < 100) + (u < 10);
+        three >>= 8 * skip;
+        std::memcpy(p, &three, 4);
+        return p + 3 - skip;
+    }
+#endif
+    int n = 1;
+    for (uint64_t limit = 10; n < 20 && u >= limit; limit *= 10)
+        n++;
+    return put_width(p, u, n);
+}
+
+// A double in [0, 2^52) rounded to the nearest integer, ties to even, as
+// nearbyint rounds it in the default rounding mode: above 2^52 a double
+// has no fraction bits, so the addition rounds and the subtraction is
+// exact.  Neither is folded away without -ffast-math.
+inline uint64_t to_nearest(double a) { return static_cast<uint64_t>((a + 0x1p52) - 0x1p52); }
+
 // Two decimals exactly as printf's "%.2f" writes them.  A float times 100
-// is exact in double (24 + 7 bits), and nearbyint rounds it to nearest,
-// ties to even, as printf rounds the exact binary value; the sign is
-// printed from the sign bit, so -0.0 and -0.001 give "-0.00" as printf
-// does.  NaN ("nan" or "-nan") and values too large for the integer path
-// are left to printf itself.
+// is exact in double (24 + 7 bits), and rounding it to nearest, ties to
+// even, is how printf rounds the exact binary value; the sign is printed
+// from the sign bit, so -0.0 and -0.001 give "-0.00" as printf does.  NaN
+// ("nan" or "-nan") and values too large for the integer path are left
+// to printf itself.
 inline char *put_value(char *p, float f)
 {
     double d = static_cast<double>(f) * 100.0;
@@ -25,42 +75,45 @@ inline char *put_value(char *p, float f)
         return p + std::snprintf(p, 64, "%.2f", static_cast<double>(f));
     if (std::signbit(d))
         *p++ = '-';
-    unsigned long long u = static_cast<unsigned long long>(std::fabs(std::nearbyint(d)));
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u > 0 || n < 3);
-    while (n > 2)
-        *p++ = digits[--n];
+    uint64_t u = to_nearest(std::fabs(d));
+    p = put_digits(p, u / 100);
     *p++ = '.';
-    *p++ = digits[1];
-    *p++ = digits[0];
-    return p;
+    return put_width(p, u % 100, 2);
 }
 
-// prec decimals of a double exactly as printf's "%.*f" writes them.  The
-// double is m * 2^-s with m below 2^53; m * 10^prec (below 2^83) is exact
-// in 128 bits, and shifting it right by s with the remainder rounded to
-// nearest, ties to even, is printf's rounding of the exact binary value.
-// The sign comes from the sign bit, as for put_value.  NaN, infinities and
-// values of 1e9 or more are left to printf.
-inline char *put_fixed(char *p, double d, int prec)
+// Decimals decimals of a double exactly as printf's "%.*f" writes them.
+// The double is m * 2^-s with m below 2^53, taken from its bits; m *
+// 10^decimals (below 2^83) is exact in 128 bits, and shifting it right by
+// s with the remainder rounded to nearest, ties to even, is printf's
+// rounding of the exact binary value.  The sign comes from the sign bit,
+// as for put_value.  NaN, infinities and values of 1e9 or more are left
+// to printf.  A template, so that the run's choice of -p makes the
+// divisions by 10^decimals constant ones.
+template <int decimals>
+char *put_fixed(char *p, double d)
 {
-    static const uint64_t pow10[10] = {1,         10,         100,         1000,
-                                       10000,     100000,     1000000,     10000000,
-                                       100000000, 1000000000};
+    static_assert(decimals >= 0 && decimals <= 9, "printf's digits, up to 9 decimals");
+    constexpr uint64_t scale = [] {
+        uint64_t s = 1;
+        for (int i = 0; i < decimals; i++)
+            s *= 10;
+        return s;
+    }();
     double a = std::fabs(d);
     if (!(a < 1e9))
-        return p + std::snprintf(p, 400, "%.*f", prec, d);
+        return p + std::snprintf(p, 400, "%.*f", decimals, d);
     if (std::signbit(d))
         *p++ = '-';
-    int e;
-    double m = std::frexp(a, &e);  // a = m * 2^e, m in [0.5, 1) or 0
-    uint64_t mant = static_cast<uint64_t>(std::ldexp(m, 53));
-    int shift = 53 - e;  // a = mant * 2^-shift, shift >= 23 here
-    unsigned __int128 x = static_cast<unsigned __int128>(mant) * pow10[prec];
+    uint64_t bits;
+    std::memcpy(&bits, &a, sizeof bits);
+    const int e = static_cast<int>(bits >> 52);  // a is positive: no sign bit
+    uint64_t mant = bits & ((uint64_t{1} << 52) - 1);
+    int shift = 1074;  // a subnormal (or 0): mant * 2^-1074
+    if (e != 0) {
+        mant |= uint64_t{1} << 52;
+        shift = 1075 - e;  // at least 23 here, since a < 2^30
+    }
+    unsigned __int128 x = static_cast<unsigned __int128>(mant) * scale;
     uint64_t q = 0;
     if (shift < 100) {  // beyond, x < 2^83 is below half a unit: 0
         q = static_cast<uint64_t>(x >> shift);
@@ -69,19 +122,21 @@ inline char *put_fixed(char *p, double d, int prec)
         if (rem > half || (rem == half && (q & 1)))
             q++;
     }
-    char digits[32];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + q % 10);
-        q /= 10;
-    } while (q > 0 || n <= prec);
-    while (n > prec)
-        *p++ = digits[--n];
-    if (prec > 0)
-        *p++ = '.';
-    while (n > 0)
-        *p++ = digits[--n];
-    return p;
+    p = put_digits(p, q / scale);
+    if (decimals == 0)
+        return p;
+    *p++ = '.';
+    return put_width(p, q % scale, decimals);
+}
+
+// The writer of one value with -p N (0 to 9).
+using PutFixed = char *(*)(char *, double);
+inline PutFixed fixed_writer(int decimals)
+{
+    static constexpr PutFixed writers[10] = {put_fixed<0>, put_fixed<1>, put_fixed<2>, put_fixed<3>,
+                                             put_fixed<4>, put_fixed<5>, put_fixed<6>, put_fixed<7>,
+                                             put_fixed<8>, put_fixed<9>};
+    return writers[decimals];
 }
 
 // Text from the input or the command line, as a message shows it: at most

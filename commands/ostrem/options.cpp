@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "../number.h"
+#include "../ranges.h"
 #include "format.h"
 
 #ifndef OSTREM_VERSION
@@ -106,9 +107,10 @@ bool fixed_point(const char *s, const Options &o, double fix[2])
 {
     if (!two_numbers(s, fix))
         return false;
-    double a = o.prec < 0 ? static_cast<float>(fix[0]) : fix[0];
-    double b = o.prec < 0 ? static_cast<float>(fix[1]) : fix[1];
-    return !(a < -90.0 || a > 90.0 || b < -180.0 || b > 540.0 || std::isnan(a) || std::isnan(b));
+    bool single = o.precision == Precision::float32;
+    double lat = single ? static_cast<float>(fix[0]) : fix[0];
+    double lon = single ? static_cast<float>(fix[1]) : fix[1];
+    return ranges::point_holds(lat, lon);
 }
 
 }  // namespace
@@ -159,7 +161,8 @@ int options(int argc, char **argv, Options &o, int *first)
         case 'p':
             if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0')
                 return fail("-p takes a number of decimals from 0 to 9, not '%s'", optarg);
-            o.prec = optarg[0] - '0';
+            o.precision = Precision::float64;
+            o.decimals = optarg[0] - '0';
             break;
         case 'r':
             if (!two_numbers(optarg, o.range) || !(o.range[0] <= o.range[1]))
@@ -196,8 +199,8 @@ int options(int argc, char **argv, Options &o, int *first)
         return fail("-s cannot be used with -w (-e fixes the start)");
     if (o.window && walk_)
         return fail("-r cannot be used with -w (a walk has no distance to select by)");
-    o.mode = walk_ ? Mode::walk : mid ? Mode::mid : Mode::dist;
-    o.fixed = fixed_opt;
+    o.mode = walk_ ? Mode::walk : mid ? Mode::midpoint : Mode::distance;
+    o.fixed = fixed_opt == 'e' ? End::earthquake : fixed_opt == 's' ? End::station : End::none;
     o.want = fixed_opt ? 2 : 4;
     if (fixed_arg && !fixed_point(fixed_arg, o, o.fix))
         return fail(fixed_opt == 'e' ? "-e takes LAT,LON, two numbers in range, not '%s'"

@@ -4,11 +4,20 @@
 
 namespace filter {
 
-enum class Mode { dist, mid, walk };
+// What each line is turned into.
+enum class Mode { distance, midpoint, walk };
+// The functions that do it: the programs' float ones, or with -p the
+// double ones.
+enum class Precision { float32, float64 };
+// The end that -e or -s fixes for every line: the earthquake (the start
+// of a walk) or the station.
+enum class End { none, earthquake, station };
 
 struct Options {
-    Mode mode = Mode::dist;
-    char fixed = 0;            // 'e' or 's': that end is fix[] for every line
+    Mode mode = Mode::distance;
+    Precision precision = Precision::float32;
+    int decimals = 2;          // -p N; the programs' "%.2f" without it
+    End fixed = End::none;
     double fix[2] = {0, 0};    // as read; rounded to float with the rest
     int want = 4;              // numbers a line gives: 4, or 2 with -e or -s
     int field[4] = {1, 2, 3, 4};  // the field that holds each, from 1
@@ -16,13 +25,15 @@ struct Options {
     bool append = false;       // -a: the input line, then the results
     char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
     bool header = false;       // -H: each file's first line names its fields
-    int prec = -1;             // -p: decimals of double results; -1: the programs' floats
     bool window = false;       // -r: only distances in [range[0], range[1]] are written
     double range[2] = {0, 180};
     int threads = 1;           // -j: threads that compute lines
 
-    int results() const { return mode == Mode::dist ? 3 : 2; }
+    int results() const { return mode == Mode::distance ? 3 : 2; }
     char joiner() const { return sep ? sep : ' '; }
+    // The slot of a pair's four numbers that a line's first number fills:
+    // after -e's point, before -s's.
+    int first_slot() const { return fixed == End::earthquake ? 2 : 0; }
     int last_field() const
     {
         int m = 0;

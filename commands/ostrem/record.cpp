@@ -1,7 +1,8 @@
-// Each line takes one pass: its fields are found (split), the numbers read
-// from the ones wanted (take), completed with a fixed end (-e, -s), given
-// to one module function (compute), and written (emit).  The options decide
-// what each step does; there is no second copy of the loop per mode.
+// Each line takes one pass: its fields are found and the numbers read
+// from the ones wanted (in one pass for the usual layout, else split, then
+// take), completed with a fixed end (-e, -s), given to the run's module
+// functions, and written.  The options pick the computation once, as one
+// instantiation of numbers<Solve>(); the line's work tests no mode.
 //
 // Without -p the results must be the programs' own bits and digits: each
 // field is read as strtod reads it and rounded to float as atof's result
@@ -14,13 +15,108 @@
 #include <cmath>
 #include <cstdio>
 
+#include "../ranges.h"
 #include "fields.h"
 #include "ostrem.h"
 
 namespace filter {
 
-Record::Record(const Options &o) : opt_(o)
+namespace {
+
+// The run's computations.  solve() takes a pair's four numbers (a walk's
+// start, azimuth and distance) and fills the results, and r[3] with the
+// pair's distance for -r; it returns the module's result code.  The float
+// ones round the numbers as the programs round atof's double.  A midpoint
+// is ostrem then walk of half the distance, as the module computes it, so
+// that the distance -r selects by is at hand.
+struct DistanceFloat {
+    static constexpr bool single = true;
+    static int solve(const double c[4], double r[4])
+    {
+        float fr[3];
+        int rc = ostrem(static_cast<float>(c[0]), static_cast<float>(c[1]),
+                        static_cast<float>(c[2]), static_cast<float>(c[3]), &fr[0], &fr[1], &fr[2]);
+        if (rc == 0)
+            r[0] = r[3] = fr[0], r[1] = fr[1], r[2] = fr[2];
+        return rc;
+    }
+};
+
+struct MidpointFloat {
+    static constexpr bool single = true;
+    static int solve(const double c[4], double r[4])
+    {
+        const float f[4] = {static_cast<float>(c[0]), static_cast<float>(c[1]),
+                            static_cast<float>(c[2]), static_cast<float>(c[3])};
+        float fr[3];
+        int rc = ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2]);
+        if (rc == 0) {
+            r[3] = fr[0];
+            rc = walk(f[0], f[1], fr[1], fr[0] * 0.5f, &fr[0], &fr[1]);
+        }
+        if (rc == 0)
+            r[0] = fr[0], r[1] = fr[1];
+        return rc;
+    }
+};
+
+struct WalkFloat {
+    static constexpr bool single = true;
+    static int solve(const double c[4], double r[4])
+    {
+        float fr[2];
+        int rc = walk(static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]),
+                      static_cast<float>(c[3]), &fr[0], &fr[1]);
+        if (rc == 0)
+            r[0] = fr[0], r[1] = fr[1];
+        return rc;
+    }
+};
+
+struct DistanceDouble {
+    static constexpr bool single = false;
+    static int solve(const double c[4], double r[4])
+    {
+        int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
+        r[3] = r[0];
+        return rc;
+    }
+};
+
+struct MidpointDouble {
+    static constexpr bool single = false;
+    static int solve(const double c[4], double r[4])
+    {
+        int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
+        r[3] = r[0];
+        return rc == 0 ? walkd(c[0], c[1], r[1], r[0] * 0.5, &r[0], &r[1]) : rc;
+    }
+};
+
+struct WalkDouble {
+    static constexpr bool single = false;
+    static int solve(const double c[4], double r[4])
+    {
+        return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
+    }
+};
+
+}  // namespace
+
+Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
 {
+    // [mode][precision], in the enums' order.
+    static constexpr Numbers computations[3][2] = {
+        {&Record::numbers<DistanceFloat>, &Record::numbers<DistanceDouble>},
+        {&Record::numbers<MidpointFloat>, &Record::numbers<MidpointDouble>},
+        {&Record::numbers<WalkFloat>, &Record::numbers<WalkDouble>}};
+    numbers_ = computations[static_cast<int>(opt_.mode)][static_cast<int>(opt_.precision)];
+    plain_ = !opt_.sep && !opt_.listed;
+    if (opt_.fixed != End::none) {
+        int at = opt_.fixed == End::earthquake ? 0 : 2;
+        fixed_[at] = opt_.fix[0];
+        fixed_[at + 1] = opt_.fix[1];
+    }
     last_ = opt_.last_field();
     slot_.assign(static_cast<size_t>(last_) + 1, -1);
     for (int i = opt_.want - 1; i >= 0; i--) {  // the first slot naming a field
@@ -145,61 +241,98 @@ const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
 // out of which range, and its text.
 const char *Record::check(const Fields &f, const double c[4], Reason &why) const
 {
-    struct Range {
-        const char *what;
-        double lo, hi;
-    };
-    static const Range lat{"latitude -90 to 90", -90.0, 90.0},
-        lon{"longitude -180 to 540", -180.0, 540.0},  // above 180 moved down once
-        az{"azimuth -360 to 360", -360.0, 360.0}, dist{"distance 0 to 180", 0.0, 180.0};
-    const Range *ranges[4] = {&lat, &lon, opt_.mode == Mode::walk ? &az : &lat,
-                              opt_.mode == Mode::walk ? &dist : &lon};
-    const int from = opt_.fixed == 'e' ? 2 : 0;
+    using ranges::Range;
+    const bool walks = opt_.mode == Mode::walk;
+    const Range *in[4] = {&ranges::latitude, &ranges::longitude,
+                          walks ? &ranges::azimuth : &ranges::latitude,
+                          walks ? &ranges::distance : &ranges::longitude};
+    const int from = opt_.first_slot();
     for (int i = 0; i < opt_.want; i++) {
-        double x = opt_.prec < 0 ? static_cast<float>(c[from + i]) : c[from + i];
-        const Range &r = *ranges[from + i];
-        if (x >= r.lo && x <= r.hi)
+        double x = c[from + i];
+        if (opt_.precision == Precision::float32)
+            x = static_cast<float>(x);
+        const Range &r = *in[from + i];
+        if (r.holds(x))
             continue;
+        char what[64];
+        r.describe(what, sizeof what);
         char shown[shown_size];
         show(shown, f.text[i], f.len[i]);
         std::snprintf(why.text, sizeof why.text, "field %d is out of range (%s): %s",
-                      opt_.field[i], r.what, shown);
+                      opt_.field[i], what, shown);
         return why.text;
     }
     return nullptr;
 }
 
-// Numbers to results, through the float functions (the programs' bits) or
-// with -p the double ones; r[3] is the pair's distance (not for a walk).  A midpoint is
-// ostrem then walk of half the distance, as the module computes it, so the
-// distance -r selects by is at hand.  Returns nullptr, or why the line is
-// bad.
-const char *Record::compute(const double c[4], double r[4]) const
+// A line's numbers, into c after the fixed end's (or before -s's), and
+// their texts into f, the general way: what a message about one of them
+// needs.
+void Record::read_fields(char *line, size_t n, double c[4], Fields &f) const
 {
-    int rc;
-    if (opt_.prec < 0) {
-        float f[4], fr[3];
-        for (int i = 0; i < 4; i++)
-            f[i] = static_cast<float>(c[i]);  // as the programs round atof's double
-        if (opt_.mode == Mode::walk) {
-            rc = walk(f[0], f[1], f[2], f[3], &fr[0], &fr[1]);
-        } else {
-            rc = ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2]);
-            r[3] = fr[0];
-            if (rc == 0 && opt_.mode == Mode::mid)
-                rc = walk(f[0], f[1], fr[1], fr[0] * 0.5f, &fr[0], &fr[1]);
-        }
-        for (int i = 0; i < opt_.results(); i++)
-            r[i] = fr[i];
-    } else if (opt_.mode == Mode::walk) {
-        rc = walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
-    } else {
-        rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        r[3] = r[0];
-        if (rc == 0 && opt_.mode == Mode::mid)
-            rc = walkd(c[0], c[1], r[1], r[0] * 0.5, &r[0], &r[1]);
+    f.v = c + opt_.first_slot();
+    Reason ignored;
+    take(line, n, f, ignored);
+}
+
+// A bad line: why, the hint of a separator, and its nan line (none with
+// -r: it is not known to lie in the window).  Returns false.
+bool Record::refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
+                    Reason &why) const
+{
+    if (reason != why.text)
+        std::snprintf(why.text, sizeof why.text, "%s", reason);
+    why.looks_separated_by = 0;
+    if (!opt_.sep)
+        for (char s : {'|', ';', '\t'})
+            if (std::memchr(line, s, n)) {
+                why.looks_separated_by = s;
+                break;
+            }
+    if (!opt_.window)
+        put_words(line, n, join, nans, out);
+    return false;
+}
+
+template <class Solve>
+bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const
+{
+    double c[4] = {fixed_[0], fixed_[1], fixed_[2], fixed_[3]}, r[4] = {0, 0, 0, 0};
+    Fields f;
+    bool texts = false;  // f holds the fields' texts
+    if (!(plain_ && plain_fields(line, line + n, opt_.want, c + opt_.first_slot()))) {
+        f.v = c + opt_.first_slot();
+        if (const char *reason = take(line, n, f, why))
+            return refuse(line, n, join, reason, out, why);
+        texts = true;
     }
-    return rc == 0 ? nullptr : "coordinate out of range";
+    // The module checks the ranges itself; only a refusal, or a NaN that
+    // its comparisons let through (and that gives a NaN result), is looked
+    // at again, to name the field.
+    if (Solve::solve(c, r) != 0 || std::isnan(r[0]) || std::isnan(r[1])) {
+        if (!texts)
+            read_fields(line, n, c, f);
+        const char *named = check(f, c, why);
+        return refuse(line, n, join, named ? named : "coordinate out of range", out, why);
+    }
+    if (opt_.window && !(r[3] >= opt_.range[0] && r[3] <= opt_.range[1]))
+        return true;
+    if (opt_.append) {
+        out.put(line, n);
+        out.put(&join, 1);
+    }
+    char *p = out.room(3 * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
+    const int nres = opt_.results();
+    for (int i = 0; i < nres; i++) {
+        if constexpr (Solve::single)
+            p = put_value(p, static_cast<float>(r[i]));
+        else
+            p = put_fixed_(p, r[i]);
+        *p++ = join;
+    }
+    p[-1] = '\n';
+    out.commit(p);
+    return true;
 }
 
 bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) const
@@ -222,57 +355,7 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
         return true;
     }
     line[body] = '\0';
-
-    // The numbers go where the fixed end leaves room: after -e's point,
-    // before -s's.
-    double c[4], r[4];
-    const int from = opt_.fixed == 'e' ? 2 : 0;
-    Fields f;
-    f.v = c + from;
-    const char *reason = take(line, body, f, why);
-    if (!reason) {
-        if (opt_.fixed) {
-            int at = opt_.fixed == 'e' ? 0 : 2;
-            c[at] = opt_.fix[0];
-            c[at + 1] = opt_.fix[1];
-        }
-        // The module checks the ranges itself; only a refusal, or a NaN
-        // that its comparisons let through (and that gives a NaN result),
-        // is looked at again, to name the field.
-        reason = compute(c, r);
-        if (reason || std::isnan(r[0]) || std::isnan(r[1]))
-            if (const char *named = check(f, c, why))
-                reason = named;
-    }
-    if (reason) {
-        if (reason != why.text)
-            std::snprintf(why.text, sizeof why.text, "%s", reason);
-        why.looks_separated_by = 0;
-        if (!opt_.sep)
-            for (char s : {'|', ';', '\t'})
-                if (std::memchr(line, s, body)) {
-                    why.looks_separated_by = s;
-                    break;
-                }
-        if (!opt_.window)  // not known to lie in the window: nothing
-            put_words(line, body, join, nans, out);
-        return false;
-    }
-    if (opt_.window && !(r[3] >= opt_.range[0] && r[3] <= opt_.range[1]))
-        return true;
-    if (opt_.append) {
-        out.put(line, body);
-        out.put(&join, 1);
-    }
-    const int nres = opt_.results(), prec = opt_.prec;
-    char *p = out.room(3 * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
-    for (int i = 0; i < nres; i++) {
-        p = prec < 0 ? put_value(p, static_cast<float>(r[i])) : put_fixed(p, r[i], prec);
-        *p++ = join;
-    }
-    p[-1] = '\n';
-    out.commit(p);
-    return true;
+    return (this->*numbers_)(line, body, join, out, why);
 }
 
 }  // namespace filter
