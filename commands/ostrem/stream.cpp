@@ -9,11 +9,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <io.h>  // read, write, open, close
+#include <io.h>  // write, open, close
 #include <sys/stat.h>
-#include <windows.h>
 #else
-#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -25,50 +23,6 @@
 #endif
 
 namespace filter {
-
-namespace {
-
-// Can a read of fd return at once, now or within ms milliseconds?  Not
-// when a pipe or a terminal waits for its writer: then the results of what
-// was read are written first.
-bool ready(int fd, int ms = 0)
-{
-#ifdef _WIN32
-    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    for (int tries = 0;; tries++) {
-        bool yes;
-        switch (GetFileType(h)) {
-        case FILE_TYPE_DISK:
-            return true;
-        case FILE_TYPE_PIPE: {
-            DWORD avail = 0;
-            // A broken pipe (its writer gone) reads at once too: its end.
-            yes = !PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) || avail > 0;
-            break;
-        }
-        default:
-            yes = false;
-        }
-        if (yes || tries > 0 || ms == 0)
-            return yes;
-        Sleep(static_cast<DWORD>(ms));
-    }
-#else
-    pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, ms) > 0;
-#endif
-}
-
-// The last '\n' in [p, p + n), or nullptr.
-char *last_newline(char *p, size_t n)
-{
-    while (n > 0)
-        if (p[--n] == '\n')
-            return p + n;
-    return nullptr;
-}
-
-}  // namespace
 
 bool Out::flush()
 {
@@ -286,102 +240,47 @@ void Stream::dispatch(Block *b)
     write_done(false);
 }
 
-// Blocks of whole lines, each as full as the input allows without
-// waiting: when a read would wait (a pipe, a terminal), what was read is
-// handed over and its results written as they come.  One thread flushes
-// before every read.  A line's unfinished end is carried to the next block
-// while it may still be short enough; past the limit it is dropped as it
-// comes, and the block after it begins with its report.
+// While the input waits: the finished results written, and true while
+// the workers still hold blocks.
+bool Stream::idle()
+{
+    write_done(false);
+    return out_.flush() && !order_.empty();
+}
+
+// One thread writes everything before a read that may wait.
+bool Stream::before_read()
+{
+    if (threads_ == 1)
+        out_.flush();
+    return out_.ok();
+}
+
+// Every block of one file, handed out in order.
 void Stream::stream(int fd, const char *name)
 {
-    std::unique_ptr<char[]> carry(new char[limit_ + 1]);
-    size_t carried = 0;
-    bool skipping = false, first = true, eof = false;
-    while (!eof && out_.ok()) {
+    Reader reader(fd, block_, limit_);
+    bool first = true;
+    while (out_.ok()) {
         Block *b = free_block();
-        std::memcpy(b->in.get(), carry.get(), carried);
-        size_t have = carried;
-        carried = 0;
-        b->name = name;
-        b->first_of_file = first;
-        b->overlong_first = false;
-        b->last = false;
-        bool got_any = false;
-        while (have < block_) {
-            bool waiting = !ready(fd);
-            if (got_any && waiting)
-                break;
-            // Before a read that may wait, the results in the workers'
-            // hands are written as they finish, so that a terminal sees
-            // each at once; a source that only paused (a pipe from a
-            // busy writer) is read again as soon as it has more, without
-            // letting the workers run dry.
-            while (waiting) {
-                write_done(false);
-                if (!out_.flush() || order_.empty())
-                    break;
-                waiting = !ready(fd, 1);
-            }
-            if (threads_ == 1)
-                out_.flush();
-            if (!out_.ok())
-                break;
-            auto got = read(fd, b->in.get() + have, static_cast<unsigned>(block_ - have));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0) {
-                idle_.push_back(b);
-                unreadable(name, errno);
-                return;
-            }
-            if (got == 0) {
-                eof = true;
-                break;
-            }
-            got_any = true;
-            size_t from = have;
-            have += static_cast<size_t>(got);
-            if (skipping) {
-                // Still inside a line too long to keep: drop it up to its end.
-                char *nl = static_cast<char *>(
-                    std::memchr(b->in.get() + from, '\n', have - from));
-                if (!nl) {
-                    have = from;
-                    continue;
-                }
-                skipping = false;
-                b->overlong_first = true;
-                size_t rest = static_cast<size_t>(b->in.get() + have - (nl + 1));
-                std::memmove(b->in.get() + from, nl + 1, rest);
-                have = from + rest;
-            }
-        }
-        if (!out_.ok()) {
+        Reader::Got got = reader.fill(*b, *this);
+        if (got != Reader::Got::block) {
             idle_.push_back(b);
+            if (got == Reader::Got::error)
+                unreadable(name, reader.error());
             return;
         }
-        if (eof) {
-            b->last = true;  // what is left is a last line without its newline
-            b->overlong_first = b->overlong_first || skipping;
-            skipping = false;
-        } else {
-            char *nl = last_newline(b->in.get(), have);
-            size_t whole = nl ? static_cast<size_t>(nl + 1 - b->in.get()) : 0;
-            size_t rest = have - whole;
-            if (rest > limit_)
-                skipping = true;
-            else
-                std::memcpy(carry.get(), b->in.get() + whole, rest);
-            carried = skipping ? 0 : rest;
-            have = whole;
-        }
-        b->size = have;
-        if (have == 0 && !b->overlong_first && !b->last) {
+        if (b->size == 0 && !b->overlong_first && !b->last) {
             idle_.push_back(b);
             continue;
         }
+        b->name = name;
+        b->first_of_file = first;
         first = false;
+        const bool last = b->last;  // once handed out, the block is the workers'
         dispatch(b);
+        if (last)
+            return;
     }
 }
 

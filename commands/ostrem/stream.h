@@ -1,7 +1,7 @@
-// The filter's reading and writing: files read in blocks of whole lines,
-// each block's lines handed to a Record (by worker threads with -j), the
-// output and the messages written in the order of the input, bad lines
-// reported (the first max_messages of a run, then a count).
+// The filter's ordered pool: blocks of whole lines (from a Reader) handed
+// to a Record (by worker threads with -j), the output and the messages
+// written in the order of the input, bad lines reported (the first
+// max_messages of a run, then a count).
 #ifndef OSTREM_FILTER_STREAM_H
 #define OSTREM_FILTER_STREAM_H
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "format.h"
+#include "reader.h"
 #include "record.h"
 
 namespace filter {
@@ -45,7 +46,7 @@ private:
     int err_ = 0;
 };
 
-class Stream {
+class Stream : private Hooks {
 public:
     // threads: how many compute lines (1: this thread alone).  block: the
     // input a block holds, at least 2 * limit + 2 bytes.  limit: the
@@ -77,13 +78,9 @@ private:
         Reason why;
     };
     // A block of whole lines and what they give.
-    struct Block {
-        std::unique_ptr<char[]> in;
-        size_t size = 0;
+    struct Block : Input {
         const char *name = nullptr;
         bool first_of_file = false;  // its first line is its file's first
-        bool overlong_first = false; // a line too long to keep comes before the data
-        bool last = false;           // the file ends with it: a last line may lack '\n'
         Bytes out;
         std::vector<Bad> bad;        // the first max_messages of the block
         unsigned long bad_count = 0;
@@ -91,6 +88,8 @@ private:
         bool done = false;
     };
 
+    bool idle() override;
+    bool before_read() override;
     void work(Block &b, Bytes &out) const;
     void write(Block &b);
     void dispatch(Block *b);

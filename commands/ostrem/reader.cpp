@@ -1,0 +1,152 @@
+#include "reader.h"
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <io.h>  // read
+#include <windows.h>
+#else
+#include <poll.h>
+#include <unistd.h>
+#endif
+
+namespace filter {
+
+namespace {
+
+// Can a read of fd return at once, now or within ms milliseconds?  Not
+// when a pipe or a terminal waits for its writer: then the results of what
+// was read are written first.
+bool ready(int fd, int ms = 0)
+{
+#ifdef _WIN32
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    for (int tries = 0;; tries++) {
+        bool yes;
+        switch (GetFileType(h)) {
+        case FILE_TYPE_DISK:
+            return true;
+        case FILE_TYPE_PIPE: {
+            DWORD avail = 0;
+            // A broken pipe (its writer gone) reads at once too: its end.
+            yes = !PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr) || avail > 0;
+            break;
+        }
+        default:
+            yes = false;
+        }
+        if (yes || tries > 0 || ms == 0)
+            return yes;
+        Sleep(static_cast<DWORD>(ms));
+    }
+#else
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, ms) > 0;
+#endif
+}
+
+// The last '\n' in [p, p + n), or nullptr.
+char *last_newline(char *p, size_t n)
+{
+    while (n > 0)
+        if (p[--n] == '\n')
+            return p + n;
+    return nullptr;
+}
+
+}  // namespace
+
+Reader::Reader(int fd, size_t block, size_t limit)
+    : fd_(fd), block_(block), limit_(limit), carry_(new char[limit + 1])
+{
+}
+
+// Blocks as full as the input allows without waiting: when a read would
+// wait, what was read is handed over.  A line's unfinished end is carried
+// to the next block while it may still be short enough; past the limit it
+// is dropped as it comes, and the block after it begins with its report.
+Reader::Got Reader::fill(Input &b, Hooks &hooks)
+{
+    std::memcpy(b.in.get(), carry_.get(), carried_);
+    size_t have = carried_;
+    carried_ = 0;
+    b.overlong_first = false;
+    b.last = false;
+    if (Got got = read_into(b, have, hooks); got != Got::block)
+        return got;
+    if (eof_) {
+        b.last = true;  // what is left is a last line without its newline
+        b.overlong_first = b.overlong_first || skipping_;
+        skipping_ = false;
+        b.size = have;
+    } else {
+        cut(b, have);
+    }
+    return Got::block;
+}
+
+// Reads into b after the have bytes it holds, until it is full, the file
+// ends, or a read would wait after something came.  Before a read that
+// may wait, the caller's finished results are written as they come (so a
+// terminal sees each at once), and a source that only paused (a pipe from
+// a busy writer) is read again as soon as it has more.
+Reader::Got Reader::read_into(Input &b, size_t &have, Hooks &hooks)
+{
+    bool got_any = false;
+    while (have < block_ && !eof_) {
+        bool waiting = !ready(fd_);
+        if (got_any && waiting)
+            break;
+        while (waiting && hooks.idle())
+            waiting = !ready(fd_, 1);
+        if (!hooks.before_read())
+            return Got::stopped;
+        auto got = read(fd_, b.in.get() + have, static_cast<unsigned>(block_ - have));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            err_ = errno;
+            return Got::error;
+        }
+        eof_ = got == 0;
+        got_any = got > 0;
+        size_t from = have;
+        have += static_cast<size_t>(got);
+        if (skipping_ && got > 0) {
+            // Still inside a line too long to keep: drop it up to its end.
+            char *nl = static_cast<char *>(std::memchr(b.in.get() + from, '\n', have - from));
+            if (!nl) {
+                have = from;
+                continue;
+            }
+            skipping_ = false;
+            b.overlong_first = true;
+            size_t rest = static_cast<size_t>(b.in.get() + have - (nl + 1));
+            std::memmove(b.in.get() + from, nl + 1, rest);
+            have = from + rest;
+        }
+    }
+    return Got::block;
+}
+
+// The block ends after its last newline; the rest is carried, or, when it
+// is already longer than the limit, skipped up to its end.
+void Reader::cut(Input &b, size_t have)
+{
+    char *nl = last_newline(b.in.get(), have);
+    size_t whole = nl ? static_cast<size_t>(nl + 1 - b.in.get()) : 0;
+    size_t rest = have - whole;
+    if (rest > limit_)
+        skipping_ = true;
+    else
+        std::memcpy(carry_.get(), b.in.get() + whole, rest);
+    carried_ = skipping_ ? 0 : rest;
+    b.size = whole;
+}
+
+}  // namespace filter

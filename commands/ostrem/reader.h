@@ -1,0 +1,63 @@
+// Reading a file in blocks of whole lines: as many as the input gives
+// without waiting, the unfinished line carried to the next block, a line
+// too long to keep read through and dropped.  Apart from the threads that
+// work on the blocks: the reader asks its caller what to do while the
+// input waits (a pipe, a terminal), through Hooks.
+#ifndef OSTREM_FILTER_READER_H
+#define OSTREM_FILTER_READER_H
+
+#include <cstddef>
+#include <memory>
+
+namespace filter {
+
+// A block's input: whole lines, the last maybe without its newline.
+struct Input {
+    std::unique_ptr<char[]> in;  // room for the block and a NUL after it
+    size_t size = 0;
+    bool overlong_first = false;  // a line too long to keep comes before the data
+    bool last = false;            // the file ends with it: a last line may lack '\n'
+};
+
+// What the reader asks of its caller around a read.
+class Hooks {
+public:
+    // The input has nothing yet: write what is finished.  True while
+    // work is still in hand, so that the input is looked at again soon.
+    virtual bool idle() = 0;
+    // A read comes next.  False: stop reading (the output failed).
+    virtual bool before_read() = 0;
+
+protected:
+    ~Hooks() = default;
+};
+
+class Reader {
+public:
+    // block: the bytes a block holds (its Input::in has block + 1).
+    // limit: the longest line kept.
+    Reader(int fd, size_t block, size_t limit);
+
+    enum class Got { block, stopped, error };
+    // The next block into b.  A block may hold no line (only a report of
+    // an overlong one, or nothing before a last block); the file's last
+    // block has b.last set.  error: errno's value is in error().
+    Got fill(Input &b, Hooks &hooks);
+    int error() const { return err_; }
+
+private:
+    Got read_into(Input &b, size_t &have, Hooks &hooks);
+    void cut(Input &b, size_t have);
+
+    const int fd_;
+    const size_t block_, limit_;
+    std::unique_ptr<char[]> carry_;  // a line's start, for the next block
+    size_t carried_ = 0;
+    bool skipping_ = false;  // inside a line too long to keep
+    bool eof_ = false;
+    int err_ = 0;
+};
+
+}  // namespace filter
+
+#endif
