@@ -250,7 +250,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t n = 0;
         while (n < size && data[n] != '\n')
             n++;
-        std::string line(reinterpret_cast<const char *>(data), n);  // NUL after it
+        std::string line(reinterpret_cast<const char *>(data), n);
+        line.append(line_slack, '\0');  // the NUL after it, and the slack
         for (int want : {2, 4}) {
             double fast[4], slow[4];
             if (!plain_fields(line.data(), line.data() + n, want, fast))

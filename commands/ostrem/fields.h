@@ -2,6 +2,8 @@
 #ifndef OSTREM_FILTER_FIELDS_H
 #define OSTREM_FILTER_FIELDS_H
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "../number.h"
@@ -75,6 +77,70 @@ int split_on(const char *p, const char *end, char sep, Take &&take)
 // returns true; false for every other line, which split_blanks and
 // number::read then take.  Where this takes a line, those give the same
 // numbers from the same fields: it is the same reading in one pass.
+// *end is the line's NUL, and line_slack bytes after it may be read.
+constexpr size_t line_slack = 8;
+
+#if OSTREM_EIGHT_AT_ONCE
+// A number of up to eight characters after its sign is read in one load,
+// which the NUL at the end stops like any other character that is no digit.
+// The digits of all the fields are read first and the divisions by 10^k
+// done together after, so that they overlap instead of each waiting for
+// the last.
+inline bool plain_fields(const char *p, const char *end, int want, double *v)
+{
+    using namespace number::eight;
+    uint64_t digits[4], signs[4];
+    int decimals[4];
+    for (int i = 0;;) {
+        while (blank(*p))
+            p++;
+        const bool neg = *p == '-';
+        p += neg;
+        uint64_t x = load(p);
+        const int whole = run(x);
+        int k = 0, len = whole;
+        if (whole < 7 && ((x >> (8 * whole)) & 0xFF) == ('.' ^ '0')) {
+            // The point taken out: the fraction's digits follow the whole
+            // part's, and the byte let in at the top is cut off below.
+            const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
+            x = (x & low) | ((x >> 8) & ~low);
+            k = std::min(run(x >> (8 * whole)), 7 - whole);
+            len = whole + 1 + k;
+        }
+        const int n = whole + k;
+        p += len;
+        // The field ends here, or it is some other spelling (or more than
+        // eight characters), which the general reading takes.
+        if (n == 0 || (p != end && !blank(*p) && *p != ','))
+            return false;
+        digits[i] = value(x, n);
+        decimals[i] = k;
+        signs[i] = static_cast<uint64_t>(neg) << 63;
+        while (blank(*p))
+            p++;
+        const bool comma = *p == ',';
+        p += comma;
+        if (++i == want) {
+            while (blank(*p))
+                p++;
+            if (p != end || comma)  // a comma at the end opens an empty field
+                return false;
+            break;
+        }
+    }
+    for (int i = 0; i < want; i++) {
+        // Dividing by 10^0 = 1 is exact.  The sign goes into the sign bit,
+        // not chosen by a branch: half of all coordinates are negative, in
+        // no order a predictor could learn.
+        double d = static_cast<double>(digits[i]) / number::pow10[decimals[i]];
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        bits |= signs[i];
+        std::memcpy(&v[i], &bits, sizeof bits);
+    }
+    return true;
+}
+#else
 inline bool plain_fields(const char *p, const char *end, int want, double *v)
 {
     while (p < end && blank(*p))
@@ -96,6 +162,7 @@ inline bool plain_fields(const char *p, const char *end, int want, double *v)
             return false;
     }
 }
+#endif
 
 // One field under -d as a number: blanks around it are allowed, and so
 // are quotes around it (with blanks inside them).

@@ -28,7 +28,8 @@ public:
     explicit Record(const Options &o);
 
     // One line without its '\n' (a '\r' before it is a CRLF ending);
-    // line[n] may be written.  header: the line is a file's first under -H.
+    // line[n] may be written, and line_slack bytes after it read.
+    // header: the line is a file's first under -H.
     // Appends the line's output to out: its results, or nothing when -r
     // leaves its distance out.  When the line is bad, the output is its nan
     // line (none with -r), why says what is wrong, and false comes back.

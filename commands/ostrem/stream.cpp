@@ -1,5 +1,7 @@
 #include "stream.h"
 
+#include "fields.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -208,7 +210,9 @@ Stream::Block *Stream::free_block()
         }
         if (blocks_.size() < most) {
             blocks_.push_back(std::make_unique<Block>());
-            blocks_.back()->in.reset(new char[block_ + 1]);  // + 1: a last line's NUL
+            // + 1: a last line's NUL; then the slack a line's reading
+            // may look into, zeroed once so that every byte read is set.
+            blocks_.back()->in.reset(new char[block_ + 1 + line_slack]());
             return blocks_.back().get();
         }
         std::unique_lock<std::mutex> lock(mutex_);
