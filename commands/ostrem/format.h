@@ -20,8 +20,10 @@ constexpr char digit_pairs[] =
     "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
 
 // Exactly n decimal digits of u (which is below 10^n), zeros in front,
-// written at p, two at a time from the last; returns the end.
-inline char *put_width(char *p, uint64_t u, int n)
+// written at p, two at a time from the last; returns the end.  Decimals
+// (below 10^9) go as 32 bits, whose divisions by 100 are cheaper.
+template <class Unsigned>
+char *put_width(char *p, Unsigned u, int n)
 {
     char *end = p + n, *q = end;
     for (; n >= 2; n -= 2, u /= 100) {
@@ -78,7 +80,7 @@ inline char *put_value(char *p, float f)
     uint64_t u = to_nearest(std::fabs(d));
     p = put_digits(p, u / 100);
     *p++ = '.';
-    return put_width(p, u % 100, 2);
+    return put_width(p, static_cast<uint32_t>(u % 100), 2);
 }
 
 // Decimals decimals of a double exactly as printf's "%.*f" writes them.
@@ -115,7 +117,15 @@ char *put_fixed(char *p, double d)
     }
     unsigned __int128 x = static_cast<unsigned __int128>(mant) * scale;
     uint64_t q = 0;
-    if (shift < 100) {  // beyond, x < 2^83 is below half a unit: 0
+    if (shift < 64) {
+        // The usual case (a above 2^-11): the remainder lies in the low
+        // word, and the rounding is added without a branch, since whether
+        // it goes up is anybody's guess.
+        const uint64_t low = static_cast<uint64_t>(x), half = uint64_t{1} << (shift - 1);
+        q = static_cast<uint64_t>(x >> shift);
+        const uint64_t rem = low & ((half << 1) - 1);
+        q += (rem > half) | ((rem == half) & (q & 1));
+    } else if (shift < 100) {  // beyond, x < 2^83 is below half a unit: 0
         q = static_cast<uint64_t>(x >> shift);
         unsigned __int128 rem = x - (static_cast<unsigned __int128>(q) << shift);
         unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
@@ -126,7 +136,7 @@ char *put_fixed(char *p, double d)
     if (decimals == 0)
         return p;
     *p++ = '.';
-    return put_width(p, q % scale, decimals);
+    return put_width(p, static_cast<uint32_t>(q % scale), decimals);
 }
 
 // The writer of one value with -p N (0 to 9).

@@ -24,13 +24,14 @@ namespace filter {
 namespace {
 
 // The run's computations.  solve() takes a pair's four numbers (a walk's
-// start, azimuth and distance) and fills the results, and r[3] with the
-// pair's distance for -r; it returns the module's result code.  The float
-// ones round the numbers as the programs round atof's double.  A midpoint
-// is ostrem then walk of half the distance, as the module computes it, so
-// that the distance -r selects by is at hand.
+// start, azimuth and distance) and fills the results, and where the pair
+// has_distance, r[3] with it for -r; it returns the module's result code.
+// single: the results are floats, written as the programs write them, and
+// the numbers are rounded as the programs round atof's double.
 struct DistanceFloat {
     static constexpr bool single = true;
+    static constexpr int results = 3;
+    static constexpr bool has_distance = true;
     static int solve(const double c[4], double r[4])
     {
         float fr[3];
@@ -42,8 +43,28 @@ struct DistanceFloat {
     }
 };
 
+// A midpoint alone is the module's own midpoint(); under -r, whose window
+// needs the distance, ostrem then walk of half of it: the same bits, by
+// midpoint's definition, in two calls where midpoint() shares work.
 struct MidpointFloat {
     static constexpr bool single = true;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = false;
+    static int solve(const double c[4], double r[4])
+    {
+        float fr[2];
+        int rc = midpoint(static_cast<float>(c[0]), static_cast<float>(c[1]),
+                          static_cast<float>(c[2]), static_cast<float>(c[3]), &fr[0], &fr[1]);
+        if (rc == 0)
+            r[0] = fr[0], r[1] = fr[1];
+        return rc;
+    }
+};
+
+struct MidpointFloatWindowed {
+    static constexpr bool single = true;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = true;
     static int solve(const double c[4], double r[4])
     {
         const float f[4] = {static_cast<float>(c[0]), static_cast<float>(c[1]),
@@ -62,6 +83,8 @@ struct MidpointFloat {
 
 struct WalkFloat {
     static constexpr bool single = true;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = false;
     static int solve(const double c[4], double r[4])
     {
         float fr[2];
@@ -75,6 +98,8 @@ struct WalkFloat {
 
 struct DistanceDouble {
     static constexpr bool single = false;
+    static constexpr int results = 3;
+    static constexpr bool has_distance = true;
     static int solve(const double c[4], double r[4])
     {
         int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
@@ -85,6 +110,18 @@ struct DistanceDouble {
 
 struct MidpointDouble {
     static constexpr bool single = false;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = false;
+    static int solve(const double c[4], double r[4])
+    {
+        return midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
+    }
+};
+
+struct MidpointDoubleWindowed {
+    static constexpr bool single = false;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = true;
     static int solve(const double c[4], double r[4])
     {
         int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
@@ -95,6 +132,8 @@ struct MidpointDouble {
 
 struct WalkDouble {
     static constexpr bool single = false;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = false;
     static int solve(const double c[4], double r[4])
     {
         return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
@@ -110,7 +149,12 @@ Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
         {&Record::numbers<DistanceFloat>, &Record::numbers<DistanceDouble>},
         {&Record::numbers<MidpointFloat>, &Record::numbers<MidpointDouble>},
         {&Record::numbers<WalkFloat>, &Record::numbers<WalkDouble>}};
-    numbers_ = computations[static_cast<int>(opt_.mode)][static_cast<int>(opt_.precision)];
+    static constexpr Numbers windowed_midpoints[2] = {&Record::numbers<MidpointFloatWindowed>,
+                                                      &Record::numbers<MidpointDoubleWindowed>};
+    const int precision = static_cast<int>(opt_.precision);
+    numbers_ = opt_.mode == Mode::midpoint && opt_.window
+                   ? windowed_midpoints[precision]
+                   : computations[static_cast<int>(opt_.mode)][precision];
     plain_ = !opt_.sep && !opt_.listed;
     if (opt_.fixed != End::none) {
         int at = opt_.fixed == End::earthquake ? 0 : 2;
@@ -297,7 +341,7 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
 template <class Solve>
 bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const
 {
-    double c[4] = {fixed_[0], fixed_[1], fixed_[2], fixed_[3]}, r[4] = {0, 0, 0, 0};
+    double c[4] = {fixed_[0], fixed_[1], fixed_[2], fixed_[3]}, r[4];
     Fields f;
     bool texts = false;  // f holds the fields' texts
     if (!(plain_ && plain_fields(line, line + n, opt_.want, c + opt_.first_slot()))) {
@@ -315,15 +359,15 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
         const char *named = check(f, c, why);
         return refuse(line, n, join, named ? named : "coordinate out of range", out, why);
     }
-    if (opt_.window && !(r[3] >= opt_.range[0] && r[3] <= opt_.range[1]))
-        return true;
+    if constexpr (Solve::has_distance)  // -w and -r are never asked together
+        if (opt_.window && !(r[3] >= opt_.range[0] && r[3] <= opt_.range[1]))
+            return true;
     if (opt_.append) {
         out.put(line, n);
         out.put(&join, 1);
     }
     char *p = out.room(3 * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
-    const int nres = opt_.results();
-    for (int i = 0; i < nres; i++) {
+    for (int i = 0; i < Solve::results; i++) {
         if constexpr (Solve::single)
             p = put_value(p, static_cast<float>(r[i]));
         else
