@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The filter at the module's pace: on one thread (-j 1), its line rate over
-# the same file of pairs against the module's own call rate on those pairs
+# a file of pairs against the module's own call rate on the same pairs
 # (module_rate: the pairs read first, then the calls alone), for the
 # default against ostrem, -m against midpoint and -p 6 against ostremd.
-# The filter and the module take turns, round after round, so that both
-# see the same machine; medians of the rounds.
+# This machine's speed drifts from one second to the next, so each round
+# runs the filter and then the module at once after it (module_rate does
+# both), and the ratio is taken within the round; printed are the medians
+# over the rounds.
 #   bench/pace.sh [build dir]        (default: build/bench)
-#   ROUNDS=7 LINES=2000000 BASELINE=/path/to/an/older/ostrem bench/pace.sh
+#   ROUNDS=15 LINES=1000000 BASELINE=/path/to/an/older/ostrem bench/pace.sh
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build/bench}
@@ -14,8 +16,8 @@ filter=$build/ostrem rate=$build/bench/module_rate
 for p in "$filter" "$rate"; do
   [ -x "$p" ] || { echo "no $p: build with cmake --workflow --preset bench" >&2; exit 1; }
 done
-lines=${LINES:-2000000}
-rounds=${ROUNDS:-5}
+lines=${LINES:-1000000}
+rounds=${ROUNDS:-15}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 awk -v n="$lines" 'BEGIN { srand(20261208)
@@ -23,39 +25,28 @@ awk -v n="$lines" 'BEGIN { srand(20261208)
     printf "%.4f %.4f %.4f %.4f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180 }' \
   > "$tmp/pairs.txt"
 
-# Lines per second of one run of the filter over the file.
-filter_rate() {
-  local t0 t1
-  t0=$(date +%s%N)
-  "$@" "$tmp/pairs.txt" >/dev/null
-  t1=$(date +%s%N)
-  awk -v n="$lines" -v ns=$((t1 - t0)) 'BEGIN { printf "%.0f\n", n / (ns / 1e9) }'
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 modes=("default:ostrem:" "-m:midpoint:-m" "-p 6:ostremd:-p 6")
-for ((r = 0; r < rounds; r++)); do
-  for m in "${modes[@]}"; do
-    IFS=: read -r name fn opt <<<"$m"
+for m in "${modes[@]}"; do
+  IFS=: read -r name fn opt <<<"$m"
+  # shellcheck disable=SC2086
+  "$rate" "$tmp/pairs.txt" "$fn" "$rounds" "$filter" -j 1 $opt >"$tmp/$fn"
+  if [ -n "${BASELINE:-}" ]; then
     # shellcheck disable=SC2086
-    filter_rate "$filter" -j 1 $opt >>"$tmp/filter.$fn"
-    "$rate" "$tmp/pairs.txt" "$fn" 3 >>"$tmp/module.$fn"
-    if [ -n "${BASELINE:-}" ]; then
-      # shellcheck disable=SC2086
-      filter_rate "$BASELINE" -j 1 $opt >>"$tmp/baseline.$fn"
-    fi
-  done
+    "$rate" "$tmp/pairs.txt" "$fn" "$rounds" "$BASELINE" -j 1 $opt >"$tmp/baseline.$fn"
+  fi
 done
 printf '%-6s %-9s %12s %12s %7s' mode module "lines/s" "calls/s" ratio
 [ -n "${BASELINE:-}" ] && printf ' %14s %7s' "baseline l/s" ratio
 echo
 for m in "${modes[@]}"; do
   IFS=: read -r name fn opt <<<"$m"
-  f=$(median <"$tmp/filter.$fn") c=$(median <"$tmp/module.$fn")
-  printf '%-6s %-9s %12d %12d %7.2f' "$name" "$fn" "$f" "$c" "$(awk -v a="$f" -v b="$c" 'BEGIN { print a / b }')"
+  printf '%-6s %-9s %12d %12d %7.2f' "$name" "$fn" "$(cut -d' ' -f1 "$tmp/$fn" | median)" \
+    "$(cut -d' ' -f2 "$tmp/$fn" | median)" "$(awk '{ print $1 / $2 }' "$tmp/$fn" | median)"
   if [ -n "${BASELINE:-}" ]; then
-    b=$(median <"$tmp/baseline.$fn")
-    printf ' %14d %7.2f' "$b" "$(awk -v a="$b" -v c="$c" 'BEGIN { print a / c }')"
+    printf ' %14d %7.2f' "$(cut -d' ' -f1 "$tmp/baseline.$fn" | median)" \
+      "$(awk '{ print $1 / $2 }' "$tmp/baseline.$fn" | median)"
   fi
   echo
 done
