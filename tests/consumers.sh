@@ -1,25 +1,49 @@
 #!/usr/bin/env bash
-# Installs the build tree into a temporary prefix and builds two consumers
-# against it: C through pkg-config, C++ through find_package.  Each must
-# print the known lines.
+# Installs the build tree into a temporary prefix and builds consumers
+# against it: C through pkg-config, C++ through find_package, and, given a
+# Fortran compiler (the one that built the module), Fortran through both.
+# Each must print the known lines.
 set -euo pipefail
-build=$1 source=$2 cc=$3 cxx=$4
+build=$1 source=$2 cc=$3 cxx=$4 fc=${5:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 want=$'90.00 90.00 270.00\n0.00 315.00'
 
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 pcdir=$(dirname "$(find "$tmp/prefix" -name ostrem.pc)")
+check() {
+  local got
+  got=$("$2")
+  [ "$got" = "$3" ] || { printf '%s consumer printed:\n%s\n' "$1" "$got"; exit 1; }
+}
 
 # shellcheck disable=SC2046  # pkg-config's output is a list of words
 "$cc" -std=c99 -Wall -Wextra -pedantic -Werror "$source/consumer.c" \
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem) -o "$tmp/c_consumer"
-got=$("$tmp/c_consumer")
-[ "$got" = "$want" ] || { printf 'C consumer printed:\n%s\n' "$got"; exit 1; }
+check C "$tmp/c_consumer" "$want"
 
-cmake -S "$source" -B "$tmp/cxx" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
+fortran=OFF
+[ -n "$fc" ] && fortran=ON
+cmake -S "$source" -B "$tmp/cxx" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_Fortran_COMPILER="$fc" \
+  -DOSTREM_CONSUMER_FORTRAN=$fortran -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
 cmake --build "$tmp/cxx" >/dev/null
-got=$("$tmp/cxx/consumer")
-[ "$got" = "$want" ] || { printf 'C++ consumer printed:\n%s\n' "$got"; exit 1; }
-echo "both consumers print the known lines"
+check C++ "$tmp/cxx/consumer" "$want"
+if [ -z "$fc" ]; then
+  echo "the C and C++ consumers print the known lines (no Fortran module in this build)"
+  exit 0
+fi
+
+# The float lines, and the double-precision distance line after them.
+fwant=$'90.00 90.00 270.00\n0.00 315.00\n90.00 90.00 270.00'
+# shellcheck disable=SC2046
+"$fc" -std=f2003 -Wall -Werror "$source/consumer.f90" \
+  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem) -o "$tmp/f_consumer"
+check "Fortran (pkg-config)" "$tmp/f_consumer" "$fwant"
+check "Fortran (CMake)" "$tmp/cxx/fortran_consumer" "$fwant"
+# The README's Fortran example prints what sorvane prints for its pair.
+awk '/^```fortran$/ { on = 1; next } /^```$/ { on = 0 } on' "$source/../../README.md" >"$tmp/quake.f90"
+# shellcheck disable=SC2046
+"$fc" -std=f2003 -Wall -Werror "$tmp/quake.f90" \
+  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem) -o "$tmp/quake"
+check "README's Fortran" "$tmp/quake" "$("$build/sorvane" 38.3 142.4 34.95 -106.46)"
+echo "the C, C++ and Fortran consumers print the known lines"
