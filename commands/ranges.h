@@ -4,6 +4,7 @@
 #ifndef OSTREM_COMMANDS_RANGES_H
 #define OSTREM_COMMANDS_RANGES_H
 
+#include <cfloat>
 #include <cstddef>
 #include <cstdio>
 
@@ -18,14 +19,22 @@ struct Range {
     // Bounds included; NaN lies in no range.
     bool holds(double x) const { return x >= lo && x <= hi; }
     // "latitude -90 to 90" into buf; the bounds are whole degrees, which %g
-    // writes without a point.
-    void describe(char *buf, size_t n) const { std::snprintf(buf, n, "%s %g to %g", name, lo, hi); }
+    // writes without a point.  A range with no upper bound: "km 0 or more".
+    void describe(char *buf, size_t n) const
+    {
+        if (hi == DBL_MAX)
+            std::snprintf(buf, n, "%s %g or more", name, lo);
+        else
+            std::snprintf(buf, n, "%s %g to %g", name, lo, hi);
+    }
 };
 
 constexpr Range latitude{"latitude", OSTREM_LATITUDE_MIN, OSTREM_LATITUDE_MAX};
 constexpr Range longitude{"longitude", OSTREM_LONGITUDE_MIN, OSTREM_LONGITUDE_MAX};
 constexpr Range azimuth{"azimuth", OSTREM_AZIMUTH_MIN, OSTREM_AZIMUTH_MAX};
 constexpr Range distance{"distance", OSTREM_DISTANCE_MIN, OSTREM_DISTANCE_MAX};
+// A walk's length on the ellipsoid, finite.
+constexpr Range kilometres{"km", 0.0, DBL_MAX};
 
 // A point's latitude and longitude, NaN refused.
 inline bool point_holds(double lat, double lon) { return latitude.holds(lat) && longitude.holds(lon); }

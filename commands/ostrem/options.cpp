@@ -25,6 +25,7 @@
 #include "../number.h"
 #include "../ranges.h"
 #include "format.h"
+#include "geodesic.h"
 
 #ifndef OSTREM_VERSION
 #define OSTREM_VERSION "unknown"
@@ -33,15 +34,19 @@
 namespace filter {
 
 const char usage[] =
-    "Usage: ostrem [-m | -w] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H] [-p N]\n"
-    "              [-r MIN,MAX] [-j N] [file ...]\n";
+    "Usage: ostrem [-k] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H]\n"
+    "              [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
     "pair a line (eqlat eqlon stlat stlon); the results of sorvane, bit for bit.\n"
     "\n"
+    "  -k          on the WGS84 ellipsoid: km az baz along the geodesic (3 decimals)\n"
     "  -m          midpoints instead (midlat midlon), as brovic prints them\n"
-    "  -w          the point reached: lines hold lat lon az dist; prints lat lon\n"
+    "  -w          the point reached: lines hold lat lon az dist (km with -k);\n"
+    "              prints lat lon\n"
+    "  -n N        each pair's path: a line '> ' and the input line, then N + 1\n"
+    "              points lat lon from the earthquake to the station\n"
     "  -e LAT,LON  the earthquake (the start for -w) is fixed; lines hold the rest\n"
     "  -s LAT,LON  the station is fixed; lines hold eqlat eqlon\n"
     "  -f LIST     the fields that hold the numbers, in order (3,4 or 3-6)\n"
@@ -50,7 +55,7 @@ const char help[] =
     "              with it, a field that begins with '\"' is quoted as in CSV\n"
     "  -H          the first line of each file is a header\n"
     "  -p N        double precision, N decimals (0 to 9)\n"
-    "  -r MIN,MAX  only pairs whose distance lies in [MIN, MAX] degrees\n"
+    "  -r MIN,MAX  only pairs whose distance lies in [MIN, MAX] degrees (km with -k)\n"
     "  -j N        N threads (1 to 1024; default: the CPUs available)\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
@@ -122,7 +127,7 @@ int options(int argc, char **argv, Options &o, int *first)
                                    {nullptr, 0, nullptr, 0}};
     const char *fixed_arg = nullptr, *list_arg = nullptr;
     char fixed_opt = 0;
-    bool mid = false, walk_ = false;
+    bool mid = false, walk_ = false, decimals_given = false;
     int threads_arg = 0;  // 0: as many as there are CPUs
     opterr = 0;  // the messages below, in this program's words
     // The value is shown cut and with control bytes escaped, however long
@@ -136,9 +141,19 @@ int options(int argc, char **argv, Options &o, int *first)
         std::fputs(usage, stderr);
         return 2;
     };
-    for (int c; (c = getopt_long(argc, argv, "+:mwe:s:f:ad:Hp:r:j:h", longs, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:h", longs, nullptr)) != -1;) {
         switch (c) {
+        case 'k': o.surface = Surface::ellipsoid; break;
         case 'm': mid = true; break;
+        case 'n': {
+            char *end;
+            errno = 0;
+            long n = std::strtol(optarg, &end, 10);
+            if (end == optarg || *end != '\0' || errno != 0 || n < 1 || n > max_steps)
+                return fail("-n takes a number of steps from 1 to 1000000, not '%s'", optarg);
+            o.path = static_cast<int>(n);
+            break;
+        }
         case 'w': walk_ = true; break;
         case 'e':
         case 's':
@@ -163,6 +178,7 @@ int options(int argc, char **argv, Options &o, int *first)
                 return fail("-p takes a number of decimals from 0 to 9, not '%s'", optarg);
             o.precision = Precision::float64;
             o.decimals = optarg[0] - '0';
+            decimals_given = true;
             break;
         case 'r':
             if (!two_numbers(optarg, o.range) || !(o.range[0] <= o.range[1]))
@@ -199,6 +215,21 @@ int options(int argc, char **argv, Options &o, int *first)
         return fail("-s cannot be used with -w (-e fixes the start)");
     if (o.window && walk_)
         return fail("-r cannot be used with -w (a walk has no distance to select by)");
+    if (o.path && (mid || walk_))
+        return fail(mid ? "-n cannot be used with -m (a path has its own midpoint)"
+                        : "-n cannot be used with -w (a path runs between two points)");
+    if (o.surface == Surface::ellipsoid) {
+        double km, az, baz;
+        if (geodesic(0, 0, 0, 0, &km, &az, &baz) == GEODESIC_NO_ELLIPSOID) {
+            std::fputs("ostrem: -k needs the WGS84 ellipsoid, and this build has none "
+                       "(it was built without GeographicLib)\n", stderr);
+            return 2;
+        }
+        // Kilometres, from numbers read in double precision.
+        o.precision = Precision::float64;
+        if (!decimals_given)
+            o.decimals = 3;
+    }
     o.mode = walk_ ? Mode::walk : mid ? Mode::midpoint : Mode::distance;
     o.fixed = fixed_opt == 'e' ? End::earthquake : fixed_opt == 's' ? End::station : End::none;
     o.want = fixed_opt ? 2 : 4;

@@ -13,10 +13,16 @@ enum class Precision { float32, float64 };
 // of a walk) or the station.
 enum class End { none, earthquake, station };
 
+// Where: the module's geocentric sphere, or with -k the WGS84 ellipsoid
+// (kilometres, in double precision).
+enum class Surface { sphere, ellipsoid };
+
 struct Options {
     Mode mode = Mode::distance;
+    Surface surface = Surface::sphere;
     Precision precision = Precision::float32;
-    int decimals = 2;          // -p N; the programs' "%.2f" without it
+    int decimals = 2;          // -p N; the programs' "%.2f" without it, 3 with -k
+    int path = 0;              // -n N: each pair's path in N steps; 0: none
     End fixed = End::none;
     double fix[2] = {0, 0};    // as read; rounded to float with the rest
     int want = 4;              // numbers a line gives: 4, or 2 with -e or -s
@@ -25,11 +31,11 @@ struct Options {
     bool append = false;       // -a: the input line, then the results
     char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
     bool header = false;       // -H: each file's first line names its fields
-    bool window = false;       // -r: only distances in [range[0], range[1]] are written
+    bool window = false;       // -r: only distances in [range[0], range[1]] are written (km with -k)
     double range[2] = {0, 180};
     int threads = 1;           // -j: threads that compute lines
 
-    int results() const { return mode == Mode::distance ? 3 : 2; }
+    int results() const { return mode == Mode::distance && !path ? 3 : 2; }
     char joiner() const { return sep ? sep : ' '; }
     // The slot of a pair's four numbers that a line's first number fills:
     // after -e's point, before -s's.
@@ -44,6 +50,7 @@ struct Options {
 };
 
 constexpr int max_threads = 1024;
+constexpr long max_steps = 1000000;  // -n
 
 // The CPUs this process may run on: its default number of threads.
 int available_cpus();

@@ -17,6 +17,7 @@
 
 #include "../ranges.h"
 #include "fields.h"
+#include "geodesic.h"
 #include "ostrem.h"
 
 namespace filter {
@@ -28,7 +29,12 @@ namespace {
 // has_distance, r[3] with it for -r; it returns the module's result code.
 // single: the results are floats, written as the programs write them, and
 // the numbers are rounded as the programs round atof's double.
-struct DistanceFloat {
+// What every computation but a path's writes: its results, on one line.
+struct Results {
+    static constexpr bool path = false;
+};
+
+struct DistanceFloat : Results {
     static constexpr bool single = true;
     static constexpr int results = 3;
     static constexpr bool has_distance = true;
@@ -46,7 +52,7 @@ struct DistanceFloat {
 // A midpoint alone is the module's own midpoint(); under -r, whose window
 // needs the distance, ostrem then walk of half of it: the same bits, by
 // midpoint's definition, in two calls where midpoint() shares work.
-struct MidpointFloat {
+struct MidpointFloat : Results {
     static constexpr bool single = true;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
@@ -61,7 +67,7 @@ struct MidpointFloat {
     }
 };
 
-struct MidpointFloatWindowed {
+struct MidpointFloatWindowed : Results {
     static constexpr bool single = true;
     static constexpr int results = 2;
     static constexpr bool has_distance = true;
@@ -81,7 +87,7 @@ struct MidpointFloatWindowed {
     }
 };
 
-struct WalkFloat {
+struct WalkFloat : Results {
     static constexpr bool single = true;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
@@ -96,7 +102,7 @@ struct WalkFloat {
     }
 };
 
-struct DistanceDouble {
+struct DistanceDouble : Results {
     static constexpr bool single = false;
     static constexpr int results = 3;
     static constexpr bool has_distance = true;
@@ -108,7 +114,7 @@ struct DistanceDouble {
     }
 };
 
-struct MidpointDouble {
+struct MidpointDouble : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
@@ -118,7 +124,7 @@ struct MidpointDouble {
     }
 };
 
-struct MidpointDoubleWindowed {
+struct MidpointDoubleWindowed : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = true;
@@ -130,13 +136,95 @@ struct MidpointDoubleWindowed {
     }
 };
 
-struct WalkDouble {
+struct WalkDouble : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
     static int solve(const double c[4], double r[4])
     {
         return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
+    }
+};
+
+// On the ellipsoid (-k): kilometres and geodesic directions, in double
+// precision; a midpoint under -r takes the length from a second solution.
+struct GeodesicDistance : Results {
+    static constexpr bool single = false;
+    static constexpr int results = 3;
+    static constexpr bool has_distance = true;
+    static int solve(const double c[4], double r[4])
+    {
+        int rc = geodesic(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
+        r[3] = r[0];
+        return rc;
+    }
+};
+
+struct GeodesicMidpoint : Results {
+    static constexpr bool single = false;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = false;
+    static int solve(const double c[4], double r[4])
+    {
+        return geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]);
+    }
+};
+
+struct GeodesicMidpointWindowed : Results {
+    static constexpr bool single = false;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = true;
+    static int solve(const double c[4], double r[4])
+    {
+        double az, baz;
+        int rc = geodesic(c[0], c[1], c[2], c[3], &r[3], &az, &baz);
+        return rc == 0 ? geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]) : rc;
+    }
+};
+
+struct GeodesicWalk : Results {
+    static constexpr bool single = false;
+    static constexpr int results = 2;
+    static constexpr bool has_distance = false;
+    static int solve(const double c[4], double r[4])
+    {
+        return geodesic_walk(c[0], c[1], c[2], c[3], &r[0], &r[1]);
+    }
+};
+
+// A path (-n): the pair's distance and azimuth, then the points reached
+// from the earthquake along that azimuth at fractions of the distance (the
+// whole of it at the last, exactly).  The float one walks as the programs
+// round: from the float start, along the float azimuth, for the distance
+// rounded to float.
+struct PathFloat : DistanceFloat {
+    static constexpr bool path = true;
+    static void point(const double c[4], const double r[4], double fraction, double *lat,
+                      double *lon)
+    {
+        float flat, flon;
+        walk(static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(r[1]),
+             static_cast<float>(r[0] * fraction), &flat, &flon);
+        *lat = flat;
+        *lon = flon;
+    }
+};
+
+struct PathDouble : DistanceDouble {
+    static constexpr bool path = true;
+    static void point(const double c[4], const double r[4], double fraction, double *lat,
+                      double *lon)
+    {
+        walkd(c[0], c[1], r[1], r[0] * fraction, lat, lon);
+    }
+};
+
+struct GeodesicPath : GeodesicDistance {
+    static constexpr bool path = true;
+    static void point(const double c[4], const double r[4], double fraction, double *lat,
+                      double *lon)
+    {
+        geodesic_walk(c[0], c[1], r[1], r[0] * fraction, lat, lon);
     }
 };
 
@@ -151,10 +239,20 @@ Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
         {&Record::numbers<WalkFloat>, &Record::numbers<WalkDouble>}};
     static constexpr Numbers windowed_midpoints[2] = {&Record::numbers<MidpointFloatWindowed>,
                                                       &Record::numbers<MidpointDoubleWindowed>};
-    const int precision = static_cast<int>(opt_.precision);
-    numbers_ = opt_.mode == Mode::midpoint && opt_.window
-                   ? windowed_midpoints[precision]
-                   : computations[static_cast<int>(opt_.mode)][precision];
+    static constexpr Numbers geodesic_computations[3] = {&Record::numbers<GeodesicDistance>,
+                                                         &Record::numbers<GeodesicMidpoint>,
+                                                         &Record::numbers<GeodesicWalk>};
+    static constexpr Numbers paths[2] = {&Record::numbers<PathFloat>, &Record::numbers<PathDouble>};
+    const int precision = static_cast<int>(opt_.precision), mode = static_cast<int>(opt_.mode);
+    const bool windowed_midpoint = opt_.mode == Mode::midpoint && opt_.window;
+    if (opt_.surface == Surface::ellipsoid)
+        numbers_ = opt_.path              ? &Record::numbers<GeodesicPath>
+                   : windowed_midpoint ? &Record::numbers<GeodesicMidpointWindowed>
+                                       : geodesic_computations[mode];
+    else
+        numbers_ = opt_.path              ? paths[precision]
+                   : windowed_midpoint ? windowed_midpoints[precision]
+                                       : computations[mode][precision];
     plain_ = !opt_.sep && !opt_.listed;
     if (opt_.fixed != End::none) {
         int at = opt_.fixed == End::earthquake ? 0 : 2;
@@ -289,7 +387,9 @@ const char *Record::check(const Fields &f, const double c[4], Reason &why) const
     const bool walks = opt_.mode == Mode::walk;
     const Range *in[4] = {&ranges::latitude, &ranges::longitude,
                           walks ? &ranges::azimuth : &ranges::latitude,
-                          walks ? &ranges::distance : &ranges::longitude};
+                          !walks                                 ? &ranges::longitude
+                          : opt_.surface == Surface::ellipsoid ? &ranges::kilometres
+                                                               : &ranges::distance};
     const int from = opt_.first_slot();
     for (int i = 0; i < opt_.want; i++) {
         double x = c[from + i];
@@ -333,7 +433,7 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
                 why.looks_separated_by = s;
                 break;
             }
-    if (!opt_.window)
+    if (!opt_.window && !opt_.path)
         put_words(line, n, join, nans, out);
     return false;
 }
@@ -362,6 +462,10 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     if constexpr (Solve::has_distance)  // -w and -r are never asked together
         if (opt_.window && !(r[3] >= opt_.range[0] && r[3] <= opt_.range[1]))
             return true;
+    if constexpr (Solve::path) {
+        put_path<Solve>(line, n, join, c, r, out);
+        return true;
+    }
     if (opt_.append) {
         out.put(line, n);
         out.put(&join, 1);
@@ -379,6 +483,35 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     return true;
 }
 
+// A pair's path: "> " and its line (a multiple-segment header, as GMT
+// reads one), then opt_.path + 1 points, from the earthquake (fraction 0)
+// to the station (fraction 1).
+template <class Solve>
+void Record::put_path(const char *line, size_t n, char join, const double c[4], const double r[4],
+                      Bytes &out) const
+{
+    out.put("> ", 2);
+    out.put(line, n);
+    out.put("\n", 1);
+    const int steps = opt_.path;
+    for (int i = 0; i <= steps; i++) {
+        double lat, lon;
+        Solve::point(c, r, static_cast<double>(i) / steps, &lat, &lon);
+        char *p = out.room(2 * 64);
+        if constexpr (Solve::single) {
+            p = put_value(p, static_cast<float>(lat));
+            *p++ = join;
+            p = put_value(p, static_cast<float>(lon));
+        } else {
+            p = put_fixed_(p, lat);
+            *p++ = join;
+            p = put_fixed_(p, lon);
+        }
+        *p++ = '\n';
+        out.commit(p);
+    }
+}
+
 bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) const
 {
     size_t body = n > 0 && line[n - 1] == '\r' ? n - 1 : n;  // CRLF
@@ -387,7 +520,12 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
         // The names of the results, in place of a header line or after it.
         static constexpr std::string_view names[3][3] = {
             {"dist", "az", "baz"}, {"midlat", "midlon", ""}, {"lat", "lon", ""}};
-        put_words(line, body, join, names[static_cast<int>(opt_.mode)], out);
+        static constexpr std::string_view km[3] = {"km", "az", "baz"};
+        const std::string_view *words = opt_.path ? names[2]
+                                        : opt_.surface == Surface::ellipsoid && opt_.mode == Mode::distance
+                                            ? km
+                                            : names[static_cast<int>(opt_.mode)];
+        put_words(line, body, join, words, out);
         return true;
     }
     size_t k = 0;

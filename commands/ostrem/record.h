@@ -54,6 +54,9 @@ private:
                                      Reason &why) const;
     template <class Solve>
     bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const;
+    template <class Solve>
+    void put_path(const char *line, size_t n, char join, const double c[4], const double r[4],
+                  Bytes &out) const;
     void read_fields(char *line, size_t n, double c[4], Fields &f) const;
     bool refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                 Reason &why) const;

@@ -1,0 +1,106 @@
+// The ellipsoid's small layer: the C interface of geodesic.h over
+// GeographicLib's Geodesic for WGS84, with the module's ranges and its
+// conventions for what comes out (longitudes and azimuths in [0, 360]).
+// Built without GeographicLib (OSTREM_HAVE_GEOGRAPHICLIB 0), every
+// function says so by its result and writes nothing.
+#include "geodesic.h"
+
+#include <cmath>
+
+#include "ostrem.h"
+
+#ifndef OSTREM_HAVE_GEOGRAPHICLIB
+#define OSTREM_HAVE_GEOGRAPHICLIB 1
+#endif
+
+#if OSTREM_HAVE_GEOGRAPHICLIB
+#include <GeographicLib/Geodesic.hpp>
+#endif
+
+namespace {
+
+// A point within the module's ranges (the bounds included; NaN passes, as
+// in the module).
+bool accept(double lat, double lon)
+{
+    return !(lat < OSTREM_LATITUDE_MIN || lat > OSTREM_LATITUDE_MAX || lon < OSTREM_LONGITUDE_MIN ||
+             lon > OSTREM_LONGITUDE_MAX);
+}
+
+// An angle from GeographicLib, in (-180, 180], or (0, 360] for a
+// direction turned by 180 degrees, moved into [0, 360): only a tiny
+// negative angle moved up rounds to 360.  Adding 0 makes -0 a plain 0.
+double turn(double a)
+{
+    if (a < 0.0)
+        a += 360.0;
+    else if (a >= 360.0)
+        a -= 360.0;
+    return a + 0.0;
+}
+
+#if OSTREM_HAVE_GEOGRAPHICLIB
+const GeographicLib::Geodesic &wgs84() { return GeographicLib::Geodesic::WGS84(); }
+#endif
+
+}  // namespace
+
+extern "C" {
+
+int geodesic(double eqlat, double eqlon, double stlat, double stlon, double *km, double *az,
+             double *baz)
+{
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    if (!accept(eqlat, eqlon) || !accept(stlat, stlon))
+        return 1;
+    double s12, azi1, azi2;
+    wgs84().Inverse(eqlat, eqlon, stlat, stlon, s12, azi1, azi2);
+    *km = s12 / 1000.0;
+    *az = turn(azi1);
+    *baz = turn(azi2 + 180.0);
+    return 0;
+#else
+    (void)eqlat, (void)eqlon, (void)stlat, (void)stlon, (void)km, (void)az, (void)baz;
+    return GEODESIC_NO_ELLIPSOID;
+#endif
+}
+
+int geodesic_walk(double lat, double lon, double az, double km, double *lat_reached,
+                  double *lon_reached)
+{
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    if (!accept(lat, lon) || az < OSTREM_AZIMUTH_MIN || az > OSTREM_AZIMUTH_MAX || km < 0.0 ||
+        km == HUGE_VAL)
+        return 1;
+    double lat2, lon2;
+    wgs84().Direct(lat, lon, az, km * 1000.0, lat2, lon2);
+    *lat_reached = lat2;
+    *lon_reached = turn(lon2);
+    return 0;
+#else
+    (void)lat, (void)lon, (void)az, (void)km, (void)lat_reached, (void)lon_reached;
+    return GEODESIC_NO_ELLIPSOID;
+#endif
+}
+
+int geodesic_midpoint(double eqlat, double eqlon, double stlat, double stlon, double *lat,
+                      double *lon)
+{
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    if (!accept(eqlat, eqlon) || !accept(stlat, stlon))
+        return 1;
+    // From the earthquake along the geodesic's own azimuth (not one moved
+    // into [0, 360], which would round it) for half its length.
+    double s12, azi1, azi2, lat2, lon2;
+    wgs84().Inverse(eqlat, eqlon, stlat, stlon, s12, azi1, azi2);
+    wgs84().Direct(eqlat, eqlon, azi1, s12 * 0.5, lat2, lon2);
+    *lat = lat2;
+    *lon = turn(lon2);
+    return 0;
+#else
+    (void)eqlat, (void)eqlon, (void)stlat, (void)stlon, (void)lat, (void)lon;
+    return GEODESIC_NO_ELLIPSOID;
+#endif
+}
+
+}  // extern "C"

@@ -1,0 +1,79 @@
+/*
+ * geodesic.h -- the WGS84 geodesic between an earthquake and a station:
+ * its length in kilometres and the directions at both ends (the inverse
+ * problem), the point reached along a geodesic (the direct problem), and
+ * the point halfway.  The ellipsoid beside the module's sphere: where the
+ * module answers in degrees of arc on a geocentric sphere, these answer in
+ * kilometres on the WGS84 ellipsoid (a = 6378137 m, f = 1/298.257223563),
+ * solved by GeographicLib to round-off for every pair, nearly antipodal
+ * ones included.
+ *
+ * Coordinates are geographic (geodetic) latitude and longitude in degrees,
+ * doubles: latitude positive to the north, accepted in [-90, 90] (as
+ * OSTREM_LATITUDE_MIN and _MAX in ostrem.h); longitude positive to the
+ * east, accepted in [-180, 540].  Azimuths are degrees clockwise from
+ * north; longitudes and azimuths that come out are in [0, 360] (0 is never
+ * -0; exactly 360 can come out of a tiny negative angle, and means 0).
+ *
+ * Each function returns 0 on success; 1 when an input is out of range,
+ * and then writes nothing; GEODESIC_NO_ELLIPSOID (2) in a build made
+ * without GeographicLib, which writes nothing either.  NaN is in no range
+ * test and gives NaN results, as in ostrem.h.  The functions keep no
+ * state: they may run in several threads at once.
+ *
+ * Link with -lostrem_geodesic -lGeographicLib (pkg-config ostrem-geodesic;
+ * CMake: ostrem::geodesic).  The header is usable from C and C++.
+ */
+#ifndef OSTREM_GEODESIC_H
+#define OSTREM_GEODESIC_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define GEODESIC_NO_ELLIPSOID 2
+
+/*
+ * geodesic -- the inverse problem on the ellipsoid.
+ *   eqlat, eqlon  the earthquake (degrees).
+ *   stlat, stlon  the station (degrees).
+ *   km    (out)   the length of the shortest geodesic between them
+ *                 (kilometres, at least 0).
+ *   az    (out)   its azimuth at the earthquake, towards the station.
+ *   baz   (out)   the back-azimuth: the direction at the station towards the
+ *                 earthquake (the geodesic's direction of arrival turned
+ *                 by 180 degrees).
+ *   For coincident points km is 0 and the directions follow GeographicLib's
+ *   convention; for antipodal ones the geodesic is not unique.  At a pole
+ *   the directions are those of the limit along the longitude given.
+ */
+int geodesic(double eqlat, double eqlon, double stlat, double stlon,
+             double *km, double *az, double *baz);
+
+/*
+ * geodesic_walk -- the direct problem: the point reached from a start by
+ *   going km kilometres along the geodesic that leaves it at azimuth az.
+ *   lat, lon      the start (degrees).
+ *   az            the azimuth at the start, in [-360, 360] (negative counts
+ *                 anticlockwise).
+ *   km            the distance (kilometres), 0 or more and finite; past
+ *                 half the meridian the geodesic goes on around the earth.
+ *   lat_reached, lon_reached (out)  the point reached (degrees).
+ */
+int geodesic_walk(double lat, double lon, double az, double km,
+                  double *lat_reached, double *lon_reached);
+
+/*
+ * geodesic_midpoint -- the point halfway along the geodesic from the
+ *   earthquake to the station: geodesic_walk from the earthquake along the
+ *   geodesic's azimuth for half its length.
+ *   lat, lon (out)  the midpoint (degrees).
+ */
+int geodesic_midpoint(double eqlat, double eqlon, double stlat, double stlon,
+                      double *lat, double *lon);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OSTREM_GEODESIC_H */
