@@ -57,8 +57,9 @@ bool value_ok(const std::string &v, int decimals, double lo, double hi)
 // or a latitude and a longitude (-m, -w).
 bool result_ok(const std::string &line, const Options &o, char join)
 {
-    static const double ranges[2][3][2] = {{{0, 180}, {0, 360}, {0, 360}},
-                                           {{-90, 90}, {0, 360}, {0, 0}}};
+    // Kilometres on the ellipsoid: at most half a meridian's 20,004 km.
+    const double far = o.surface == Surface::ellipsoid ? 20004 : 180;
+    const double ranges[2][3][2] = {{{0, far}, {0, 360}, {0, 360}}, {{-90, 90}, {0, 360}, {0, 0}}};
     const int mid = o.mode != Mode::distance;
     std::vector<std::string> v;
     for (size_t i = 0, j = 0; j != std::string::npos; i = j + 1) {
@@ -98,10 +99,19 @@ Options choose(uint8_t a, uint8_t b, uint8_t c)
         o.precision = Precision::float64;
         o.decimals = p - 1;
     }
+    if (c & 64) {  // the ellipsoid: double precision, 3 decimals unless -p
+        o.surface = Surface::ellipsoid;
+        if (o.precision == Precision::float32)
+            o.decimals = 3;
+        o.precision = Precision::float64;
+    }
+    if (c & 128 && o.mode == Mode::distance)
+        o.path = 1 + (c >> 1) % 4;
     if (c & 1 && o.mode != Mode::walk) {
         o.window = true;
-        o.range[0] = (c >> 1) % 4 * 30.0;
-        o.range[1] = o.range[0] + (c >> 3) % 8 * 20.0;
+        const double unit = o.surface == Surface::ellipsoid ? 111.0 : 1.0;  // km a degree
+        o.range[0] = (c >> 1) % 4 * 30.0 * unit;
+        o.range[1] = o.range[0] + (c >> 3) % 8 * 20.0 * unit;
     }
     return o;
 }
@@ -284,8 +294,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (longest <= 24)
         check(small.out == one.out && small.msgs == one.msgs);
-    if (opt.window)
-        return 0;  // lines out of the window, or bad, write nothing
+    if (opt.window || opt.path)
+        return 0;  // lines out of the window, or bad, write nothing; a path writes many
 
     // Line by line: input line k gives output line k.
     const Record rec(opt);
@@ -310,7 +320,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 results = oline.substr(body.size() + 1);
             }
             if (opt.header && lineno == 1) {
-                std::string names = opt.mode == Mode::distance   ? "dist az baz"
+                std::string names = opt.mode == Mode::distance
+                                        ? opt.surface == Surface::ellipsoid ? "km az baz" : "dist az baz"
                                     : opt.mode == Mode::midpoint ? "midlat midlon"
                                                             : "lat lon";
                 for (char &c : names)

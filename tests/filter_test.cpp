@@ -16,8 +16,8 @@ namespace {
 
 const std::string filter = FILTER_PATH;
 const std::string usage =
-    "Usage: ostrem [-m | -w] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H] [-p N]\n"
-    "              [-r MIN,MAX] [-j N] [file ...]\n";
+    "Usage: ostrem [-k] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H]\n"
+    "              [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
 
 struct Stream {
     const char *name;
@@ -180,6 +180,24 @@ const Stream option_streams[] = {
      "midlat midlon\n0.00 20.00\n", "", 0},
     {"window_in_double", {"-p", "9", "-r", "29.999996196,30"}, "0 0 30.16692 0\n0 0 30.166925 0\n",
      "29.999996196 0.000000000 180.000000000\n", "", 0},
+    // Paths: along the equator the points are easy to tell; a bad line,
+    // or one out of the window, gives no path.
+    {"path_on_the_sphere", {"-n", "4"}, "0 0 0 90\n",
+     "> 0 0 0 90\n0.00 0.00\n0.00 22.50\n0.00 45.00\n0.00 67.50\n0.00 90.00\n", "", 0},
+    {"path_in_double_in_a_window", {"-n", "2", "-p", "3", "-r", "80,100"}, "0 0 0 90\n0 0 0 10\n",
+     "> 0 0 0 90\n0.000 0.000\n0.000 45.000\n0.000 90.000\n", "", 0},
+    {"path_of_a_bad_line", {"-n", "1"}, "91 0 0 0\n0 0 0 90\n", "> 0 0 0 90\n0.00 0.00\n0.00 90.00\n",
+     "ostrem: -:1: field 1 is out of range (latitude -90 to 90): 91\n", 1},
+    // The ellipsoid: a quarter of the equator is a * pi / 2 = 10018.754 km.
+    {"kilometres", {"-k"}, "0 0 0 90\n0 0 0 -90\n", "10018.754 90.000 270.000\n10018.754 270.000 90.000\n", "", 0},
+    {"kilometres_header_and_window", {"-k", "-H", "-r", "0,10000"}, "h\n0 0 0 90\n0 0 0 45\n",
+     "km az baz\n5009.377 90.000 270.000\n", "", 0},
+    {"kilometres_midpoint", {"-k", "-m", "-p", "6"}, "0 0 0 90\n", "0.000000 45.000000\n", "", 0},
+    {"kilometres_walked", {"-k", "-w"}, "0 0 90 10018.754171\n0 0 0 -1\n1 2 3 inf\n",
+     "0.000 90.000\nnan nan\nnan nan\n",
+     "ostrem: -:2: field 4 is out of range (km 0 or more): -1\n"
+     "ostrem: -:3: field 4 is out of range (km 0 or more): inf\n", 1},
+    {"kilometres_path", {"-k", "-n", "2", "-e", "0,0"}, "0 90\n", "> 0 90\n0.000 0.000\n0.000 45.000\n0.000 90.000\n", "", 0},
     {"message_cap", {}, repeat(103, "x\n"), repeat(103, nan3),
      bad_messages(100) + "ostrem: 3 more bad lines not reported\n", 1},
 };
@@ -199,6 +217,11 @@ const Stream usage_errors[] = {
     {"e_not_numbers", {"-e", "38.3N,142.4E"}, "", "",
      usage_after("-e takes LAT,LON, two numbers in range, not '38.3N,142.4E'"), 2},
     {"missing_value", {"-e"}, "", "", usage_after("option -e needs a value"), 2},
+    {"n_zero", {"-n", "0"}, "", "", usage_after("-n takes a number of steps from 1 to 1000000, not '0'"), 2},
+    {"n_not_a_number", {"-n", "x"}, "", "", usage_after("-n takes a number of steps from 1 to 1000000, not 'x'"), 2},
+    {"n_with_m", {"-n", "3", "-m"}, "", "", usage_after("-n cannot be used with -m (a path has its own midpoint)"), 2},
+    {"n_with_w", {"-k", "-w", "-n", "3"}, "", "",
+     usage_after("-n cannot be used with -w (a path runs between two points)"), 2},
     {"unknown_long_option", {"--precision=3"}, "", "", usage_after("unknown option --precision=3"), 2},
     {"version", {"--version"}, "", "ostrem " OSTREM_VERSION "\n", "", 0},
     // Thousands of ranges of a million fields: counted, not overflowed.
@@ -226,9 +249,21 @@ void PrintTo(const Stream &s, std::ostream *os) { *os << s.name; }
 
 class Filter : public testing::TestWithParam<Stream> {};
 
+// Whether the options ask for the ellipsoid, which a build without
+// GeographicLib refuses.
+bool asks_for_kilometres(const std::vector<std::string> &args)
+{
+    for (const std::string &a : args)
+        if (a == "-k")
+            return true;
+    return false;
+}
+
 TEST_P(Filter, ExactOutputMessagesAndStatus)
 {
     const Stream &s = GetParam();
+    if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(s.args))
+        GTEST_SKIP() << "this build has no ellipsoid";
     TempFile in(s.in);
     Outcome r = run(filter, s.args, {}, in.path);
     EXPECT_EQ(r.out, s.out);
@@ -247,7 +282,7 @@ TEST(Filter, Help)
     Outcome r = run(filter, {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind(usage, 0), 0u);
-    for (const char *o : {"-m", "-w", "-e", "-s", "-f", "-a", "-d", "-H", "-p", "--version"})
+    for (const char *o : {"-k", "-m", "-w", "-n", "-e", "-s", "-f", "-a", "-d", "-H", "-p", "--version"})
         EXPECT_NE(r.out.find(o, usage.size()), std::string::npos) << o;
 }
 
@@ -318,8 +353,11 @@ TEST(Filter, ThreadsWriteWhatOneThreadWrites)
     TempFile a(text(20000, true)), b(text(15000, false)), in(text(15000, true));
     const std::vector<std::vector<std::string>> option_sets = {
         {}, {"-m", "-a", "-H"}, {"-r", "30,90", "-a"}, {"-m", "-r", "0,40"},
-        {"-p", "6", "-f", "1-4"}, {"-w", "-e", "10,20", "-f", "3,4"}, {"-s", "0,0", "-f", "1,2"}};
+        {"-p", "6", "-f", "1-4"}, {"-w", "-e", "10,20", "-f", "3,4"}, {"-s", "0,0", "-f", "1,2"},
+        {"-k", "-a"}, {"-n", "3"}, {"-k", "-n", "2", "-r", "0,5000"}};
     for (const std::vector<std::string> &opts : option_sets) {
+        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(opts))
+            continue;
         std::vector<std::string> args = opts;
         args.insert(args.end(), {a.path, "/nonexistent/pairs.txt", "-", b.path});
         std::vector<std::string> one = {"-j", "1"};
@@ -335,6 +373,18 @@ TEST(Filter, ThreadsWriteWhatOneThreadWrites)
             EXPECT_EQ(got.status, want.status) << what;
         }
     }
+}
+
+// A build without GeographicLib says so when asked for kilometres, and
+// stops before reading anything.
+TEST(Filter, KilometresWithoutTheEllipsoid)
+{
+    if (OSTREM_HAVE_ELLIPSOID)
+        GTEST_SKIP() << "this build has the ellipsoid";
+    Outcome r = run(filter, {"-k"});
+    EXPECT_EQ(r.err, "ostrem: -k needs the WGS84 ellipsoid, and this build has none "
+                     "(it was built without GeographicLib)\n");
+    EXPECT_EQ(r.status, 2);
 }
 
 // A result is written as soon as its line is read, whatever -j: the next
