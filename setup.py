@@ -11,6 +11,12 @@ here = Path(__file__).parent
 version = re.search(r"project\(ostrem\s+VERSION\s+([0-9.]+)",
                     (here / "CMakeLists.txt").read_text()).group(1)
 
+# The WGS84 geodesic through GeographicLib, where it is installed (Debian:
+# libgeographiclib-dev); without it the geodesic functions say this build
+# has no ellipsoid.
+ellipsoid = any(Path(d, "GeographicLib", "Geodesic.hpp").exists()
+                for d in ("/usr/include", "/usr/local/include"))
+
 setup(
     version=version,
     # Objects are always rebuilt: setuptools reuses them by source date
@@ -19,10 +25,12 @@ setup(
     ext_modules=[
         Extension(
             "ostrem._ufuncs",
-            sources=["python/ostrem/_ufuncs.cpp", "geodesy/ostrem.cpp"],
-            depends=["geodesy/ostrem.h"],
+            sources=["python/ostrem/_ufuncs.cpp", "geodesy/ostrem.cpp", "geodesy/geodesic.cpp"],
+            depends=["geodesy/ostrem.h", "geodesy/geodesic.h"],
             include_dirs=["geodesy", numpy.get_include()],
-            define_macros=[("OSTREM_VERSION", f'"{version}"')],
+            define_macros=[("OSTREM_VERSION", f'"{version}"'),
+                           ("OSTREM_HAVE_GEOGRAPHICLIB", "1" if ellipsoid else "0")],
+            libraries=["GeographicLib"] if ellipsoid else [],
             # No contraction into fused multiply-adds and no fast-math: the
             # module's results are fixed to the last bit by its operation
             # order, as in the CMake build.

@@ -8,11 +8,15 @@ give NumPy scalars.  Results are float32 by default, the programs' bits;
 ``dtype=np.float64`` computes in double precision throughout.  `ostrem`,
 `midpoint` and `walk` given Dask arrays return lazy Dask arrays, computed
 chunk by chunk wherever Dask runs.
+
+`geodesic`, `geodesic_walk` and `geodesic_midpoint` answer on the WGS84
+ellipsoid instead, in kilometres, in float64 (through GeographicLib).
 """
 
 from . import _ufuncs
 
-__all__ = ["ostrem", "midpoint", "walk", "geocen", "geogrf"]
+__all__ = ["ostrem", "midpoint", "walk", "geocen", "geogrf", "geodesic", "geodesic_walk",
+           "geodesic_midpoint"]
 __version__ = _ufuncs.version
 
 geocen = _ufuncs.geocen
@@ -263,7 +267,149 @@ def walk(lat, lon, az, dist, /, *args, **kwargs):
     return _call(_ufuncs.walk, (lat, lon, az, dist) + args, kwargs)
 
 
+def _ellipsoid(ufunc, args, kwargs):
+    if not _ufuncs.has_ellipsoid:
+        raise RuntimeError(f"ostrem.{ufunc.__name__}: this build of ostrem has no ellipsoid "
+                           "(it was built without GeographicLib; Debian: libgeographiclib-dev)")
+    return _call(ufunc, args, kwargs)
+
+
+def geodesic(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
+    """Length and directions of the WGS84 geodesic between earthquakes and stations.
+
+    A NumPy ufunc over four geographic coordinates in degrees: the
+    earthquake and the station.  The inverse problem on the WGS84
+    ellipsoid, solved by GeographicLib to round-off for every pair, nearly
+    antipodal ones included; the answer PROJ's ``geod -I`` and pyproj's
+    ``Geod(ellps="WGS84").inv`` give, in kilometres.
+
+    Parameters
+    ----------
+    eqlat, eqlon : array_like
+        Earthquake latitude and longitude (degrees): latitude in [-90, 90],
+        longitude in [-180, 540].
+    stlat, stlon : array_like
+        Station latitude and longitude (degrees), likewise.
+    out : tuple of three ndarray, optional
+        Where to put the results, as for any ufunc.
+    where : array_like of bool, optional
+        Compute only where True, as for any ufunc.
+    **kwargs
+        Other ufunc keywords.
+
+    Returns
+    -------
+    km : ndarray or scalar, float64
+        Length of the geodesic (kilometres).
+    az : ndarray or scalar, float64
+        Azimuth at the earthquake towards the station (degrees clockwise
+        from north), in [0, 360].
+    baz : ndarray or scalar, float64
+        Back-azimuth: the direction at the station towards the earthquake
+        (degrees clockwise from north), in [0, 360]; pyproj's back azimuth
+        modulo 360.
+
+    Raises
+    ------
+    RuntimeError
+        In a build without GeographicLib.
+
+    Notes
+    -----
+    The numbers of the C function ``geodesic`` (``geodesic.h``) and of
+    ``ostrem -k``.  Out-of-range elements get NaN and raise NumPy's
+    "invalid"; NaN gives NaN quietly.  Between coincident points the length
+    is 0 and the directions are a convention.
+
+    Examples
+    --------
+    >>> import ostrem
+    >>> "%.3f %.3f %.3f" % ostrem.geodesic(38.3, 142.4, 34.95, -106.46)
+    '9242.144 50.349 312.496'
+    """
+    return _ellipsoid(_ufuncs.geodesic, (eqlat, eqlon, stlat, stlon) + args, kwargs)
+
+
+def geodesic_walk(lat, lon, az, km, /, *args, **kwargs):
+    """The point reached along the WGS84 geodesic (the direct problem).
+
+    A NumPy ufunc: from (`lat`, `lon`), `km` kilometres along the geodesic
+    that leaves it at azimuth `az`, on the WGS84 ellipsoid.
+
+    Parameters
+    ----------
+    lat, lon : array_like
+        Start latitude and longitude (degrees), with the ranges of
+        `geodesic`.
+    az : array_like
+        Azimuth at the start (degrees clockwise from north), in
+        [-360, 360].
+    km : array_like
+        Distance along the geodesic (kilometres), 0 or more.
+    out, where, **kwargs
+        As for `geodesic`.
+
+    Returns
+    -------
+    lat : ndarray or scalar, float64
+        Latitude reached (degrees).
+    lon : ndarray or scalar, float64
+        Longitude reached (degrees east), in [0, 360].
+
+    Raises
+    ------
+    RuntimeError
+        In a build without GeographicLib.
+
+    Examples
+    --------
+    >>> import numpy as np, ostrem
+    >>> km, az, _ = ostrem.geodesic(38.3, 142.4, 34.95, -106.46)
+    >>> "%.6f %.6f" % ostrem.geodesic_walk(38.3, 142.4, az, km)
+    '34.950000 253.540000'
+    >>> lat, lon = ostrem.geodesic_walk(38.3, 142.4, az, km * np.linspace(0, 1, 50))  # the path
+    """
+    return _ellipsoid(_ufuncs.geodesic_walk, (lat, lon, az, km) + args, kwargs)
+
+
+def geodesic_midpoint(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
+    """The point halfway along the WGS84 geodesic between earthquakes and stations.
+
+    A NumPy ufunc: `geodesic_walk` from the earthquake along the geodesic's
+    azimuth for half its length.
+
+    Parameters
+    ----------
+    eqlat, eqlon, stlat, stlon : array_like
+        As for `geodesic` (degrees).
+    out, where, **kwargs
+        As for `geodesic`.
+
+    Returns
+    -------
+    lat : ndarray or scalar, float64
+        Latitude of the midpoint (degrees).
+    lon : ndarray or scalar, float64
+        Longitude of the midpoint (degrees east), in [0, 360].
+
+    Raises
+    ------
+    RuntimeError
+        In a build without GeographicLib.
+
+    Examples
+    --------
+    >>> import ostrem
+    >>> "%.3f %.3f" % ostrem.geodesic_midpoint(38.3, 142.4, 34.95, -106.46)
+    '52.789 199.780'
+    """
+    return _ellipsoid(_ufuncs.geodesic_midpoint, (eqlat, eqlon, stlat, stlon) + args, kwargs)
+
+
 # The ufuncs themselves, for code that wants ufunc methods and attributes.
 ostrem.ufunc = _ufuncs.ostrem
 midpoint.ufunc = _ufuncs.midpoint
 walk.ufunc = _ufuncs.walk
+geodesic.ufunc = _ufuncs.geodesic
+geodesic_walk.ufunc = _ufuncs.geodesic_walk
+geodesic_midpoint.ufunc = _ufuncs.geodesic_midpoint

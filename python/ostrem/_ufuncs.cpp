@@ -19,6 +19,7 @@
 #include <cfenv>
 #include <cmath>
 
+#include "geodesic.h"
 #include "ostrem.h"
 
 namespace {
@@ -96,6 +97,27 @@ struct Loops {
         }
     }
 };
+
+// The ellipsoid's, float64 only: kilometres and geodesic directions have
+// no float32 programs to match.
+int call_geodesic(const double *c, double *r) { return geodesic(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]); }
+int call_geodesic_walk(const double *c, double *r) { return geodesic_walk(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
+int call_geodesic_midpoint(const double *c, double *r) { return geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
+
+template <int nout, int (*f)(const double *, double *)>
+struct DoubleLoop {
+    PyUFuncGenericFunction funcs[1] = {loop<double, double, nout, f>};
+    char types[4 + nout];
+    DoubleLoop()
+    {
+        for (char &t : types)
+            t = NPY_DOUBLE;
+    }
+};
+
+DoubleLoop<3, call_geodesic> geodesic_loops;
+DoubleLoop<2, call_geodesic_walk> geodesic_walk_loops;
+DoubleLoop<2, call_geodesic_midpoint> geodesic_midpoint_loops;
 
 Loops<3, call_ostrem, call_ostremd> ostrem_loops;
 Loops<2, call_midpoint, call_midpointd> midpoint_loops;
@@ -177,6 +199,14 @@ Examples
 1.0
 )";
 
+// Whether this build has GeographicLib: a geodesic of two coincident
+// points is solved, or the build's answer is that it has no ellipsoid.
+int has_ellipsoid()
+{
+    double km, az, baz;
+    return geodesic(0, 0, 0, 0, &km, &az, &baz) != GEODESIC_NO_ELLIPSOID;
+}
+
 PyModuleDef module = {PyModuleDef_HEAD_INIT, "_ufuncs",
                       "NumPy ufuncs over the ostrem geodesy module.", -1,
                       nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -215,6 +245,21 @@ PyMODINIT_FUNC PyInit__ufuncs(void)
              PyUFunc_FromFuncAndData(walk_loops.funcs, no_data, walk_loops.types, 3, 4, 2,
                                      PyUFunc_None, "walk",
                                      "The point reached along an azimuth: see ostrem.walk.", 0)) ||
+        !add(m, "geodesic",
+             PyUFunc_FromFuncAndData(geodesic_loops.funcs, no_data, geodesic_loops.types, 1, 4, 3,
+                                     PyUFunc_None, "geodesic",
+                                     "The WGS84 geodesic: see ostrem.geodesic.", 0)) ||
+        !add(m, "geodesic_walk",
+             PyUFunc_FromFuncAndData(geodesic_walk_loops.funcs, no_data, geodesic_walk_loops.types,
+                                     1, 4, 2, PyUFunc_None, "geodesic_walk",
+                                     "Along the WGS84 geodesic: see ostrem.geodesic_walk.", 0)) ||
+        !add(m, "geodesic_midpoint",
+             PyUFunc_FromFuncAndData(geodesic_midpoint_loops.funcs, no_data,
+                                     geodesic_midpoint_loops.types, 1, 4, 2, PyUFunc_None,
+                                     "geodesic_midpoint",
+                                     "The WGS84 geodesic's midpoint: see ostrem.geodesic_midpoint.",
+                                     0)) ||
+        PyModule_AddIntConstant(m, "has_ellipsoid", has_ellipsoid()) < 0 ||
         !add(m, "geocen",
              PyUFunc_FromFuncAndData(geocen_loops, no_data, unary_types, 1, 1, 1,
                                      PyUFunc_None, "geocen", geocen_doc, 0)) ||
