@@ -4,7 +4,7 @@
 # Fortran compiler (the one that built the module), Fortran through both.
 # Each must print the known lines.
 set -euo pipefail
-build=$1 source=$2 cc=$3 cxx=$4 fc=${5:-}
+build=$1 source=$2 cc=$3 cxx=$4 fc=${5:-} ellipsoid=${6:-0}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 want=$'90.00 90.00 270.00\n0.00 315.00'
@@ -22,12 +22,25 @@ check() {
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem) -o "$tmp/c_consumer"
 check C "$tmp/c_consumer" "$want"
 
+geodesic=OFF
+if [ "$ellipsoid" = 1 ]; then
+  # The ellipsoid's C interface, through its own pkg-config file.
+  gwant=$'10018.754 90.000 270.000\n0.000 45.000'
+  # shellcheck disable=SC2046
+  "$cc" -std=c99 -Wall -Wextra -pedantic -Werror "$source/geodesic.c" \
+    $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/geodesic_consumer"
+  check "C (ellipsoid)" "$tmp/geodesic_consumer" "$gwant"
+  geodesic=ON
+fi
+
 fortran=OFF
 [ -n "$fc" ] && fortran=ON
-cmake -S "$source" -B "$tmp/cxx" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_Fortran_COMPILER="$fc" \
-  -DOSTREM_CONSUMER_FORTRAN=$fortran -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
+cmake -S "$source" -B "$tmp/cxx" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_Fortran_COMPILER="$fc" -DOSTREM_CONSUMER_FORTRAN=$fortran \
+  -DOSTREM_CONSUMER_GEODESIC=$geodesic -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
 cmake --build "$tmp/cxx" >/dev/null
 check C++ "$tmp/cxx/consumer" "$want"
+[ "$geodesic" = ON ] && check "C (ellipsoid, CMake)" "$tmp/cxx/geodesic_consumer" "$gwant"
 if [ -z "$fc" ]; then
   echo "the C and C++ consumers print the known lines (no Fortran module in this build)"
   exit 0
