@@ -1,6 +1,6 @@
-"""Nanoseconds per pair for the Python ufuncs, beside the C library called
-in a loop over the same arrays, pyproj's Geod.inv on WGS84 and on a sphere,
-and Dask with two threads against one: all over the same 10^6 random pairs
+"""Nanoseconds per pair for the Python ufuncs (the WGS84 geodesic among
+them), beside the C library called in a loop over the same arrays, pyproj's
+Geod.inv on WGS84 and on a sphere, and Dask with two threads against one: all over the same 10^6 random pairs
 from the whole globe, timed in interleaved rounds in one run; medians.
 
     /usr/bin/python3 bench/python.py [build dir]      (default: build/bench)
@@ -39,6 +39,8 @@ cases = {
     "ostrem.ostrem, float32 in": lambda: ostrem.ostrem(*cols32),
     "ostrem.midpoint, float64 in": lambda: ostrem.midpoint(lat1, lon1, lat2, lon2),
 }
+if ostrem._ufuncs.has_ellipsoid:
+    cases["ostrem.geodesic (WGS84)"] = lambda: ostrem.geodesic(lat1, lon1, lat2, lon2)
 try:
     from pyproj import Geod
     wgs84, sphere = Geod(ellps="WGS84"), Geod(ellps="sphere")
@@ -59,6 +61,15 @@ try:
         return run
     cases["Dask, 1 thread"] = on_dask(1)
     cases["Dask, 2 threads"] = on_dask(2)
+
+    def geodesic_on_dask(threads):
+        def run():
+            with dask.config.set(scheduler="threads", num_workers=threads):
+                dask.compute(*ostrem.geodesic(*darr))
+        return run
+    if ostrem._ufuncs.has_ellipsoid:
+        cases["Dask geodesic, 1 thread"] = geodesic_on_dask(1)
+        cases["Dask geodesic, 2 threads"] = geodesic_on_dask(2)
 except ImportError:
     print("dask missing: left out", file=sys.stderr)
 
@@ -84,10 +95,15 @@ with tempfile.NamedTemporaryFile(suffix=".f32") as f:
 med = {name: statistics.median(t) for name, t in times.items()}
 # Two threads against one, round by round: the machine's load drifts
 # between rounds more than within one.
-dask_ratio = None
-if "Dask, 2 threads" in times:
-    dask_ratio = statistics.median(
-        a / b for a, b in zip(times["Dask, 1 thread"], times["Dask, 2 threads"]))
+def thread_ratio(prefix):
+    if prefix + ", 2 threads" not in times:
+        return None
+    return statistics.median(
+        a / b for a, b in zip(times[prefix + ", 1 thread"], times[prefix + ", 2 threads"]))
+
+
+dask_ratio = thread_ratio("Dask")
+geodesic_ratio = thread_ratio("Dask geodesic")
 print(f"{n} random global pairs, {rounds} interleaved rounds, median ns per pair")
 for name, t in med.items():
     print(f"  {name:34s} {t:8.1f}")
@@ -104,5 +120,8 @@ ratio("ostrem.ostrem (float32 in) / C loop", "ostrem.ostrem, float32 in", "C lib
 ratio("ostrem.midpoint / C loop", "ostrem.midpoint, float64 in", "C library in a loop, midpoint")
 ratio("pyproj WGS84 / ostrem.ostrem", "pyproj Geod(ellps='WGS84').inv", "ostrem.ostrem, float64 in")
 ratio("pyproj sphere / ostrem.ostrem", "pyproj Geod(ellps='sphere').inv", "ostrem.ostrem, float64 in")
+ratio("pyproj WGS84 / ostrem.geodesic", "pyproj Geod(ellps='WGS84').inv", "ostrem.geodesic (WGS84)")
 if dask_ratio:
     print(f"  {'Dask throughput, 2 threads / 1 (median of rounds)':50s} {dask_ratio:6.2f}")
+if geodesic_ratio:
+    print(f"  {'Dask geodesic, 2 threads / 1 (median of rounds)':50s} {geodesic_ratio:6.2f}")
