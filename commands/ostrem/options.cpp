@@ -96,6 +96,18 @@ bool field_list(const char *s, Options &o, long long *count)
     return true;
 }
 
+// A count from 1 to most, all of s in decimal.
+bool whole_number(const char *s, long most, int *n)
+{
+    char *end;
+    errno = 0;
+    long v = std::strtol(s, &end, 10);
+    if (end == s || *end != '\0' || errno != 0 || v < 1 || v > most)
+        return false;
+    *n = static_cast<int>(v);
+    return true;
+}
+
 // "A,B": two numbers as the programs read them, split at the one comma.
 bool two_numbers(const char *s, double v[2])
 {
@@ -145,15 +157,10 @@ int options(int argc, char **argv, Options &o, int *first)
         switch (c) {
         case 'k': o.surface = Surface::ellipsoid; break;
         case 'm': mid = true; break;
-        case 'n': {
-            char *end;
-            errno = 0;
-            long n = std::strtol(optarg, &end, 10);
-            if (end == optarg || *end != '\0' || errno != 0 || n < 1 || n > max_steps)
+        case 'n':
+            if (!whole_number(optarg, max_steps, &o.path))
                 return fail("-n takes a number of steps from 1 to 1000000, not '%s'", optarg);
-            o.path = static_cast<int>(n);
             break;
-        }
         case 'w': walk_ = true; break;
         case 'e':
         case 's':
@@ -186,15 +193,10 @@ int options(int argc, char **argv, Options &o, int *first)
                             optarg);
             o.window = true;
             break;
-        case 'j': {
-            char *end;
-            errno = 0;
-            long n = std::strtol(optarg, &end, 10);
-            if (end == optarg || *end != '\0' || errno != 0 || n < 1 || n > max_threads)
+        case 'j':
+            if (!whole_number(optarg, max_threads, &threads_arg))
                 return fail("-j takes a number of threads from 1 to 1024, not '%s'", optarg);
-            threads_arg = static_cast<int>(n);
             break;
-        }
         case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
         case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
         case ':': {
