@@ -160,3 +160,41 @@ TEST(Ostrem, CoincidentAndAntipodalNeverNan)
 }
 
 }  // namespace
+
+namespace {
+
+// The header's constants are the bounds the functions test: each bound is
+// accepted, and the next double beyond it refused, by ostremd, midpointd
+// and walkd alike.
+TEST(Ranges, TheHeadersBoundsAreTheTestedOnes)
+{
+    struct Bound {
+        int slot;      // of ostremd's (lat, lon, lat, lon) or walkd's (lat, lon, az, dist)
+        double edge, beyond;
+        bool walk;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const Bound bounds[] = {
+        {0, OSTREM_LATITUDE_MIN, -inf, false},  {0, OSTREM_LATITUDE_MAX, inf, false},
+        {1, OSTREM_LONGITUDE_MIN, -inf, false}, {1, OSTREM_LONGITUDE_MAX, inf, false},
+        {2, OSTREM_LATITUDE_MIN, -inf, false},  {3, OSTREM_LONGITUDE_MAX, inf, false},
+        {2, OSTREM_AZIMUTH_MIN, -inf, true},    {2, OSTREM_AZIMUTH_MAX, inf, true},
+        {3, OSTREM_DISTANCE_MIN, -inf, true},   {3, OSTREM_DISTANCE_MAX, inf, true},
+    };
+    for (const Bound &b : bounds) {
+        for (bool past : {false, true}) {
+            double c[4] = {10, 20, 30, b.walk ? 40.0 : 50.0};
+            c[b.slot] = past ? std::nextafter(b.edge, b.beyond) : b.edge;
+            double r[3];
+            int want = past ? 1 : 0;
+            if (b.walk) {
+                EXPECT_EQ(walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]), want) << b.slot << " " << c[b.slot];
+            } else {
+                EXPECT_EQ(ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]), want) << b.slot << " " << c[b.slot];
+                EXPECT_EQ(midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1]), want) << b.slot << " " << c[b.slot];
+            }
+        }
+    }
+}
+
+}  // namespace

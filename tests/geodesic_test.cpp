@@ -1,0 +1,76 @@
+// The ellipsoid's C interface: its conventions for what comes out and what
+// a refusal leaves, which the filter and the ufuncs rely on.  (Its numbers
+// are held to an independent implementation in tests/python.)
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "geodesic.h"
+
+namespace {
+
+const double nan = std::numeric_limits<double>::quiet_NaN();
+const double inf = std::numeric_limits<double>::infinity();
+
+bool have_ellipsoid()
+{
+    double km, az, baz;
+    return geodesic(0, 0, 0, 0, &km, &az, &baz) != GEODESIC_NO_ELLIPSOID;
+}
+
+TEST(Geodesic, DirectionsInZeroTo360AndNeverMinusZero)
+{
+    if (!have_ellipsoid())
+        GTEST_SKIP() << "this build has no ellipsoid";
+    const double pairs[][4] = {{0, 0, 0, 90}, {0, 0, 0, -90}, {0, 0, 10, 0}, {10, 0, 0, 0},
+                               {0, 179.5, 0, -179.5}, {90, 0, -90, 0}, {45, 45, 45, 45},
+                               {-30, 400, 20, -170}};
+    for (const auto &p : pairs) {
+        double km, az, baz, lat, lon;
+        ASSERT_EQ(geodesic(p[0], p[1], p[2], p[3], &km, &az, &baz), 0);
+        ASSERT_EQ(geodesic_midpoint(p[0], p[1], p[2], p[3], &lat, &lon), 0);
+        for (double a : {az, baz, lon}) {
+            EXPECT_TRUE(a >= 0 && a < 360) << p[0] << " " << p[1] << " " << p[2] << " " << p[3] << ": " << a;
+            EXPECT_FALSE(std::signbit(a)) << a;
+        }
+        EXPECT_GE(km, 0);
+    }
+    // Due north along a meridian, the back-azimuth is due south.
+    double km, az, baz;
+    ASSERT_EQ(geodesic(0, 10, 10, 10, &km, &az, &baz), 0);
+    EXPECT_EQ(az, 0.0);
+    EXPECT_NEAR(baz, 180.0, 1e-12);
+}
+
+TEST(Geodesic, RefusalsWriteNothing)
+{
+    if (!have_ellipsoid())
+        GTEST_SKIP() << "this build has no ellipsoid";
+    double a = -1, b = -1, c = -1;
+    EXPECT_EQ(geodesic(90.0000001, 0, 0, 0, &a, &b, &c), 1);
+    EXPECT_EQ(geodesic(0, 0, 0, 540.0000001, &a, &b, &c), 1);
+    EXPECT_EQ(geodesic_midpoint(-91, 0, 0, 0, &a, &b), 1);
+    EXPECT_EQ(geodesic_walk(0, 0, 360.0000001, 1, &a, &b), 1);
+    EXPECT_EQ(geodesic_walk(0, 0, 0, -1e-9, &a, &b), 1);
+    EXPECT_EQ(geodesic_walk(0, 0, 0, inf, &a, &b), 1);
+    EXPECT_TRUE(a == -1 && b == -1 && c == -1);
+    // The bounds themselves are accepted; NaN passes and gives NaN.
+    EXPECT_EQ(geodesic(-90, -180, 90, 540, &a, &b, &c), 0);
+    EXPECT_EQ(geodesic_walk(0, 0, -360, 0, &a, &b), 0);
+    EXPECT_EQ(geodesic(nan, 0, 0, 0, &a, &b, &c), 0);
+    EXPECT_TRUE(std::isnan(a));
+}
+
+TEST(Geodesic, WithoutTheEllipsoidNothingIsWritten)
+{
+    if (have_ellipsoid())
+        GTEST_SKIP() << "this build has the ellipsoid";
+    double a = -1, b = -1, c = -1;
+    EXPECT_EQ(geodesic(0, 0, 0, 90, &a, &b, &c), GEODESIC_NO_ELLIPSOID);
+    EXPECT_EQ(geodesic_walk(0, 0, 0, 1, &a, &b), GEODESIC_NO_ELLIPSOID);
+    EXPECT_EQ(geodesic_midpoint(0, 0, 0, 90, &a, &b), GEODESIC_NO_ELLIPSOID);
+    EXPECT_TRUE(a == -1 && b == -1 && c == -1);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+// The filter's readers and writers at the edges of their fast paths: the
+// number reader's eight-character load and the one-pass line reader against
+// strtod and the general reading, and the digit writers against printf.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "../commands/number.h"
+#include "../commands/ostrem/fields.h"
+#include "../commands/ostrem/format.h"
+
+namespace {
+
+// Spellings around the edges of one eight-character load: numbers of 7, 8
+// and 9 characters after the sign, the point at each place, a digit or a
+// point just past the eight, and what strtod refuses.
+TEST(Reading, NumbersAtTheEdgesOfOneLoad)
+{
+    const char *spellings[] = {
+        "1234567", "12345678", "123456789", "1234567.", "1234567.8", "123456.7", "1.2345678",
+        "1.23456789", ".1234567", ".12345678", "-1234567.8", "-.5", "-0", "-0.0", "0.", ".",
+        "-", "", "00000001.5", "1.2.3", "12.34.", "1e5", "+5", "0x1p3", "123456789012345",
+        "1234567890123456", "-90.00000", "540.0000", "46.51234",
+    };
+    for (const char *s : spellings) {
+        for (char next : {'\0', ' ', '7', '.'}) {
+            std::string text = std::string(s) + next + std::string(8, '\0');
+            char *end = nullptr;
+            std::string alone(s);
+            double want = std::strtod(alone.c_str(), &end), got = -1;
+            bool whole = !alone.empty() && end == alone.c_str() + alone.size();
+            const char *stop = text.data() + alone.size();
+            EXPECT_EQ(number::read(text.data(), stop, &got), whole) << s << " then '" << next << "'";
+            if (whole)
+                EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << s << ": " << got << " " << want;
+        }
+    }
+}
+
+// The one-pass reading of a line takes it only where the general one
+// reads the same numbers from as many fields.
+TEST(Reading, OnePassLinesAsTheGeneralReading)
+{
+    const std::string lines[] = {
+        "1 2 3 4", " 1,2 , 3\t4 ", "-46.51234 7.48210 -106.4572 540", "1 2 3", "1 2 3 4 5",
+        "1,,2,3,4", "1 2 3 4,", ",1 2 3 4", "1 2 3 12345678", "1 2 3 123456789", "1 2 3 4x",
+        "1 2 3 -", "1 2 3 1.5.", std::string("1 2 \0 3 4", 9),
+    };
+    for (const std::string &l : lines) {
+        std::string line = l + std::string(filter::line_slack + 1, '\0');
+        const char *end = line.data() + l.size();
+        double fast[4], slow[4];
+        bool taken = filter::plain_fields(line.data(), end, 4, fast);
+        bool all = true;
+        int count = filter::split_blanks(line.data(), end, [&](int k, const char *a, const char *b) {
+            if (k <= 4)
+                all &= number::read(a, b, &slow[k - 1]);
+        });
+        if (taken) {
+            EXPECT_TRUE(count == 4 && all) << l;
+            EXPECT_EQ(std::memcmp(fast, slow, sizeof fast), 0) << l;
+        } else {
+            EXPECT_FALSE(l == "1 2 3 4" || l == " 1,2 , 3\t4 ") << l;  // the usual lines are taken
+        }
+    }
+}
+
+// The digit writers where the number of digits changes, and printf's
+// rounding of ties and of values just below them.
+TEST(Writing, DigitsWhereTheirNumberChanges)
+{
+    const double values[] = {0,      0.004,  0.005,   0.015,   0.125,   9.995,   9.99499,
+                             10,     99.995, 99.999,  100,     359.995, 360,     999.995,
+                             999.99, 1000,   12345.5, -0.0,    -0.001,  -9.995,  1e9 - 1,
+                             1e9,    2.5,    3.5,     1e-320,  180};
+    for (double v : values) {
+        char want[64], got[64];
+        std::snprintf(want, sizeof want, "%.2f", static_cast<double>(static_cast<float>(v)));
+        *filter::put_value(got, static_cast<float>(v)) = '\0';
+        EXPECT_STREQ(got, want) << v;
+        for (int decimals = 0; decimals <= 9; decimals++) {
+            std::snprintf(want, sizeof want, "%.*f", decimals, v);
+            *filter::fixed_writer(decimals)(got, v) = '\0';
+            EXPECT_STREQ(got, want) << v << " with " << decimals << " decimals";
+        }
+    }
+}
+
+}  // namespace
