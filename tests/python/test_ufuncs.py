@@ -142,7 +142,13 @@ def test_documented_examples_give_the_programs_lines(prog, args, line):
 
 def test_docstrings_and_readme_examples_run(monkeypatch):
     monkeypatch.chdir(SOURCE)  # the README's examples read docs/examples/
-    failed, tried = doctest.testmod(ostrem, optionflags=doctest.ELLIPSIS)
+    # The ellipsoid's examples need a build that has it.
+    exclude = () if ostrem._ufuncs.has_ellipsoid else ("geodesic",)
+    runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
+    for test in doctest.DocTestFinder().find(ostrem):
+        if not test.name.split(".")[-1].startswith(exclude):
+            runner.run(test)
+    failed, tried = runner.summarize(verbose=False)
     assert tried >= 6 and failed == 0
     # The README's examples, with the code fences that end them removed.
     text = re.sub(r"^```.*$", "", (SOURCE / "README.md").read_text(), flags=re.M)
