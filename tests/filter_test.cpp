@@ -186,8 +186,10 @@ const Stream option_streams[] = {
      "> 0 0 0 90\n0.00 0.00\n0.00 22.50\n0.00 45.00\n0.00 67.50\n0.00 90.00\n", "", 0},
     {"path_in_double_in_a_window", {"-n", "2", "-p", "3", "-r", "80,100"}, "0 0 0 90\n0 0 0 10\n",
      "> 0 0 0 90\n0.000 0.000\n0.000 45.000\n0.000 90.000\n", "", 0},
-    {"path_of_a_bad_line", {"-n", "1"}, "91 0 0 0\n0 0 0 90\n", "> 0 0 0 90\n0.00 0.00\n0.00 90.00\n",
-     "ostrem: -:1: field 1 is out of range (latitude -90 to 90): 91\n", 1},
+    {"path_of_a_bad_line", {"-n", "1"}, "91 0 0 0\n" + line_of(65537) + "\n0 0 0 90\n",
+     "> 0 0 0 90\n0.00 0.00\n0.00 90.00\n",
+     "ostrem: -:1: field 1 is out of range (latitude -90 to 90): 91\n"
+     "ostrem: -:2: line longer than 65536 bytes\n", 1},
     // The ellipsoid: a quarter of the equator is a * pi / 2 = 10018.754 km.
     {"kilometres", {"-k"}, "0 0 0 90\n0 0 0 -90\n", "10018.754 90.000 270.000\n10018.754 270.000 90.000\n", "", 0},
     {"kilometres_header_and_window", {"-k", "-H", "-r", "0,10000"}, "h\n0 0 0 90\n0 0 0 45\n",

@@ -313,7 +313,7 @@ void Record::overlong(Bytes &out, Reason &why, size_t limit) const
 {
     std::snprintf(why.text, sizeof why.text, "line longer than %zu bytes", limit);
     why.looks_separated_by = 0;
-    if (!opt_.window)
+    if (writes_nan_lines())
         put_words(nullptr, 0, opt_.joiner(), nans, out);
 }
 
@@ -433,7 +433,7 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
                 why.looks_separated_by = s;
                 break;
             }
-    if (!opt_.window && !opt_.path)
+    if (writes_nan_lines())
         put_words(line, n, join, nans, out);
     return false;
 }

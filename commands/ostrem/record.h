@@ -47,6 +47,9 @@ public:
 
 private:
     struct Fields;
+    // A bad line's output is a line of nan, except under -r (it is not
+    // known to lie in the window) and -n (it has no path).
+    bool writes_nan_lines() const { return !opt_.window && !opt_.path; }
     // The rest of a line that holds numbers: the run's computation, one
     // instantiation per mode and precision, picked when the options are
     // read.  Solve says which module functions and how results are written.
