@@ -9,7 +9,8 @@
 // is, the same module function is called, and each value is written
 // exactly as printf's "%.2f" writes it.  With -p N the double-precision
 // functions take the numbers as read and each value is written exactly as
-// printf's "%.Nf" writes the double.
+// printf's "%.Nf" writes the double; so do the ellipsoid's (-k), in
+// kilometres.  With -n a pair's line is followed by the points of its path.
 #include "record.h"
 
 #include <cmath>
