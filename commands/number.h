@@ -77,8 +77,40 @@ inline uint64_t value(uint64_t x, int n)
             (((x >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
 }
 
+// A number's digits at the start of x, of which room (at most 8) bytes
+// belong to it: the whole part's, and after a point the fraction's, the
+// point then taken out of x so that the fraction's digits follow the
+// whole part's (the byte let in at the top is past them).  Returns the
+// characters read; *whole and *decimals count the digits.
+inline int digits(uint64_t &x, int room, int *whole, int *decimals)
+{
+    const int w = room >= 8 ? run(x) : std::min(run(x), room);  // a run is at most 8
+    int k = 0, len = w;
+    if (w < 7 && w < room && ((x >> (8 * w)) & 0xFF) == ('.' ^ '0')) {
+        const uint64_t low = (uint64_t{1} << (8 * w)) - 1;
+        x = (x & low) | ((x >> 8) & ~low);
+        k = std::min(run(x >> (8 * w)), std::min(7 - w, room - w - 1));
+        len = w + 1 + k;
+    }
+    *whole = w;
+    *decimals = k;
+    return len;
+}
+
 }  // namespace eight
 #endif
+
+// d with the sign of a '-' read before it, put into the sign bit rather
+// than chosen by a branch: half of all coordinates are negative, in no
+// order a branch predictor could learn.
+inline double with_sign(double d, bool neg)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    bits |= static_cast<uint64_t>(neg) << 63;
+    std::memcpy(&d, &bits, sizeof bits);
+    return d;
+}
 
 // The usual spelling of a coordinate, an optional '-', at most 15 digits
 // and at most one '.', read exactly: the digits as an integer m below 2^53
@@ -101,16 +133,8 @@ inline bool plain_prefix(const char **p, const char *stop, double *v)
     const long avail = stop - s;
     if (avail >= 7) {
         uint64_t x = eight::load(s);
-        long whole = std::min<long>(eight::run(x), avail), len = whole;
-        if (whole < 7 && whole < avail && ((x >> (8 * whole)) & 0xFF) == ('.' ^ '0')) {
-            // The point taken out: the fraction's digits follow the whole
-            // part's, and the byte let in at the top is cut off below.
-            uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
-            x = (x & low) | ((x >> 8) & ~low);
-            decimals = static_cast<int>(
-                std::min<long>(eight::run(x >> (8 * whole)), std::min(7 - whole, avail - whole - 1)));
-            len = whole + 1 + decimals;
-        }
+        int whole;
+        const int len = eight::digits(x, static_cast<int>(std::min(avail, 8L)), &whole, &decimals);
         const unsigned next = len < avail ? static_cast<unsigned char>(s[len]) : 0u;
         if (next - '0' > 9 && next != '.') {  // the number ends within the eight
             n = whole + decimals;
@@ -120,13 +144,7 @@ inline bool plain_prefix(const char **p, const char *stop, double *v)
             double d = static_cast<double>(eight::value(x, static_cast<int>(n)));
             if (decimals > 0)
                 d /= pow10[decimals];
-            // The sign put into the sign bit, not chosen by a branch: half
-            // of all coordinates are negative, in no order a branch
-            // predictor could learn.
-            uint64_t bits;
-            std::memcpy(&bits, &d, sizeof bits);
-            bits |= static_cast<uint64_t>(neg) << 63;
-            std::memcpy(v, &bits, sizeof bits);
+            *v = with_sign(d, neg);
             return true;
         }
         decimals = 0;

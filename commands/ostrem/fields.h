@@ -89,33 +89,26 @@ constexpr size_t line_slack = 8;
 inline bool plain_fields(const char *p, const char *end, int want, double *v)
 {
     using namespace number::eight;
-    uint64_t digits[4], signs[4];
+    uint64_t mantissas[4];
     int decimals[4];
+    bool signs[4];
     for (int i = 0;;) {
         while (blank(*p))
             p++;
         const bool neg = *p == '-';
         p += neg;
         uint64_t x = load(p);
-        const int whole = run(x);
-        int k = 0, len = whole;
-        if (whole < 7 && ((x >> (8 * whole)) & 0xFF) == ('.' ^ '0')) {
-            // The point taken out: the fraction's digits follow the whole
-            // part's, and the byte let in at the top is cut off below.
-            const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
-            x = (x & low) | ((x >> 8) & ~low);
-            k = std::min(run(x >> (8 * whole)), 7 - whole);
-            len = whole + 1 + k;
-        }
+        int whole, k;
+        const int len = digits(x, 8, &whole, &k);
         const int n = whole + k;
         p += len;
         // The field ends here, or it is some other spelling (or more than
         // eight characters), which the general reading takes.
         if (n == 0 || (p != end && !blank(*p) && *p != ','))
             return false;
-        digits[i] = value(x, n);
+        mantissas[i] = value(x, n);
         decimals[i] = k;
-        signs[i] = static_cast<uint64_t>(neg) << 63;
+        signs[i] = neg;
         while (blank(*p))
             p++;
         const bool comma = *p == ',';
@@ -128,16 +121,8 @@ inline bool plain_fields(const char *p, const char *end, int want, double *v)
             break;
         }
     }
-    for (int i = 0; i < want; i++) {
-        // Dividing by 10^0 = 1 is exact.  The sign goes into the sign bit,
-        // not chosen by a branch: half of all coordinates are negative, in
-        // no order a predictor could learn.
-        double d = static_cast<double>(digits[i]) / number::pow10[decimals[i]];
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        bits |= signs[i];
-        std::memcpy(&v[i], &bits, sizeof bits);
-    }
+    for (int i = 0; i < want; i++)  // dividing by 10^0 = 1 is exact
+        v[i] = number::with_sign(static_cast<double>(mantissas[i]) / number::pow10[decimals[i]], signs[i]);
     return true;
 }
 #else
