@@ -17,6 +17,7 @@
 #include <GeographicLib/Geodesic.hpp>
 #endif
 
+#if OSTREM_HAVE_GEOGRAPHICLIB
 namespace {
 
 // A point within the module's ranges (the bounds included; NaN passes, as
@@ -39,13 +40,14 @@ double turn(double a)
     return a + 0.0;
 }
 
-#if OSTREM_HAVE_GEOGRAPHICLIB
 const GeographicLib::Geodesic &wgs84() { return GeographicLib::Geodesic::WGS84(); }
-#endif
 
 }  // namespace
+#endif
 
 extern "C" {
+
+int geodesic_available(void) { return OSTREM_HAVE_GEOGRAPHICLIB; }
 
 int geodesic(double eqlat, double eqlon, double stlat, double stlon, double *km, double *az,
              double *baz)

@@ -34,6 +34,13 @@ extern "C" {
 #define GEODESIC_NO_ELLIPSOID 2
 
 /*
+ * geodesic_available -- 1 where this build has the ellipsoid (it was built
+ *   with GeographicLib), 0 where every function below answers
+ *   GEODESIC_NO_ELLIPSOID.
+ */
+int geodesic_available(void);
+
+/*
  * geodesic -- the inverse problem on the ellipsoid.
  *   eqlat, eqlon  the earthquake (degrees).
  *   stlat, stlon  the station (degrees).

@@ -13,11 +13,7 @@ namespace {
 const double nan = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 
-bool have_ellipsoid()
-{
-    double km, az, baz;
-    return geodesic(0, 0, 0, 0, &km, &az, &baz) != GEODESIC_NO_ELLIPSOID;
-}
+bool have_ellipsoid() { return geodesic_available() == 1; }
 
 TEST(Geodesic, DirectionsInZeroTo360AndNeverMinusZero)
 {

@@ -221,8 +221,7 @@ int options(int argc, char **argv, Options &o, int *first)
         return fail(mid ? "-n cannot be used with -m (a path has its own midpoint)"
                         : "-n cannot be used with -w (a path runs between two points)");
     if (o.surface == Surface::ellipsoid) {
-        double km, az, baz;
-        if (geodesic(0, 0, 0, 0, &km, &az, &baz) == GEODESIC_NO_ELLIPSOID) {
+        if (!geodesic_available()) {
             std::fputs("ostrem: -k needs the WGS84 ellipsoid, and this build has none "
                        "(it was built without GeographicLib)\n", stderr);
             return 2;

@@ -199,14 +199,6 @@ Examples
 1.0
 )";
 
-// Whether this build has GeographicLib: a geodesic of two coincident
-// points is solved, or the build's answer is that it has no ellipsoid.
-int has_ellipsoid()
-{
-    double km, az, baz;
-    return geodesic(0, 0, 0, 0, &km, &az, &baz) != GEODESIC_NO_ELLIPSOID;
-}
-
 PyModuleDef module = {PyModuleDef_HEAD_INIT, "_ufuncs",
                       "NumPy ufuncs over the ostrem geodesy module.", -1,
                       nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -259,7 +251,7 @@ PyMODINIT_FUNC PyInit__ufuncs(void)
                                      "geodesic_midpoint",
                                      "The WGS84 geodesic's midpoint: see ostrem.geodesic_midpoint.",
                                      0)) ||
-        PyModule_AddIntConstant(m, "has_ellipsoid", has_ellipsoid()) < 0 ||
+        PyModule_AddIntConstant(m, "has_ellipsoid", geodesic_available()) < 0 ||
         !add(m, "geocen",
              PyUFunc_FromFuncAndData(geocen_loops, no_data, unary_types, 1, 1, 1,
                                      PyUFunc_None, "geocen", geocen_doc, 0)) ||
