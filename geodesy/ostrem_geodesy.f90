@@ -12,13 +12,19 @@
 ! arithmetic in real(c_double).  geocen and geogrf convert a colatitude
 ! (radians from the north pole) between geographic and geocentric.
 !
+! geodesic, geodesic_walk and geodesic_midpoint are those of geodesic.h:
+! the WGS84 geodesic in kilometres, in real(c_double), with 2 for "this
+! build has no ellipsoid" (geodesic_available() is then 0).
+!
 ! Build with the compiler that built the installed module file, and link
 ! with the library:  gfortran prog.f90 $(pkg-config --cflags --libs ostrem)
+! (ostrem-geodesic instead, for the ellipsoid's functions).
 module ostrem_geodesy
   use, intrinsic :: iso_c_binding, only: c_int, c_float, c_double
   implicit none
   private
   public :: dmax, geocen, geogrf, ostrem, midpoint, walk, ostremd, midpointd, walkd
+  public :: geodesic_available, geodesic, geodesic_walk, geodesic_midpoint
 
   interface
     ! The larger of two doubles: arg1 if arg1 > arg2, else arg2.
@@ -84,5 +90,35 @@ module ostrem_geodesy
       real(c_double), value :: olat, olon, az, del
       real(c_double), intent(out) :: lat, lon
     end function walkd
+
+    ! 1 where this build has the ellipsoid, else 0.
+    integer(c_int) function geodesic_available() bind(C, name="geodesic_available")
+      import :: c_int
+    end function geodesic_available
+
+    ! Length of the WGS84 geodesic (km), azimuth at the earthquake and
+    ! back-azimuth at the station (degrees, 0 to 360).
+    integer(c_int) function geodesic(eqlat, eqlon, stlat, stlon, km, az, baz) &
+        bind(C, name="geodesic")
+      import :: c_int, c_double
+      real(c_double), value :: eqlat, eqlon, stlat, stlon
+      real(c_double), intent(out) :: km, az, baz
+    end function geodesic
+
+    ! The point reached km kilometres along the geodesic leaving at az.
+    integer(c_int) function geodesic_walk(lat, lon, az, km, lat_reached, lon_reached) &
+        bind(C, name="geodesic_walk")
+      import :: c_int, c_double
+      real(c_double), value :: lat, lon, az, km
+      real(c_double), intent(out) :: lat_reached, lon_reached
+    end function geodesic_walk
+
+    ! The point halfway along the geodesic.
+    integer(c_int) function geodesic_midpoint(eqlat, eqlon, stlat, stlon, lat, lon) &
+        bind(C, name="geodesic_midpoint")
+      import :: c_int, c_double
+      real(c_double), value :: eqlat, eqlon, stlat, stlon
+      real(c_double), intent(out) :: lat, lon
+    end function geodesic_midpoint
   end interface
 end module ostrem_geodesy

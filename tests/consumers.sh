@@ -46,11 +46,13 @@ if [ -z "$fc" ]; then
   exit 0
 fi
 
-# The float lines, and the double-precision distance line after them.
-fwant=$'90.00 90.00 270.00\n0.00 315.00\n90.00 90.00 270.00'
+# The float lines, the double-precision distance line, and the ellipsoid's
+# line (or that the build has none).
+fwant=$'90.00 90.00 270.00\n0.00 315.00\n90.00 90.00 270.00\n'
+if [ "$ellipsoid" = 1 ]; then fwant+="10018.754 90.000 270.000"; else fwant+="no ellipsoid"; fi
 # shellcheck disable=SC2046
 "$fc" -std=f2003 -Wall -Werror "$source/consumer.f90" \
-  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem) -o "$tmp/f_consumer"
+  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/f_consumer"
 check "Fortran (pkg-config)" "$tmp/f_consumer" "$fwant"
 check "Fortran (CMake)" "$tmp/cxx/fortran_consumer" "$fwant"
 # The README's Fortran example prints what sorvane prints for its pair.

@@ -13,6 +13,14 @@ program consumer
   print '(A, 1X, A)', two(real(lat, c_double)), two(real(lon, c_double))
   if (ostremd(0.0_c_double, 0.0_c_double, 0.0_c_double, 90.0_c_double, deld, azd, bazd) /= 0) stop 1
   print '(A, 1X, A, 1X, A)', two(deld), two(azd), two(bazd)
+  ! The ellipsoid, where the build has it: a quarter of the equator.
+  if (geodesic_available() == 1) then
+    if (geodesic(0.0_c_double, 0.0_c_double, 0.0_c_double, 90.0_c_double, deld, azd, bazd) /= 0) stop 1
+    print '(A, 1X, A, 1X, A)', three(deld), three(azd), three(bazd)
+  else
+    if (geodesic(0.0_c_double, 0.0_c_double, 0.0_c_double, 90.0_c_double, deld, azd, bazd) /= 2) stop 1
+    print '(A)', 'no ellipsoid'
+  end if
   ! Out of range: refused, and nothing written.
   del = -1.0
   if (ostrem(91.0_c_float, 0.0_c_float, 0.0_c_float, 0.0_c_float, del, az, baz) /= 1) stop 1
@@ -31,4 +39,12 @@ contains
     if (s(1:1) == '.') s = '0' // s
     if (s(1:2) == '-.') s = '-0' // s(2:)
   end function two
+
+  function three(x) result(s)
+    real(c_double), intent(in) :: x
+    character(len=:), allocatable :: s
+    character(len=32) :: buf
+    write (buf, '(F32.3)') x
+    s = trim(adjustl(buf))
+  end function three
 end program consumer
