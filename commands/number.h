@@ -58,15 +58,6 @@ inline uint64_t load(const char *s)
     return x ^ 0x3030303030303030u;
 }
 
-// How many bytes of x, from the first, hold digits (0 to 8).  A byte
-// above 9 has its top bit set in x + 0x76 or in x itself; a carry out of
-// such a byte reaches only the bytes after it, past the run.
-inline int run(uint64_t x)
-{
-    uint64_t t = ((x + 0x7676767676767676u) | x) & 0x8080808080808080u;
-    return t ? __builtin_ctzll(t) >> 3 : 8;
-}
-
 // The first n (1 to 8) digits of x as an integer: moved to the top, with
 // zeros in front, and combined in pairs, fours and eights.
 inline uint64_t value(uint64_t x, int n)
@@ -77,24 +68,42 @@ inline uint64_t value(uint64_t x, int n)
             (((x >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
 }
 
-// A number's digits at the start of x, of which room (at most 8) bytes
-// belong to it: the whole part's, and after a point the fraction's, the
-// point then taken out of x so that the fraction's digits follow the
-// whole part's (the byte let in at the top is past them).  Returns the
-// characters read; *whole and *decimals count the digits.
-inline int digits(uint64_t &x, int room, int *whole, int *decimals)
+// A plain decimal at the start of x, of which room (1 to 8) bytes may
+// belong to it.  Its length is found first, as the first byte that is
+// neither a digit nor a point, so that where the next field starts waits
+// on only that; the point is found alongside and taken out of x, so that
+// the fraction's digits follow the whole part's (the byte let in at the
+// top is past them).
+struct Scan {
+    uint64_t digits;  // x without its point: the number's digits first
+    int len;          // characters, the point among them
+    int n;            // digits
+    int decimals;     // digits after the point
+    bool one_point;   // false: two points or more, some other spelling
+};
+
+inline Scan scan(uint64_t x, int room = 8)
 {
-    const int w = room >= 8 ? run(x) : std::min(run(x), room);  // a run is at most 8
-    int k = 0, len = w;
-    if (w < 7 && w < room && ((x >> (8 * w)) & 0xFF) == ('.' ^ '0')) {
-        const uint64_t low = (uint64_t{1} << (8 * w)) - 1;
-        x = (x & low) | ((x >> 8) & ~low);
-        k = std::min(run(x >> (8 * w)), std::min(7 - w, room - w - 1));
-        len = w + 1 + k;
-    }
-    *whole = w;
-    *decimals = k;
-    return len;
+    constexpr uint64_t high = 0x8080808080808080u, low7 = 0x7F7F7F7F7F7F7F7Fu;
+    // A byte that is zero after XOR with the point's value ('.' ^ '0'),
+    // exactly: no borrow crosses a byte.
+    const uint64_t y = x ^ 0x1E1E1E1E1E1E1E1Eu;
+    const uint64_t points = ~(((y & low7) + low7) | y) & high;
+    // A byte above 9 has its top bit set in x + 0x76 or in x itself; a
+    // carry out of such a byte reaches only the bytes after it.
+    uint64_t stop = ((x + 0x7676767676767676u) | x) & high & ~points;
+    if (room < 8)
+        stop |= uint64_t{0x80} << (8 * room);
+    Scan s;
+    s.len = stop ? __builtin_ctzll(stop) >> 3 : 8;
+    const uint64_t in = points & (stop - 1) & ~stop;  // the points before the stop
+    const uint64_t first = in & (~in + 1);
+    const uint64_t before = (first >> 7) - 1;  // the bytes before the point; all without one
+    s.digits = (x & before) | ((x >> 8) & ~before);
+    s.n = s.len - (in != 0);
+    s.decimals = in ? s.len - 1 - (__builtin_ctzll(first) >> 3) : 0;
+    s.one_point = (in & (in - 1)) == 0;
+    return s;
 }
 
 }  // namespace eight
@@ -132,22 +141,18 @@ inline bool plain_prefix(const char **p, const char *stop, double *v)
 #if OSTREM_EIGHT_AT_ONCE
     const long avail = stop - s;
     if (avail >= 7) {
-        uint64_t x = eight::load(s);
-        int whole;
-        const int len = eight::digits(x, static_cast<int>(std::min(avail, 8L)), &whole, &decimals);
-        const unsigned next = len < avail ? static_cast<unsigned char>(s[len]) : 0u;
-        if (next - '0' > 9 && next != '.') {  // the number ends within the eight
-            n = whole + decimals;
-            *p = s + len;
-            if (n == 0)
+        const eight::Scan d = eight::scan(eight::load(s), static_cast<int>(std::min(avail, 8L)));
+        const unsigned next = d.len < avail ? static_cast<unsigned char>(s[d.len]) : 0u;
+        if (d.one_point && next - '0' > 9 && next != '.') {  // the number ends within the eight
+            *p = s + d.len;
+            if (d.n == 0)
                 return false;
-            double d = static_cast<double>(eight::value(x, static_cast<int>(n)));
-            if (decimals > 0)
-                d /= pow10[decimals];
-            *v = with_sign(d, neg);
+            double x = static_cast<double>(eight::value(d.digits, d.n));
+            if (d.decimals > 0)
+                x /= pow10[d.decimals];
+            *v = with_sign(x, neg);
             return true;
         }
-        decimals = 0;
     }
 #endif
     const char *digits = s;

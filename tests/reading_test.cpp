@@ -75,7 +75,8 @@ TEST(Writing, DigitsWhereTheirNumberChanges)
     const double values[] = {0,      0.004,  0.005,   0.015,   0.125,   9.995,   9.99499,
                              10,     99.995, 99.999,  100,     359.995, 360,     999.995,
                              999.99, 1000,   12345.5, -0.0,    -0.001,  -9.995,  1e9 - 1,
-                             1e9,    2.5,    3.5,     1e-320,  180};
+                             1e9,    2.5,    3.5,     1e-320,  180,     0x1p-11, 0x1.fffffffffffffp-12,
+                             -0x1p-11, 0x1.5p-30};
     for (double v : values) {
         char want[64], got[64];
         std::snprintf(want, sizeof want, "%.2f", static_cast<double>(static_cast<float>(v)));

@@ -83,9 +83,12 @@ constexpr size_t line_slack = 8;
 #if OSTREM_EIGHT_AT_ONCE
 // A number of up to eight characters after its sign is read in one load,
 // which the NUL at the end stops like any other character that is no digit.
-// The digits of all the fields are read first and the divisions by 10^k
-// done together after, so that they overlap instead of each waiting for
-// the last.
+// Where a field starts waits on the fields before it, so that chain is
+// kept short: the eight characters after the sign are loaded beside those
+// at it and picked by the sign without a branch (signs come in no order a
+// branch predictor could learn), only the length of each number lies on
+// it, and separators are followed by branches, which are predicted.  The
+// divisions by 10^k are done together after, so that they overlap.
 inline bool plain_fields(const char *p, const char *end, int want, double *v)
 {
     using namespace number::eight;
@@ -95,27 +98,27 @@ inline bool plain_fields(const char *p, const char *end, int want, double *v)
     for (int i = 0;;) {
         while (blank(*p))
             p++;
-        const bool neg = *p == '-';
-        p += neg;
-        uint64_t x = load(p);
-        int whole, k;
-        const int len = digits(x, 8, &whole, &k);
-        const int n = whole + k;
-        p += len;
+        const uint64_t at = load(p), after = load(p + 1);
+        const bool neg = (at & 0xFF) == ('-' ^ '0');
+        const Scan d = scan(neg ? after : at);
+        p += neg + d.len;
         // The field ends here, or it is some other spelling (or more than
         // eight characters), which the general reading takes.
-        if (n == 0 || (p != end && !blank(*p) && *p != ','))
+        if (d.n == 0 || !d.one_point || (p != end && !blank(*p) && *p != ','))
             return false;
-        mantissas[i] = value(x, n);
-        decimals[i] = k;
+        mantissas[i] = value(d.digits, d.n);
+        decimals[i] = d.decimals;
         signs[i] = neg;
         while (blank(*p))
             p++;
-        const bool comma = *p == ',';
-        p += comma;
-        if (++i == want) {
-            while (blank(*p))
+        bool comma = false;
+        if (*p == ',') {
+            comma = true;
+            do
                 p++;
+            while (blank(*p));
+        }
+        if (++i == want) {
             if (p != end || comma)  // a comma at the end opens an empty field
                 return false;
             break;

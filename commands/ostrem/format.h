@@ -35,6 +35,20 @@ char *put_width(char *p, Unsigned u, int n)
     return end;
 }
 
+// Exactly n decimal digits of u (below 10^n), zeros in front, unrolled:
+// n is the run's decimals, known when the writer is chosen.
+template <int n>
+char *put_decimals(char *p, uint32_t u)
+{
+    if constexpr (n >= 2) {
+        std::memcpy(p + n - 2, digit_pairs + 2 * (u % 100), 2);
+        put_decimals<n - 2>(p, u / 100);
+    } else if constexpr (n == 1) {
+        *p = static_cast<char>('0' + u);
+    }
+    return p + n;
+}
+
 // The decimal digits of u, as many as it has.  Below 1000, the usual
 // whole part of a coordinate, an azimuth or a distance, without a branch
 // on how many: three digits are made in one integer and its leading zeros
@@ -75,22 +89,74 @@ inline char *put_value(char *p, float f)
     double d = static_cast<double>(f) * 100.0;
     if (!(std::fabs(d) < 0x1p52))
         return p + std::snprintf(p, 64, "%.2f", static_cast<double>(f));
-    if (std::signbit(d))
-        *p++ = '-';
+    *p = '-';
+    p += std::signbit(d);
     uint64_t u = to_nearest(std::fabs(d));
     p = put_digits(p, u / 100);
     *p++ = '.';
-    return put_width(p, static_cast<uint32_t>(u % 100), 2);
+    return put_decimals<2>(p, static_cast<uint32_t>(u % 100));
+}
+
+// The value below 10^18 that printf writes for a double in [2^-11, 1e9)
+// with decimals decimals, scaled by 10^decimals.  The double is m * 2^-s
+// with m below 2^53 and s from 23 to 63, taken from its bits; m * 10^decimals
+// (below 2^83) is exact in 128 bits, and shifting it right by s with the
+// remainder rounded to nearest, ties to even, is printf's rounding of the
+// exact binary value.  The rounding is added without a branch, since
+// whether it goes up is anybody's guess.
+inline uint64_t scaled(uint64_t bits, uint64_t scale)
+{
+    const int shift = 1075 - static_cast<int>(bits >> 52);
+    const uint64_t mant = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{1} << 52;
+    const unsigned __int128 x = static_cast<unsigned __int128>(mant) * scale;
+    const uint64_t low = static_cast<uint64_t>(x), half = uint64_t{1} << (shift - 1);
+    const uint64_t q = static_cast<uint64_t>(x >> shift);
+    const uint64_t rem = low & ((half << 1) - 1);
+    return q + ((rem > half) | ((rem == half) & (q & 1)));
+}
+
+// What the usual case leaves: NaN, infinities and values of 1e9 or more
+// to printf, and magnitudes below 2^-11 (0 among them), whose remainder
+// lies beyond the low word.  Apart, so that the usual case keeps to a few
+// registers.
+template <int decimals>
+[[gnu::noinline]] char *put_fixed_rare(char *p, double d, uint64_t scale)
+{
+    double a = std::fabs(d);
+    if (!(a < 1e9))
+        return p + std::snprintf(p, 400, "%.*f", decimals, d);
+    uint64_t bits;
+    std::memcpy(&bits, &a, sizeof bits);
+    const int e = static_cast<int>(bits >> 52);
+    uint64_t mant = bits & ((uint64_t{1} << 52) - 1);
+    int shift = 1074;  // a subnormal (or 0): mant * 2^-1074
+    if (e != 0) {
+        mant |= uint64_t{1} << 52;
+        shift = 1075 - e;
+    }
+    unsigned __int128 x = static_cast<unsigned __int128>(mant) * scale;
+    uint64_t q = 0;
+    if (shift < 100) {  // beyond, x < 2^83 is below half a unit: 0
+        q = static_cast<uint64_t>(x >> shift);
+        unsigned __int128 rem = x - (static_cast<unsigned __int128>(q) << shift);
+        unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        if (rem > half || (rem == half && (q & 1)))
+            q++;
+    }
+    *p = '-';
+    p += std::signbit(d);
+    p = put_digits(p, q / scale);
+    if (decimals == 0)
+        return p;
+    *p++ = '.';
+    return put_decimals<decimals>(p, static_cast<uint32_t>(q % scale));
 }
 
 // Decimals decimals of a double exactly as printf's "%.*f" writes them.
-// The double is m * 2^-s with m below 2^53, taken from its bits; m *
-// 10^decimals (below 2^83) is exact in 128 bits, and shifting it right by
-// s with the remainder rounded to nearest, ties to even, is printf's
-// rounding of the exact binary value.  The sign comes from the sign bit,
-// as for put_value.  NaN, infinities and values of 1e9 or more are left
-// to printf.  A template, so that the run's choice of -p makes the
-// divisions by 10^decimals constant ones.
+// The sign comes from the sign bit, as for put_value, and is written
+// without a branch: half of all latitudes and longitudes are negative.  A
+// template, so that the run's choice of -p makes the divisions by
+// 10^decimals constant ones.
 template <int decimals>
 char *put_fixed(char *p, double d)
 {
@@ -101,42 +167,21 @@ char *put_fixed(char *p, double d)
             s *= 10;
         return s;
     }();
-    double a = std::fabs(d);
-    if (!(a < 1e9))
-        return p + std::snprintf(p, 400, "%.*f", decimals, d);
-    if (std::signbit(d))
-        *p++ = '-';
     uint64_t bits;
-    std::memcpy(&bits, &a, sizeof bits);
-    const int e = static_cast<int>(bits >> 52);  // a is positive: no sign bit
-    uint64_t mant = bits & ((uint64_t{1} << 52) - 1);
-    int shift = 1074;  // a subnormal (or 0): mant * 2^-1074
-    if (e != 0) {
-        mant |= uint64_t{1} << 52;
-        shift = 1075 - e;  // at least 23 here, since a < 2^30
-    }
-    unsigned __int128 x = static_cast<unsigned __int128>(mant) * scale;
-    uint64_t q = 0;
-    if (shift < 64) {
-        // The usual case (a above 2^-11): the remainder lies in the low
-        // word, and the rounding is added without a branch, since whether
-        // it goes up is anybody's guess.
-        const uint64_t low = static_cast<uint64_t>(x), half = uint64_t{1} << (shift - 1);
-        q = static_cast<uint64_t>(x >> shift);
-        const uint64_t rem = low & ((half << 1) - 1);
-        q += (rem > half) | ((rem == half) & (q & 1));
-    } else if (shift < 100) {  // beyond, x < 2^83 is below half a unit: 0
-        q = static_cast<uint64_t>(x >> shift);
-        unsigned __int128 rem = x - (static_cast<unsigned __int128>(q) << shift);
-        unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-        if (rem > half || (rem == half && (q & 1)))
-            q++;
-    }
+    std::memcpy(&bits, &d, sizeof bits);
+    bits &= ~(uint64_t{1} << 63);
+    // [2^-11, 1e9): the exponent's bits, and 1e9's bits, compared as integers.
+    constexpr uint64_t smallest = uint64_t{1023 - 11} << 52, billion = 0x41CDCD6500000000u;
+    if (bits - smallest >= billion - smallest)
+        return put_fixed_rare<decimals>(p, d, scale);
+    const uint64_t q = scaled(bits, scale);
+    *p = '-';
+    p += std::signbit(d);
     p = put_digits(p, q / scale);
     if (decimals == 0)
         return p;
     *p++ = '.';
-    return put_width(p, static_cast<uint32_t>(q % scale), decimals);
+    return put_decimals<decimals>(p, static_cast<uint32_t>(q % scale));
 }
 
 // The writer of one value with -p N (0 to 9).
