@@ -49,13 +49,12 @@ constexpr double pow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 #if OSTREM_EIGHT_AT_ONCE
 namespace eight {
 
-// Eight characters, each XORed with '0': a digit becomes its value 0 to
-// 9 and nothing else does; no carry crosses a byte.
+// Eight characters, the first in the lowest byte.
 inline uint64_t load(const char *s)
 {
     uint64_t x;
     std::memcpy(&x, s, sizeof x);
-    return x ^ 0x3030303030303030u;
+    return x;
 }
 
 // The first n (1 to 8) digits of x as an integer: moved to the top, with
@@ -68,41 +67,45 @@ inline uint64_t value(uint64_t x, int n)
             (((x >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
 }
 
-// A plain decimal at the start of x, of which room (1 to 8) bytes may
-// belong to it.  Its length is found first, as the first byte that is
-// neither a digit nor a point, so that where the next field starts waits
-// on only that; the point is found alongside and taken out of x, so that
-// the fraction's digits follow the whole part's (the byte let in at the
-// top is past them).
+// A plain decimal at the start of the eight characters c, of which room
+// (1 to 8) may belong to it.  Where the next field starts waits on its
+// length, so that is found by the shortest test: up to the first byte
+// below '.', as blanks, commas and the NUL are (a byte of 128 or more may
+// stop it too, being no digit).  Beside it, whether everything before is
+// digits and at most one point, and the digits themselves, the point
+// taken out so that the fraction's follow the whole part's (the byte let
+// in at the top is past them).
 struct Scan {
-    uint64_t digits;  // x without its point: the number's digits first
+    uint64_t digits;  // each digit's value in a byte, the number's first
     int len;          // characters, the point among them
     int n;            // digits
     int decimals;     // digits after the point
-    bool one_point;   // false: two points or more, some other spelling
+    bool plain;       // false: some other character, or two points
 };
 
-inline Scan scan(uint64_t x, int room = 8)
+inline Scan scan(uint64_t c, int room = 8)
 {
     constexpr uint64_t high = 0x8080808080808080u, low7 = 0x7F7F7F7F7F7F7F7Fu;
-    // A byte that is zero after XOR with the point's value ('.' ^ '0'),
-    // exactly: no borrow crosses a byte.
-    const uint64_t y = x ^ 0x1E1E1E1E1E1E1E1Eu;
-    const uint64_t points = ~(((y & low7) + low7) | y) & high;
-    // A byte above 9 has its top bit set in x + 0x76 or in x itself; a
-    // carry out of such a byte reaches only the bytes after it.
-    uint64_t stop = ((x + 0x7676767676767676u) | x) & high & ~points;
+    // Each byte with its top bit set is 128 or more: no borrow crosses one.
+    uint64_t stop = ~((c | high) - 0x2E2E2E2E2E2E2E2Eu) & high;
     if (room < 8)
         stop |= uint64_t{0x80} << (8 * room);
     Scan s;
     s.len = stop ? __builtin_ctzll(stop) >> 3 : 8;
-    const uint64_t in = points & (stop - 1) & ~stop;  // the points before the stop
-    const uint64_t first = in & (~in + 1);
-    const uint64_t before = (first >> 7) - 1;  // the bytes before the point; all without one
-    s.digits = (x & before) | ((x >> 8) & ~before);
-    s.n = s.len - (in != 0);
-    s.decimals = in ? s.len - 1 - (__builtin_ctzll(first) >> 3) : 0;
-    s.one_point = (in & (in - 1)) == 0;
+    const uint64_t before = (stop - 1) & ~stop;  // the bits below the stop's
+    // XOR with '0' makes a digit its value, 0 to 9, and nothing else: a
+    // byte above 9 has its top bit set in x + 0x76 or in x itself, and a
+    // carry out of such a byte reaches only the bytes after it.  The point
+    // becomes '.' ^ '0', found exactly: no borrow crosses a byte.
+    const uint64_t x = c ^ 0x3030303030303030u, y = x ^ 0x1E1E1E1E1E1E1E1Eu;
+    const uint64_t points = ~(((y & low7) + low7) | y) & high & before;
+    const uint64_t others = ((x + 0x7676767676767676u) | x) & high & before & ~points;
+    const uint64_t first = points & (~points + 1);
+    const uint64_t ahead = (first >> 7) - 1;  // the bytes before the point; all without one
+    s.digits = (x & ahead) | ((x >> 8) & ~ahead);
+    s.n = s.len - (points != 0);
+    s.decimals = points ? s.len - 1 - (__builtin_ctzll(first) >> 3) : 0;
+    s.plain = others == 0 && (points & (points - 1)) == 0;
     return s;
 }
 
@@ -143,7 +146,7 @@ inline bool plain_prefix(const char **p, const char *stop, double *v)
     if (avail >= 7) {
         const eight::Scan d = eight::scan(eight::load(s), static_cast<int>(std::min(avail, 8L)));
         const unsigned next = d.len < avail ? static_cast<unsigned char>(s[d.len]) : 0u;
-        if (d.one_point && next - '0' > 9 && next != '.') {  // the number ends within the eight
+        if (d.plain && next - '0' > 9 && next != '.') {  // the number ends within the eight
             *p = s + d.len;
             if (d.n == 0)
                 return false;

@@ -99,12 +99,17 @@ inline bool plain_fields(const char *p, const char *end, int want, double *v)
         while (blank(*p))
             p++;
         const uint64_t at = load(p), after = load(p + 1);
-        const bool neg = (at & 0xFF) == ('-' ^ '0');
+        const bool neg = (at & 0xFF) == '-';
         const Scan d = scan(neg ? after : at);
         p += neg + d.len;
         // The field ends here, or it is some other spelling (or more than
-        // eight characters), which the general reading takes.
-        if (d.n == 0 || !d.one_point || (p != end && !blank(*p) && *p != ','))
+        // eight characters), which the general reading takes.  A NUL ends
+        // it too: the line's own, or one inside it, which the next field
+        // or the test of the end refuses.  One branch, seldom taken.
+        const unsigned char next = static_cast<unsigned char>(*p);
+        constexpr uint64_t enders = uint64_t{1} | uint64_t{1} << ' ' | uint64_t{1} << '\t' | uint64_t{1} << ',';
+        const bool ends = next <= ',' && ((uint64_t{1} << next) & enders);
+        if (!((d.n != 0) & d.plain & ends))
             return false;
         mantissas[i] = value(d.digits, d.n);
         decimals[i] = d.decimals;

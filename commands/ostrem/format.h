@@ -57,10 +57,11 @@ inline char *put_digits(char *p, uint64_t u)
 {
 #if OSTREM_LITTLE_ENDIAN
     if (u < 1000) {
+        const uint32_t v = static_cast<uint32_t>(u);  // 32-bit divisions are the cheaper
         uint16_t pair;
-        std::memcpy(&pair, digit_pairs + 2 * (u % 100), 2);
-        uint32_t three = static_cast<uint32_t>('0' + u / 100) | static_cast<uint32_t>(pair) << 8;
-        const int skip = (u < 100) + (u < 10);
+        std::memcpy(&pair, digit_pairs + 2 * (v % 100), 2);
+        uint32_t three = ('0' + v / 100) | static_cast<uint32_t>(pair) << 8;
+        const int skip = (v < 100) + (v < 10);
         three >>= 8 * skip;
         std::memcpy(p, &three, 4);
         return p + 3 - skip;
@@ -109,8 +110,9 @@ inline uint64_t scaled(uint64_t bits, uint64_t scale)
     const int shift = 1075 - static_cast<int>(bits >> 52);
     const uint64_t mant = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{1} << 52;
     const unsigned __int128 x = static_cast<unsigned __int128>(mant) * scale;
-    const uint64_t low = static_cast<uint64_t>(x), half = uint64_t{1} << (shift - 1);
-    const uint64_t q = static_cast<uint64_t>(x >> shift);
+    const uint64_t low = static_cast<uint64_t>(x), high = static_cast<uint64_t>(x >> 64);
+    const uint64_t half = uint64_t{1} << (shift - 1);
+    const uint64_t q = high << (64 - shift) | low >> shift;  // x >> shift, as shift < 64
     const uint64_t rem = low & ((half << 1) - 1);
     return q + ((rem > half) | ((rem == half) & (q & 1)));
 }
@@ -174,14 +176,14 @@ char *put_fixed(char *p, double d)
     constexpr uint64_t smallest = uint64_t{1023 - 11} << 52, billion = 0x41CDCD6500000000u;
     if (bits - smallest >= billion - smallest)
         return put_fixed_rare<decimals>(p, d, scale);
-    const uint64_t q = scaled(bits, scale);
+    const uint64_t q = scaled(bits, scale), whole = q / scale;
     *p = '-';
     p += std::signbit(d);
-    p = put_digits(p, q / scale);
+    p = put_digits(p, whole);
     if (decimals == 0)
         return p;
     *p++ = '.';
-    return put_decimals<decimals>(p, static_cast<uint32_t>(q % scale));
+    return put_decimals<decimals>(p, static_cast<uint32_t>(q - whole * scale));
 }
 
 // The writer of one value with -p N (0 to 9).
