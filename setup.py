@@ -1,5 +1,6 @@
 """Builds the Python package: NumPy ufuncs compiled together with the C
 module's own source, with the module's floating-point flags."""
+import os
 import re
 from pathlib import Path
 
@@ -13,9 +14,21 @@ version = re.search(r"project\(ostrem\s+VERSION\s+([0-9.]+)",
 
 # The WGS84 geodesic through GeographicLib, where it is installed (Debian:
 # libgeographiclib-dev); without it the geodesic functions say this build
-# has no ellipsoid.
-ellipsoid = any(Path(d, "GeographicLib", "Geodesic.hpp").exists()
-                for d in ("/usr/include", "/usr/local/include"))
+# has no ellipsoid.  OSTREM_GEOGRAPHICLIB names another installation, a
+# prefix with include/ and lib/libGeographicLib.a, taken in whole: the one
+# cmake/build-geographiclib native builds, faster than Debian's.
+prefix = os.environ.get("OSTREM_GEOGRAPHICLIB")
+if prefix:
+    prefix = Path(prefix).resolve()
+    if not (prefix / "include" / "GeographicLib" / "Geodesic.hpp").exists():
+        raise SystemExit(f"OSTREM_GEOGRAPHICLIB={prefix}: no include/GeographicLib/Geodesic.hpp there")
+    ellipsoid = True
+    geographiclib = {"include_dirs": [str(prefix / "include")],
+                     "extra_objects": [str(prefix / "lib" / "libGeographicLib.a")]}
+else:
+    ellipsoid = any(Path(d, "GeographicLib", "Geodesic.hpp").exists()
+                    for d in ("/usr/include", "/usr/local/include"))
+    geographiclib = {"include_dirs": [], "libraries": ["GeographicLib"] if ellipsoid else []}
 
 setup(
     version=version,
@@ -25,12 +38,13 @@ setup(
     ext_modules=[
         Extension(
             "ostrem._ufuncs",
-            sources=["python/ostrem/_ufuncs.cpp", "geodesy/ostrem.cpp", "geodesy/geodesic.cpp"],
-            depends=["geodesy/ostrem.h", "geodesy/geodesic.h"],
-            include_dirs=["geodesy", numpy.get_include()],
+            sources=["python/ostrem/_ufuncs.cpp", "geodesy/ostrem.cpp", "geodesy/ostrem_geodesic.cpp"],
+            depends=["geodesy/ostrem.h", "geodesy/ostrem_geodesic.h"],
+            include_dirs=["geodesy", numpy.get_include(), *geographiclib["include_dirs"]],
             define_macros=[("OSTREM_VERSION", f'"{version}"'),
                            ("OSTREM_HAVE_GEOGRAPHICLIB", "1" if ellipsoid else "0")],
-            libraries=["GeographicLib"] if ellipsoid else [],
+            libraries=geographiclib.get("libraries", []),
+            extra_objects=geographiclib.get("extra_objects", []),
             # No contraction into fused multiply-adds and no fast-math: the
             # module's results are fixed to the last bit by its operation
             # order, as in the CMake build.

@@ -12,7 +12,7 @@
 ! arithmetic in real(c_double).  geocen and geogrf convert a colatitude
 ! (radians from the north pole) between geographic and geocentric.
 !
-! geodesic, geodesic_walk and geodesic_midpoint are those of geodesic.h:
+! geodesic, geodesic_walk and geodesic_midpoint are those of ostrem_geodesic.h:
 ! the WGS84 geodesic in kilometres, in real(c_double), with 2 for "this
 ! build has no ellipsoid" (geodesic_available() is then 0).
 !

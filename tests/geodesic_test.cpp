@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "geodesic.h"
+#include "ostrem_geodesic.h"
 
 namespace {
 

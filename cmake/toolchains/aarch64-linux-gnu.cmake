@@ -14,7 +14,7 @@ foreach(tool aarch64-linux-gnu-g++ qemu-aarch64)
   endif()
 endforeach()
 
-# GeographicLib for this target, where cmake/cross-geographiclib aarch64 built it.
+# GeographicLib for this target, where cmake/build-geographiclib aarch64 built it.
 set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu ${CMAKE_CURRENT_LIST_DIR}/../../build/geographiclib/aarch64)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

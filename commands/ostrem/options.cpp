@@ -25,7 +25,7 @@
 #include "../number.h"
 #include "../ranges.h"
 #include "format.h"
-#include "geodesic.h"
+#include "ostrem_geodesic.h"
 
 #ifndef OSTREM_VERSION
 #define OSTREM_VERSION "unknown"

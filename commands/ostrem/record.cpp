@@ -18,7 +18,7 @@
 
 #include "../ranges.h"
 #include "fields.h"
-#include "geodesic.h"
+#include "ostrem_geodesic.h"
 #include "ostrem.h"
 
 namespace filter {

@@ -316,7 +316,7 @@ def geodesic(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
 
     Notes
     -----
-    The numbers of the C function ``geodesic`` (``geodesic.h``) and of
+    The numbers of the C function ``geodesic`` (``ostrem_geodesic.h``) and of
     ``ostrem -k``.  Out-of-range elements get NaN and raise NumPy's
     "invalid"; NaN gives NaN quietly.  Between coincident points the length
     is 0 and the directions are a convention.

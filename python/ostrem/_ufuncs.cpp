@@ -19,7 +19,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "geodesic.h"
+#include "ostrem_geodesic.h"
 #include "ostrem.h"
 
 namespace {

@@ -2,7 +2,7 @@
  * pkg-config and through CMake: a quarter of the equator, and a refusal. */
 #include <stdio.h>
 
-#include <geodesic.h>
+#include <ostrem_geodesic.h>
 
 int main(void)
 {

@@ -1,5 +1,5 @@
 /*
- * geodesic.h -- the WGS84 geodesic between an earthquake and a station:
+ * ostrem_geodesic.h -- the WGS84 geodesic between an earthquake and a station:
  * its length in kilometres and the directions at both ends (the inverse
  * problem), the point reached along a geodesic (the direct problem), and
  * the point halfway.  The ellipsoid beside the module's sphere: where the

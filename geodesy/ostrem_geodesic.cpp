@@ -1,9 +1,9 @@
-// The ellipsoid's small layer: the C interface of geodesic.h over
+// The ellipsoid's small layer: the C interface of ostrem_geodesic.h over
 // GeographicLib's Geodesic for WGS84, with the module's ranges and its
 // conventions for what comes out (longitudes and azimuths in [0, 360]).
 // Built without GeographicLib (OSTREM_HAVE_GEOGRAPHICLIB 0), every
 // function says so by its result and writes nothing.
-#include "geodesic.h"
+#include "ostrem_geodesic.h"
 
 #include <cmath>
 
