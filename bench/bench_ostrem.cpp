@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include "ostrem.h"
+#include "ostrem_geodesic.h"
 
 #ifdef HAVE_PROJ_GEODESIC
 #include <geodesic.h>
@@ -239,6 +240,24 @@ BENCHMARK(BM_midpoint);
 BENCHMARK(BM_midpointd);
 BENCHMARK(BM_midpoint_floor);
 BENCHMARK(BM_walk);
+
+// The ellipsoid's geodesic through the GeographicLib this build found: Debian's,
+// or the faster one of cmake/build-geographiclib native (CMAKE_PREFIX_PATH).
+void BM_geodesic(benchmark::State &state)
+{
+    if (!geodesic_available()) {
+        state.SkipWithError("this build has no ellipsoid");
+        return;
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        const Pair &p = pairs[i++ & 4095];
+        double km, az, baz;
+        benchmark::DoNotOptimize(geodesic(p.olat, p.olon, p.tlat, p.tlon, &km, &az, &baz));
+        benchmark::DoNotOptimize(km + az + baz);
+    }
+}
+BENCHMARK(BM_geodesic);
 
 #ifdef HAVE_PROJ_GEODESIC
 // WGS84, distance and both azimuths, as a user of PROJ would ask for them.
