@@ -117,13 +117,33 @@ inline uint64_t scaled(uint64_t bits, uint64_t scale)
     return q + ((rem > half) | ((rem == half) & (q & 1)));
 }
 
+// 10^n, exact in 64 bits for the decimals of -p.
+constexpr uint64_t ten_to(int n) { return n == 0 ? 1 : 10 * ten_to(n - 1); }
+
+// q / 10^decimals with decimals decimals, after a '-' when negative (written
+// without a branch: half of all latitudes and longitudes are negative).
+template <int decimals>
+char *put_scaled(char *p, uint64_t q, bool negative)
+{
+    constexpr uint64_t scale = ten_to(decimals);
+    const uint64_t whole = q / scale;
+    *p = '-';
+    p += negative;
+    p = put_digits(p, whole);
+    if (decimals == 0)
+        return p;
+    *p++ = '.';
+    return put_decimals<decimals>(p, static_cast<uint32_t>(q - whole * scale));
+}
+
 // What the usual case leaves: NaN, infinities and values of 1e9 or more
 // to printf, and magnitudes below 2^-11 (0 among them), whose remainder
 // lies beyond the low word.  Apart, so that the usual case keeps to a few
 // registers.
 template <int decimals>
-[[gnu::noinline]] char *put_fixed_rare(char *p, double d, uint64_t scale)
+[[gnu::noinline]] char *put_fixed_rare(char *p, double d)
 {
+    constexpr uint64_t scale = ten_to(decimals);
     double a = std::fabs(d);
     if (!(a < 1e9))
         return p + std::snprintf(p, 400, "%.*f", decimals, d);
@@ -145,13 +165,7 @@ template <int decimals>
         if (rem > half || (rem == half && (q & 1)))
             q++;
     }
-    *p = '-';
-    p += std::signbit(d);
-    p = put_digits(p, q / scale);
-    if (decimals == 0)
-        return p;
-    *p++ = '.';
-    return put_decimals<decimals>(p, static_cast<uint32_t>(q % scale));
+    return put_scaled<decimals>(p, q, std::signbit(d));
 }
 
 // Decimals decimals of a double exactly as printf's "%.*f" writes them.
@@ -163,27 +177,15 @@ template <int decimals>
 char *put_fixed(char *p, double d)
 {
     static_assert(decimals >= 0 && decimals <= 9, "printf's digits, up to 9 decimals");
-    constexpr uint64_t scale = [] {
-        uint64_t s = 1;
-        for (int i = 0; i < decimals; i++)
-            s *= 10;
-        return s;
-    }();
+    constexpr uint64_t scale = ten_to(decimals);
     uint64_t bits;
     std::memcpy(&bits, &d, sizeof bits);
     bits &= ~(uint64_t{1} << 63);
     // [2^-11, 1e9): the exponent's bits, and 1e9's bits, compared as integers.
     constexpr uint64_t smallest = uint64_t{1023 - 11} << 52, billion = 0x41CDCD6500000000u;
     if (bits - smallest >= billion - smallest)
-        return put_fixed_rare<decimals>(p, d, scale);
-    const uint64_t q = scaled(bits, scale), whole = q / scale;
-    *p = '-';
-    p += std::signbit(d);
-    p = put_digits(p, whole);
-    if (decimals == 0)
-        return p;
-    *p++ = '.';
-    return put_decimals<decimals>(p, static_cast<uint32_t>(q - whole * scale));
+        return put_fixed_rare<decimals>(p, d);
+    return put_scaled<decimals>(p, scaled(bits, scale), std::signbit(d));
 }
 
 // The writer of one value with -p N (0 to 9).
