@@ -24,6 +24,10 @@ TEST(Reading, NumbersAtTheEdgesOfOneLoad)
         "1.23456789", ".1234567", ".12345678", "-1234567.8", "-.5", "-0", "-0.0", "0.", ".",
         "-", "", "00000001.5", "1.2.3", "12.34.", "1e5", "+5", "0x1p3", "123456789012345",
         "1234567890123456", "-90.00000", "540.0000", "46.51234",
+        // Bytes the length test does not stop at, which must still end
+        // the plain reading: '/' lies between '.' and '0', ':' after '9',
+        // and a degree sign's bytes are 128 or more.
+        "12/5", "1.5/", "12:30", "46.5\xc2\xb0", "\xc2\xb0" "46.5", "1.2\x7f",
     };
     for (const char *s : spellings) {
         for (char next : {'\0', ' ', '7', '.'}) {
@@ -47,7 +51,8 @@ TEST(Reading, OnePassLinesAsTheGeneralReading)
     const std::string lines[] = {
         "1 2 3 4", " 1,2 , 3\t4 ", "-46.51234 7.48210 -106.4572 540", "1 2 3", "1 2 3 4 5",
         "1,,2,3,4", "1 2 3 4,", ",1 2 3 4", "1 2 3 12345678", "1 2 3 123456789", "1 2 3 4x",
-        "1 2 3 -", "1 2 3 1.5.", std::string("1 2 \0 3 4", 9),
+        "1 2 3 -", "1 2 3 1.5.", std::string("1 2 \0 3 4", 9), "46.5\xc2\xb0 7 8 9",
+        "1 2/3 4 5", "1 2 3 4:", "1 2 3 -.5", "1 2 3 --5", "1 -2 -3.25 -.5",
     };
     for (const std::string &l : lines) {
         std::string line = l + std::string(filter::line_slack + 1, '\0');
