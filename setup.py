@@ -20,8 +20,9 @@ version = re.search(r"project\(ostrem\s+VERSION\s+([0-9.]+)",
 prefix = os.environ.get("OSTREM_GEOGRAPHICLIB")
 if prefix:
     prefix = Path(prefix).resolve()
-    if not (prefix / "include" / "GeographicLib" / "Geodesic.hpp").exists():
-        raise SystemExit(f"OSTREM_GEOGRAPHICLIB={prefix}: no include/GeographicLib/Geodesic.hpp there")
+    for wanted in ("include/GeographicLib/Geodesic.hpp", "lib/libGeographicLib.a"):
+        if not (prefix / wanted).exists():
+            raise SystemExit(f"OSTREM_GEOGRAPHICLIB={prefix}: no {wanted} there")
     ellipsoid = True
     geographiclib = {"include_dirs": [str(prefix / "include")],
                      "extra_objects": [str(prefix / "lib" / "libGeographicLib.a")]}
