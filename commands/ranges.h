@@ -9,12 +9,14 @@
 #include <cstdio>
 
 #include "ostrem.h"
+#include "ostrem_geodesic.h"
 
 namespace ranges {
 
 struct Range {
     const char *name;
     double lo, hi;
+    const char *unit = "";  // after the bounds: "depth -10 to 1000 km"
 
     // Bounds included; NaN lies in no range.
     bool holds(double x) const { return x >= lo && x <= hi; }
@@ -23,9 +25,9 @@ struct Range {
     void describe(char *buf, size_t n) const
     {
         if (hi == DBL_MAX)
-            std::snprintf(buf, n, "%s %g or more", name, lo);
+            std::snprintf(buf, n, "%s %g or more%s", name, lo, unit);
         else
-            std::snprintf(buf, n, "%s %g to %g", name, lo, hi);
+            std::snprintf(buf, n, "%s %g to %g%s", name, lo, hi, unit);
     }
 };
 
@@ -35,6 +37,9 @@ constexpr Range azimuth{"azimuth", OSTREM_AZIMUTH_MIN, OSTREM_AZIMUTH_MAX};
 constexpr Range distance{"distance", OSTREM_DISTANCE_MIN, OSTREM_DISTANCE_MAX};
 // A walk's length on the ellipsoid, finite.
 constexpr Range kilometres{"km", 0.0, DBL_MAX};
+// The hypocentral distance's heights, against the ellipsoid.
+constexpr Range depth{"depth", GEODESIC_DEPTH_MIN, GEODESIC_DEPTH_MAX, " km"};
+constexpr Range elevation{"elevation", GEODESIC_ELEVATION_MIN, GEODESIC_ELEVATION_MAX, " m"};
 
 // A point's latitude and longitude, NaN refused.
 inline bool point_holds(double lat, double lon) { return latitude.holds(lat) && longitude.holds(lon); }

@@ -14,6 +14,7 @@
 #endif
 
 #if OSTREM_HAVE_GEOGRAPHICLIB
+#include <GeographicLib/Geocentric.hpp>
 #include <GeographicLib/Geodesic.hpp>
 #endif
 
@@ -101,6 +102,30 @@ int geodesic_midpoint(double eqlat, double eqlon, double stlat, double stlon, do
     return 0;
 #else
     (void)eqlat, (void)eqlon, (void)stlat, (void)stlon, (void)lat, (void)lon;
+    return GEODESIC_NO_ELLIPSOID;
+#endif
+}
+
+int hypocentral(double eqlat, double eqlon, double depth_km, double stlat, double stlon,
+                double elevation_m, double *km)
+{
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    if (!accept(eqlat, eqlon) || !accept(stlat, stlon) || depth_km < GEODESIC_DEPTH_MIN ||
+        depth_km > GEODESIC_DEPTH_MAX || elevation_m < GEODESIC_ELEVATION_MIN ||
+        elevation_m > GEODESIC_ELEVATION_MAX)
+        return 1;
+    const GeographicLib::Geocentric &earth = GeographicLib::Geocentric::WGS84();
+    double x1, y1, z1, x2, y2, z2;
+    earth.Forward(eqlat, eqlon, -depth_km * 1000.0, x1, y1, z1);
+    earth.Forward(stlat, stlon, elevation_m, x2, y2, z2);
+    // Differences of positions some 6,400 km from the centre: each is
+    // exact to about a nanometre, far below the kilometre's last printed
+    // digit.  Plain squares rather than hypot: no component can overflow.
+    const double dx = x2 - x1, dy = y2 - y1, dz = z2 - z1;
+    *km = std::sqrt(dx * dx + dy * dy + dz * dz) / 1000.0;
+    return 0;
+#else
+    (void)eqlat, (void)eqlon, (void)depth_km, (void)stlat, (void)stlon, (void)elevation_m, (void)km;
     return GEODESIC_NO_ELLIPSOID;
 #endif
 }

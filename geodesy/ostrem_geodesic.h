@@ -33,6 +33,13 @@ extern "C" {
 
 #define GEODESIC_NO_ELLIPSOID 2
 
+/* The accepted ranges of hypocentral's depth (kilometres below the
+ * ellipsoid; negative above it) and elevation (metres above it). */
+#define GEODESIC_DEPTH_MIN (-10.0)
+#define GEODESIC_DEPTH_MAX 1000.0
+#define GEODESIC_ELEVATION_MIN (-12000.0)
+#define GEODESIC_ELEVATION_MAX 9000.0
+
 /*
  * geodesic_available -- 1 where this build has the ellipsoid (it was built
  *   with GeographicLib), 0 where every function below answers
@@ -78,6 +85,26 @@ int geodesic_walk(double lat, double lon, double az, double km,
  */
 int geodesic_midpoint(double eqlat, double eqlon, double stlat, double stlon,
                       double *lat, double *lon);
+
+/*
+ * hypocentral -- the hypocentral distance: the length of the straight line
+ *   between the hypocentre and the station, through the earth, from their
+ *   earth-centred positions on WGS84.
+ *   eqlat, eqlon  the earthquake's epicentre (degrees).
+ *   depth_km      its depth (kilometres below the ellipsoid, in
+ *                 [GEODESIC_DEPTH_MIN, GEODESIC_DEPTH_MAX]; negative:
+ *                 above it).
+ *   stlat, stlon  the station (degrees).
+ *   elevation_m   its elevation (metres above the ellipsoid, in
+ *                 [GEODESIC_ELEVATION_MIN, GEODESIC_ELEVATION_MAX]).
+ *   km    (out)   the distance (kilometres, at least 0).
+ *   Both heights are taken against the ellipsoid: a catalogue's depth and
+ *   an inventory's elevation, given against sea level, differ from those
+ *   by the geoid's height there (within about 110 m), which is left to the
+ *   caller.
+ */
+int hypocentral(double eqlat, double eqlon, double depth_km, double stlat, double stlon,
+                double elevation_m, double *km);
 
 #ifdef __cplusplus
 }

@@ -24,7 +24,7 @@ module ostrem_geodesy
   implicit none
   private
   public :: dmax, geocen, geogrf, ostrem, midpoint, walk, ostremd, midpointd, walkd
-  public :: geodesic_available, geodesic, geodesic_walk, geodesic_midpoint
+  public :: geodesic_available, geodesic, geodesic_walk, geodesic_midpoint, hypocentral
 
   interface
     ! The larger of two doubles: arg1 if arg1 > arg2, else arg2.
@@ -120,5 +120,14 @@ module ostrem_geodesy
       real(c_double), value :: eqlat, eqlon, stlat, stlon
       real(c_double), intent(out) :: lat, lon
     end function geodesic_midpoint
+
+    ! The straight line from the hypocentre (depth_km below the ellipsoid)
+    ! to the station (elevation_m above it), in km.
+    integer(c_int) function hypocentral(eqlat, eqlon, depth_km, stlat, stlon, elevation_m, km) &
+        bind(C, name="hypocentral")
+      import :: c_int, c_double
+      real(c_double), value :: eqlat, eqlon, depth_km, stlat, stlon, elevation_m
+      real(c_double), intent(out) :: km
+    end function hypocentral
   end interface
 end module ostrem_geodesy

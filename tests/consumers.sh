@@ -49,7 +49,7 @@ fi
 # The float lines, the double-precision distance line, and the ellipsoid's
 # line (or that the build has none).
 fwant=$'90.00 90.00 270.00\n0.00 315.00\n90.00 90.00 270.00\n'
-if [ "$ellipsoid" = 1 ]; then fwant+="10018.754 90.000 270.000"; else fwant+="no ellipsoid"; fi
+if [ "$ellipsoid" = 1 ]; then fwant+=$'10018.754 90.000 270.000\n6.000'; else fwant+="no ellipsoid"; fi
 # shellcheck disable=SC2046
 "$fc" -std=f2003 -Wall -Werror "$source/consumer.f90" \
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/f_consumer"

@@ -16,8 +16,8 @@ namespace {
 
 const std::string filter = FILTER_PATH;
 const std::string usage =
-    "Usage: ostrem [-k] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H]\n"
-    "              [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
+    "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
+    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
 
 struct Stream {
     const char *name;
@@ -200,6 +200,23 @@ const Stream option_streams[] = {
      "ostrem: -:2: field 4 is out of range (km 0 or more): -1\n"
      "ostrem: -:3: field 4 is out of range (km 0 or more): inf\n", 1},
     {"kilometres_path", {"-k", "-n", "2", "-e", "0,0"}, "0 90\n", "> 0 90\n0.000 0.000\n0.000 45.000\n0.000 90.000\n", "", 0},
+    // The hypocentral distance: from 10 km below (0, 0) to (0, 90) the chord
+    // is hypot(a - 10 km, a); a depth is read, checked and named like any
+    // field, and the window stays on the geodesic's km.
+    {"hypocentral", {"-k", "-z", "5"}, "0 0 0 90 10\n0 0 0 1 1200\n0 0 0 1 x\n0 0 0 1\n",
+     "10018.754 90.000 270.000 9012.980\n" + repeat(3, "nan nan nan nan\n"),
+     "ostrem: -:2: field 5 is out of range (depth -10 to 1000 km): 1200\n"
+     "ostrem: -:3: field 5 is not a number: x\nostrem: -:4: expected 5 fields, found 4\n", 1},
+    {"hypocentral_header_elevation", {"-k", "-z", "5", "-Z", "6", "-H", "-a", "-d", ","},
+     "lat,lon,slat,slon,dep,elev\n0,0,0,0,5,1000\n0,0,0,0,5,9001\n",
+     "lat,lon,slat,slon,dep,elev,km,az,baz,hypo\n0,0,0,0,5,1000,0.000,180.000,0.000,6.000\n"
+     "0,0,0,0,5,9001,nan,nan,nan,nan\n",
+     "ostrem: -:3: field 6 is out of range (elevation -12000 to 9000 m): 9001\n", 1},
+    {"hypocentral_fixed_ends", {"-k", "-e", "0,0,10"}, "0 90\n", "10018.754 90.000 270.000 9012.980\n", "", 0},
+    {"hypocentral_fixed_station", {"-k", "-s", "0,90,0", "-z", "3", "-f", "2,1"}, "0 0 10\n",
+     "10018.754 90.000 270.000 9012.980\n", "", 0},
+    {"hypocentral_window", {"-k", "-z", "5", "-r", "0,100"}, "0 0 0 90 10\n0 0 0 0.5 10\n",
+     "55.660 90.000 270.000 56.508\n", "", 0},
     {"message_cap", {}, repeat(103, "x\n"), repeat(103, nan3),
      bad_messages(100) + "ostrem: 3 more bad lines not reported\n", 1},
 };
@@ -208,6 +225,19 @@ const Stream usage_errors[] = {
     {"m_with_w", {"-m", "-w"}, "", "", usage_after("-m and -w cannot be used together"), 2},
     {"e_with_s", {"-e", "1,2", "-s", "1,2"}, "", "", usage_after("-e and -s cannot be used together"), 2},
     {"s_with_w", {"-w", "-s", "1,2"}, "", "", usage_after("-s cannot be used with -w (-e fixes the start)"), 2},
+    {"z_without_k", {"-z", "3"}, "", "",
+     usage_after("-z and -Z need -k (the hypocentral distance is on the WGS84 ellipsoid)"), 2},
+    {"z_with_m", {"-k", "-m", "-z", "5"}, "", "", usage_after("-z and -Z cannot be used with -m, -w or -n"), 2},
+    {"elevation_without_depth", {"-k", "-s", "0,0,100"}, "", "",
+     usage_after("an elevation (-Z N, or -s LAT,LON,ELEVATION) needs the earthquake's depth "
+                 "(-z N, or -e LAT,LON,DEPTH)"), 2},
+    {"z_with_e", {"-k", "-e", "0,0", "-z", "3"}, "", "",
+     usage_after("-z cannot be used with -e (-e LAT,LON,DEPTH fixes the depth)"), 2},
+    {"e_depth_out_of_range", {"-k", "-e", "0,0,1001"}, "", "",
+     usage_after("-e takes LAT,LON or LAT,LON,DEPTH (depth -10 to 1000 km), numbers in range, "
+                 "not '0,0,1001'"), 2},
+    {"e_three_numbers_without_k", {"-e", "0,0,10"}, "", "",
+     usage_after("-e takes LAT,LON, two numbers in range, not '0,0,10'"), 2},
     {"f_wrong_length", {"-f", "1,2,3"}, "", "", usage_after("-f must name 4 fields, not 3"), 2},
     {"f_wrong_length_fixed", {"-e", "1,2", "-f", "1-3"}, "", "", usage_after("-f must name 2 fields, not 3"), 2},
     {"f_field_0", {"-f", "0-3"}, "", "",
@@ -284,7 +314,8 @@ TEST(Filter, Help)
     Outcome r = run(filter, {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind(usage, 0), 0u);
-    for (const char *o : {"-k", "-m", "-w", "-n", "-e", "-s", "-f", "-a", "-d", "-H", "-p", "--version"})
+    for (const char *o : {"-k", "-z", "-Z", "-m", "-w", "-n", "-e", "-s", "-f", "-a", "-d", "-H", "-p",
+                          "--version"})
         EXPECT_NE(r.out.find(o, usage.size()), std::string::npos) << o;
 }
 

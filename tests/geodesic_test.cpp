@@ -58,6 +58,39 @@ TEST(Geodesic, RefusalsWriteNothing)
     EXPECT_TRUE(std::isnan(a));
 }
 
+// The heights' bounds are the header's, included; one step past either is
+// refused without a write.  Straight above the epicentre the distance is
+// the difference of the heights.
+TEST(Geodesic, HypocentralBoundsAndTheVertical)
+{
+    if (!have_ellipsoid())
+        GTEST_SKIP() << "this build has no ellipsoid";
+    const struct {
+        double depth, elevation;
+        int rc;
+    } cases[] = {{GEODESIC_DEPTH_MIN, GEODESIC_ELEVATION_MIN, 0},
+                 {GEODESIC_DEPTH_MAX, GEODESIC_ELEVATION_MAX, 0},
+                 {std::nextafter(GEODESIC_DEPTH_MIN, -inf), 0, 1},
+                 {std::nextafter(GEODESIC_DEPTH_MAX, inf), 0, 1},
+                 {0, std::nextafter(GEODESIC_ELEVATION_MIN, -inf), 1},
+                 {0, std::nextafter(GEODESIC_ELEVATION_MAX, inf), 1}};
+    for (const auto &c : cases) {
+        double km = -1;
+        EXPECT_EQ(hypocentral(30, 40, c.depth, 30, 40, c.elevation, &km), c.rc)
+            << c.depth << " " << c.elevation;
+        if (c.rc)
+            EXPECT_EQ(km, -1);
+        else
+            EXPECT_NEAR(km, std::abs(c.depth + c.elevation / 1000), 1e-9);
+    }
+    double km = -1;
+    EXPECT_EQ(hypocentral(90.0000001, 0, 0, 0, 0, 0, &km), 1);
+    EXPECT_EQ(hypocentral(0, 0, 0, 0, 540.0000001, 0, &km), 1);
+    EXPECT_EQ(km, -1);
+    EXPECT_EQ(hypocentral(0, 0, nan, 0, 0, 0, &km), 0);
+    EXPECT_TRUE(std::isnan(km));
+}
+
 TEST(Geodesic, WithoutTheEllipsoidNothingIsWritten)
 {
     if (have_ellipsoid())
@@ -66,6 +99,7 @@ TEST(Geodesic, WithoutTheEllipsoidNothingIsWritten)
     EXPECT_EQ(geodesic(0, 0, 0, 90, &a, &b, &c), GEODESIC_NO_ELLIPSOID);
     EXPECT_EQ(geodesic_walk(0, 0, 0, 1, &a, &b), GEODESIC_NO_ELLIPSOID);
     EXPECT_EQ(geodesic_midpoint(0, 0, 0, 90, &a, &b), GEODESIC_NO_ELLIPSOID);
+    EXPECT_EQ(hypocentral(0, 0, 10, 0, 1, 0, &a), GEODESIC_NO_ELLIPSOID);
     EXPECT_TRUE(a == -1 && b == -1 && c == -1);
 }
 

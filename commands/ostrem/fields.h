@@ -92,9 +92,9 @@ constexpr size_t line_slack = 8;
 inline bool plain_fields(const char *p, const char *end, int want, double *v)
 {
     using namespace number::eight;
-    uint64_t mantissas[4];
-    int decimals[4];
-    bool signs[4];
+    uint64_t mantissas[6];  // the most numbers a line gives
+    int decimals[6];
+    bool signs[6];
     for (int i = 0;;) {
         while (blank(*p))
             p++;

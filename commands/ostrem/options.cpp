@@ -34,21 +34,26 @@
 namespace filter {
 
 const char usage[] =
-    "Usage: ostrem [-k] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a] [-d C] [-H]\n"
-    "              [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
+    "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
+    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
     "pair a line (eqlat eqlon stlat stlon); the results of sorvane, bit for bit.\n"
     "\n"
     "  -k          on the WGS84 ellipsoid: km az baz along the geodesic (3 decimals)\n"
+    "  -z N        with -k, field N holds the earthquake's depth (km): results\n"
+    "              km az baz hypo, hypo the straight line from the hypocentre\n"
+    "  -Z N        with -z, field N holds the station's elevation (m; default 0)\n"
     "  -m          midpoints instead (midlat midlon), as brovic prints them\n"
     "  -w          the point reached: lines hold lat lon az dist (km with -k);\n"
     "              prints lat lon\n"
     "  -n N        each pair's path: a line '> ' and the input line, then N + 1\n"
     "              points lat lon from the earthquake to the station\n"
     "  -e LAT,LON  the earthquake (the start for -w) is fixed; lines hold the rest\n"
+    "              (-e LAT,LON,DEPTH with -k: its depth too, for hypo)\n"
     "  -s LAT,LON  the station is fixed; lines hold eqlat eqlon\n"
+    "              (-s LAT,LON,ELEVATION with -k: its elevation too)\n"
     "  -f LIST     the fields that hold the numbers, in order (3,4 or 3-6)\n"
     "  -a          each input line, then its results\n"
     "  -d C        fields are separated by exactly C ('|', ',', ';', '\\t');\n"
@@ -74,13 +79,13 @@ bool field_list(const char *s, Options &o, long long *count)
     for (const char *p = s;;) {
         char *end;
         long a = std::strtol(p, &end, 10);
-        if (end == p || a < 1 || a > 1000000)
+        if (end == p || a < 1 || a > max_field)
             return false;
         long b = a;
         if (*end == '-') {
             p = end + 1;
             b = std::strtol(p, &end, 10);
-            if (end == p || b < a || b > 1000000)
+            if (end == p || b < a || b > max_field)
                 return false;
         }
         for (long k = a; k <= b && n + (k - a) < 4; k++)
@@ -108,26 +113,75 @@ bool whole_number(const char *s, long most, int *n)
     return true;
 }
 
-// "A,B": two numbers as the programs read them, split at the one comma.
-bool two_numbers(const char *s, double v[2])
+// "A,B" or, where most is 3, "A,B,C": numbers as the programs read them,
+// split at the commas.  Returns how many, or 0 if s is not such a list.
+int number_list(const char *s, double *v, int most)
 {
-    const char *comma = std::strchr(s, ',');
-    if (!comma || std::strchr(comma + 1, ','))
-        return false;
-    std::string first(s, comma);
-    return number::read_arg(first.c_str(), &v[0]) && number::read_arg(comma + 1, &v[1]);
+    int n = 0;
+    for (const char *p = s;; n++) {
+        const char *comma = std::strchr(p, ',');
+        if (n == most || (!comma && n == 0))
+            return 0;
+        std::string text = comma ? std::string(p, comma) : std::string(p);
+        if (!number::read_arg(text.c_str(), &v[n]))
+            return 0;
+        if (!comma)
+            return n + 1;
+        p = comma + 1;
+    }
 }
 
-// "LAT,LON": two numbers, in range as the module will see them (after the
-// rounding to float unless -p).
-bool fixed_point(const char *s, const Options &o, double fix[2])
+bool two_numbers(const char *s, double v[2]) { return number_list(s, v, 2) == 2; }
+
+// "LAT,LON", and with -k "LAT,LON,DEPTH" (-e) or "LAT,LON,ELEVATION" (-s):
+// in range as the functions will see them (after the rounding to float
+// unless -p).  *third says whether the third number was given.
+bool fixed_point(const char *s, const Options &o, char end, double fix[3], bool *third)
 {
-    if (!two_numbers(s, fix))
+    const bool ellipsoid = o.surface == Surface::ellipsoid;
+    const int n = number_list(s, fix, ellipsoid ? 3 : 2);
+    if (n < 2)
+        return false;
+    *third = n == 3;
+    const ranges::Range &height = end == 'e' ? ranges::depth : ranges::elevation;
+    if (*third && !height.holds(fix[2]))
         return false;
     bool single = o.precision == Precision::float32;
     double lat = single ? static_cast<float>(fix[0]) : fix[0];
     double lon = single ? static_cast<float>(fix[1]) : fix[1];
     return ranges::point_holds(lat, lon);
+}
+
+// -z and -Z, and a fixed end's third number: the hypocentral distance,
+// which needs -k and a depth, and is a pair's distance (not a midpoint's,
+// a walk's or a path's).  The depth and the elevation become the line's
+// last numbers, after the coordinates.  Returns nullptr, or what is wrong.
+const char *heights(Options &o, int depth_field, int elevation_field, bool third)
+{
+    const bool depth_fixed = third && o.fixed == End::earthquake;
+    if (!depth_field && !elevation_field && !third)
+        return nullptr;
+    if (o.surface != Surface::ellipsoid)
+        return "-z and -Z need -k (the hypocentral distance is on the WGS84 ellipsoid)";
+    if (o.mode != Mode::distance || o.path)
+        return "-z and -Z cannot be used with -m, -w or -n";
+    if (depth_field && o.fixed == End::earthquake)
+        return "-z cannot be used with -e (-e LAT,LON,DEPTH fixes the depth)";
+    if (elevation_field && o.fixed == End::station)
+        return "-Z cannot be used with -s (-s LAT,LON,ELEVATION fixes the elevation)";
+    if (!depth_field && !depth_fixed)
+        return "an elevation (-Z N, or -s LAT,LON,ELEVATION) needs the earthquake's depth "
+               "(-z N, or -e LAT,LON,DEPTH)";
+    o.hypocentral = true;
+    if (depth_field) {
+        o.field[o.want] = depth_field;
+        o.slot[o.want++] = depth;
+    }
+    if (elevation_field) {
+        o.field[o.want] = elevation_field;
+        o.slot[o.want++] = elevation;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -139,6 +193,7 @@ int options(int argc, char **argv, Options &o, int *first)
                                    {nullptr, 0, nullptr, 0}};
     const char *fixed_arg = nullptr, *list_arg = nullptr;
     char fixed_opt = 0;
+    int depth_field = 0, elevation_field = 0;  // -z, -Z
     bool mid = false, walk_ = false, decimals_given = false;
     int threads_arg = 0;  // 0: as many as there are CPUs
     opterr = 0;  // the messages below, in this program's words
@@ -153,7 +208,7 @@ int options(int argc, char **argv, Options &o, int *first)
         std::fputs(usage, stderr);
         return 2;
     };
-    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:h", longs, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:z:Z:h", longs, nullptr)) != -1;) {
         switch (c) {
         case 'k': o.surface = Surface::ellipsoid; break;
         case 'm': mid = true; break;
@@ -162,6 +217,13 @@ int options(int argc, char **argv, Options &o, int *first)
                 return fail("-n takes a number of steps from 1 to 1000000, not '%s'", optarg);
             break;
         case 'w': walk_ = true; break;
+        case 'z':
+        case 'Z':
+            if (!whole_number(optarg, max_field, c == 'z' ? &depth_field : &elevation_field))
+                return fail(c == 'z' ? "-z takes a field number from 1, not '%s'"
+                                     : "-Z takes a field number from 1, not '%s'",
+                            optarg);
+            break;
         case 'e':
         case 's':
             if (fixed_opt && fixed_opt != c)
@@ -234,10 +296,24 @@ int options(int argc, char **argv, Options &o, int *first)
     o.mode = walk_ ? Mode::walk : mid ? Mode::midpoint : Mode::distance;
     o.fixed = fixed_opt == 'e' ? End::earthquake : fixed_opt == 's' ? End::station : End::none;
     o.want = fixed_opt ? 2 : 4;
-    if (fixed_arg && !fixed_point(fixed_arg, o, o.fix))
+    for (int i = 0; i < o.want; i++)  // after -e's point, before -s's
+        o.slot[i] = (o.fixed == End::earthquake ? stlat : eqlat) + i;
+    bool third = false;
+    if (fixed_arg && !fixed_point(fixed_arg, o, fixed_opt, o.fix, &third)) {
+        if (o.surface == Surface::ellipsoid) {
+            // "-e takes LAT,LON or LAT,LON,DEPTH (depth -10 to 1000 km), ..."
+            const ranges::Range &height = fixed_opt == 'e' ? ranges::depth : ranges::elevation;
+            char what[64], format[192];
+            height.describe(what, sizeof what);
+            std::snprintf(format, sizeof format,
+                          "-%c takes LAT,LON or LAT,LON,%s (%s), numbers in range, not '%%s'",
+                          fixed_opt, fixed_opt == 'e' ? "DEPTH" : "ELEVATION", what);
+            return fail(format, fixed_arg);
+        }
         return fail(fixed_opt == 'e' ? "-e takes LAT,LON, two numbers in range, not '%s'"
                                      : "-s takes LAT,LON, two numbers in range, not '%s'",
                     fixed_arg);
+    }
     if (list_arg) {
         long long count = 0;
         if (!field_list(list_arg, o, &count))
@@ -249,6 +325,8 @@ int options(int argc, char **argv, Options &o, int *first)
         }
         o.listed = true;
     }
+    if (const char *wrong = heights(o, depth_field, elevation_field, third))
+        return fail(wrong);
     o.threads = threads_arg ? threads_arg : available_cpus();
     *first = optind;
     return 0;

@@ -17,6 +17,11 @@ enum class End { none, earthquake, station };
 // (kilometres, in double precision).
 enum class Surface { sphere, ellipsoid };
 
+// A pair's numbers, in the order the computations take them: the
+// earthquake, the station, and for the hypocentral distance the
+// earthquake's depth (km) and the station's elevation (m).
+enum Slot { eqlat, eqlon, stlat, stlon, depth, elevation, pair_numbers };
+
 struct Options {
     Mode mode = Mode::distance;
     Surface surface = Surface::sphere;
@@ -24,9 +29,11 @@ struct Options {
     int decimals = 2;          // -p N; the programs' "%.2f" without it, 3 with -k
     int path = 0;              // -n N: each pair's path in N steps; 0: none
     End fixed = End::none;
-    double fix[2] = {0, 0};    // as read; rounded to float with the rest
-    int want = 4;              // numbers a line gives: 4, or 2 with -e or -s
-    int field[4] = {1, 2, 3, 4};  // the field that holds each, from 1
+    double fix[3] = {0, 0, 0};  // as read; rounded to float with the rest; [2] -e's depth, -s's elevation
+    bool hypocentral = false;  // -z (or -e's depth) with -k: a fourth result, hypo
+    int want = 4;              // numbers a line gives: 4, or 2 with -e or -s; then -z's, -Z's
+    int field[pair_numbers] = {1, 2, 3, 4};  // the field that holds each, from 1
+    int slot[pair_numbers] = {eqlat, eqlon, stlat, stlon};  // the pair's number each is
     bool listed = false;       // -f: other fields may hold anything
     bool append = false;       // -a: the input line, then the results
     char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
@@ -35,11 +42,17 @@ struct Options {
     double range[2] = {0, 180};
     int threads = 1;           // -j: threads that compute lines
 
-    int results() const { return mode == Mode::distance && !path ? 3 : 2; }
+    int results() const { return mode == Mode::distance && !path ? 3 + hypocentral : 2; }
     char joiner() const { return sep ? sep : ' '; }
-    // The slot of a pair's four numbers that a line's first number fills:
-    // after -e's point, before -s's.
-    int first_slot() const { return fixed == End::earthquake ? 2 : 0; }
+    // The numbers wanted are the line's first fields, each in its own
+    // slot in order: one pass may read them.
+    bool in_order() const
+    {
+        for (int i = 0; i < want; i++)
+            if (field[i] != i + 1 || slot[i] != slot[0] + i)
+                return false;
+        return true;
+    }
     int last_field() const
     {
         int m = 0;
@@ -51,6 +64,7 @@ struct Options {
 
 constexpr int max_threads = 1024;
 constexpr long max_steps = 1000000;  // -n
+constexpr long max_field = 1000000;  // -f, -z, -Z
 
 // The CPUs this process may run on: its default number of threads.
 int available_cpus();

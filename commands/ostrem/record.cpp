@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "../ranges.h"
 #include "fields.h"
@@ -25,9 +26,13 @@ namespace filter {
 
 namespace {
 
-// The run's computations.  solve() takes a pair's four numbers (a walk's
-// start, azimuth and distance) and fills the results, and where the pair
-// has_distance, r[3] with it for -r; it returns the module's result code.
+constexpr int distance_at = 4;  // after the most results a line has
+constexpr int result_slots = distance_at + 1;
+
+// The run's computations.  solve() takes a pair's numbers (a walk's start,
+// azimuth and distance in the first four) and fills the results, and
+// where the pair has_distance, r[distance_at] with it for -r; it returns
+// the module's result code.
 // single: the results are floats, written as the programs write them, and
 // the numbers are rounded as the programs round atof's double.
 // What every computation but a path's writes: its results, on one line.
@@ -39,13 +44,13 @@ struct DistanceFloat : Results {
     static constexpr bool single = true;
     static constexpr int results = 3;
     static constexpr bool has_distance = true;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         float fr[3];
         int rc = ostrem(static_cast<float>(c[0]), static_cast<float>(c[1]),
                         static_cast<float>(c[2]), static_cast<float>(c[3]), &fr[0], &fr[1], &fr[2]);
         if (rc == 0)
-            r[0] = r[3] = fr[0], r[1] = fr[1], r[2] = fr[2];
+            r[0] = r[distance_at] = fr[0], r[1] = fr[1], r[2] = fr[2];
         return rc;
     }
 };
@@ -57,7 +62,7 @@ struct MidpointFloat : Results {
     static constexpr bool single = true;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         float fr[2];
         int rc = midpoint(static_cast<float>(c[0]), static_cast<float>(c[1]),
@@ -72,14 +77,14 @@ struct MidpointFloatWindowed : Results {
     static constexpr bool single = true;
     static constexpr int results = 2;
     static constexpr bool has_distance = true;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         const float f[4] = {static_cast<float>(c[0]), static_cast<float>(c[1]),
                             static_cast<float>(c[2]), static_cast<float>(c[3])};
         float fr[3];
         int rc = ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2]);
         if (rc == 0) {
-            r[3] = fr[0];
+            r[distance_at] = fr[0];
             rc = walk(f[0], f[1], fr[1], fr[0] * 0.5f, &fr[0], &fr[1]);
         }
         if (rc == 0)
@@ -92,7 +97,7 @@ struct WalkFloat : Results {
     static constexpr bool single = true;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         float fr[2];
         int rc = walk(static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]),
@@ -107,10 +112,10 @@ struct DistanceDouble : Results {
     static constexpr bool single = false;
     static constexpr int results = 3;
     static constexpr bool has_distance = true;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        r[3] = r[0];
+        r[distance_at] = r[0];
         return rc;
     }
 };
@@ -119,7 +124,7 @@ struct MidpointDouble : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         return midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
     }
@@ -129,10 +134,10 @@ struct MidpointDoubleWindowed : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = true;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        r[3] = r[0];
+        r[distance_at] = r[0];
         return rc == 0 ? walkd(c[0], c[1], r[1], r[0] * 0.5, &r[0], &r[1]) : rc;
     }
 };
@@ -141,7 +146,7 @@ struct WalkDouble : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
     }
@@ -153,11 +158,27 @@ struct GeodesicDistance : Results {
     static constexpr bool single = false;
     static constexpr int results = 3;
     static constexpr bool has_distance = true;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         int rc = geodesic(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        r[3] = r[0];
+        r[distance_at] = r[0];
         return rc;
+    }
+};
+
+// With the earthquake's depth and the station's elevation (-z, -Z): the
+// geodesic's numbers, then the straight line from the hypocentre.
+struct GeodesicHypocentral : Results {
+    static constexpr bool single = false;
+    static constexpr int results = 4;
+    static constexpr bool has_distance = true;
+    static int solve(const double c[], double r[])
+    {
+        int rc = geodesic(c[eqlat], c[eqlon], c[stlat], c[stlon], &r[0], &r[1], &r[2]);
+        r[distance_at] = r[0];
+        return rc == 0 ? hypocentral(c[eqlat], c[eqlon], c[depth], c[stlat], c[stlon],
+                                     c[elevation], &r[3])
+                       : rc;
     }
 };
 
@@ -165,7 +186,7 @@ struct GeodesicMidpoint : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         return geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]);
     }
@@ -175,10 +196,10 @@ struct GeodesicMidpointWindowed : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = true;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         double az, baz;
-        int rc = geodesic(c[0], c[1], c[2], c[3], &r[3], &az, &baz);
+        int rc = geodesic(c[0], c[1], c[2], c[3], &r[distance_at], &az, &baz);
         return rc == 0 ? geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]) : rc;
     }
 };
@@ -187,7 +208,7 @@ struct GeodesicWalk : Results {
     static constexpr bool single = false;
     static constexpr int results = 2;
     static constexpr bool has_distance = false;
-    static int solve(const double c[4], double r[4])
+    static int solve(const double c[], double r[])
     {
         return geodesic_walk(c[0], c[1], c[2], c[3], &r[0], &r[1]);
     }
@@ -200,7 +221,7 @@ struct GeodesicWalk : Results {
 // rounded to float.
 struct PathFloat : DistanceFloat {
     static constexpr bool path = true;
-    static void point(const double c[4], const double r[4], double fraction, double *lat,
+    static void point(const double c[], const double r[], double fraction, double *lat,
                       double *lon)
     {
         float flat, flon;
@@ -213,7 +234,7 @@ struct PathFloat : DistanceFloat {
 
 struct PathDouble : DistanceDouble {
     static constexpr bool path = true;
-    static void point(const double c[4], const double r[4], double fraction, double *lat,
+    static void point(const double c[], const double r[], double fraction, double *lat,
                       double *lon)
     {
         walkd(c[0], c[1], r[1], r[0] * fraction, lat, lon);
@@ -222,7 +243,7 @@ struct PathDouble : DistanceDouble {
 
 struct GeodesicPath : GeodesicDistance {
     static constexpr bool path = true;
-    static void point(const double c[4], const double r[4], double fraction, double *lat,
+    static void point(const double c[], const double r[], double fraction, double *lat,
                       double *lon)
     {
         geodesic_walk(c[0], c[1], r[1], r[0] * fraction, lat, lon);
@@ -246,7 +267,9 @@ Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
     static constexpr Numbers paths[2] = {&Record::numbers<PathFloat>, &Record::numbers<PathDouble>};
     const int precision = static_cast<int>(opt_.precision), mode = static_cast<int>(opt_.mode);
     const bool windowed_midpoint = opt_.mode == Mode::midpoint && opt_.window;
-    if (opt_.surface == Surface::ellipsoid)
+    if (opt_.hypocentral)
+        numbers_ = &Record::numbers<GeodesicHypocentral>;
+    else if (opt_.surface == Surface::ellipsoid)
         numbers_ = opt_.path              ? &Record::numbers<GeodesicPath>
                    : windowed_midpoint ? &Record::numbers<GeodesicMidpointWindowed>
                                        : geodesic_computations[mode];
@@ -254,11 +277,12 @@ Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
         numbers_ = opt_.path              ? paths[precision]
                    : windowed_midpoint ? windowed_midpoints[precision]
                                        : computations[mode][precision];
-    plain_ = !opt_.sep && !opt_.listed;
+    plain_ = !opt_.sep && !opt_.listed && opt_.in_order();
     if (opt_.fixed != End::none) {
-        int at = opt_.fixed == End::earthquake ? 0 : 2;
-        fixed_[at] = opt_.fix[0];
-        fixed_[at + 1] = opt_.fix[1];
+        const bool earthquake = opt_.fixed == End::earthquake;
+        fixed_[earthquake ? eqlat : stlat] = opt_.fix[0];
+        fixed_[earthquake ? eqlon : stlon] = opt_.fix[1];
+        fixed_[earthquake ? depth : elevation] = opt_.fix[2];
     }
     last_ = opt_.last_field();
     slot_.assign(static_cast<size_t>(last_) + 1, -1);
@@ -271,9 +295,9 @@ Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
 // The numbers a line gives, after the fixed end's if any, and the text
 // each was read from, for the messages.
 struct Record::Fields {
-    double *v;
-    const char *text[4];
-    size_t len[4];
+    double *v;  // the pair's numbers, filled in the slots opt_.slot names
+    const char *text[pair_numbers];
+    size_t len[pair_numbers];
 };
 
 char Record::joiner(const char *line, size_t n) const
@@ -299,7 +323,7 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
         out.put(line, n);
         out.put(&join, 1);
     }
-    char *p = out.room(3 * 8);  // no word is longer than 6 bytes
+    char *p = out.room(4 * 8);  // no word is longer than 6 bytes
     for (int i = 0; i < opt_.results(); i++) {
         std::memcpy(p, words[i].data(), words[i].size());
         p += words[i].size();
@@ -308,7 +332,7 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
     out.commit(p);
 }
 
-static constexpr std::string_view nans[3] = {"nan", "nan", "nan"};
+static constexpr std::string_view nans[4] = {"nan", "nan", "nan", "nan"};
 
 void Record::overlong(Bytes &out, Reason &why, size_t limit) const
 {
@@ -328,6 +352,7 @@ const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
     const signed char *slot = slot_.data();
     const int nslot = static_cast<int>(slot_.size());
     const bool on_sep = opt_.sep != 0;
+    const int *to = opt_.slot;
     double *v = f.v;
     int bad_field = 0;  // the first wanted field that is not a number
     const char *bad_start = nullptr, *bad_stop = nullptr;
@@ -337,7 +362,8 @@ const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
             return;
         f.text[i] = start;
         f.len[i] = static_cast<size_t>(stop - start);
-        bool ok = on_sep ? field_number(start, stop, &v[i]) : number::read(start, stop, &v[i]);
+        double *x = &v[to[i]];
+        bool ok = on_sep ? field_number(start, stop, x) : number::read(start, stop, x);
         if (!ok && !bad_field) {
             bad_field = k;
             bad_start = start;
@@ -350,8 +376,8 @@ const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
         std::snprintf(why.text, sizeof why.text, "field %d has an unterminated quote", -count);
         return why.text;
     }
-    if (!opt_.listed && count != opt_.want) {
-        std::snprintf(why.text, sizeof why.text, "expected %d fields, found %d", opt_.want, count);
+    if (!opt_.listed && count != last) {
+        std::snprintf(why.text, sizeof why.text, "expected %d fields, found %d", last, count);
         return why.text;
     }
     if (opt_.listed && count >= 0 && count < last) {
@@ -372,7 +398,7 @@ const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
     if (repeats_)
         for (int i = 0; i < opt_.want; i++) {
             int from = slot[opt_.field[i]];
-            v[i] = v[from];
+            v[to[i]] = v[to[from]];
             f.text[i] = f.text[from];
             f.len[i] = f.len[from];
         }
@@ -382,21 +408,22 @@ const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
 // The ranges of the numbers a line gives, as the module sees them (rounded
 // to float unless -p); NaN is in none.  Returns nullptr, or which field is
 // out of which range, and its text.
-const char *Record::check(const Fields &f, const double c[4], Reason &why) const
+const char *Record::check(const Fields &f, const double c[], Reason &why) const
 {
     using ranges::Range;
     const bool walks = opt_.mode == Mode::walk;
-    const Range *in[4] = {&ranges::latitude, &ranges::longitude,
-                          walks ? &ranges::azimuth : &ranges::latitude,
-                          !walks                                 ? &ranges::longitude
-                          : opt_.surface == Surface::ellipsoid ? &ranges::kilometres
-                                                               : &ranges::distance};
-    const int from = opt_.first_slot();
+    const Range *in[pair_numbers] = {&ranges::latitude, &ranges::longitude,
+                                     walks ? &ranges::azimuth : &ranges::latitude,
+                                     !walks                                 ? &ranges::longitude
+                                     : opt_.surface == Surface::ellipsoid ? &ranges::kilometres
+                                                                          : &ranges::distance,
+                                     &ranges::depth, &ranges::elevation};
     for (int i = 0; i < opt_.want; i++) {
-        double x = c[from + i];
+        const int at = opt_.slot[i];
+        double x = c[at];
         if (opt_.precision == Precision::float32)
             x = static_cast<float>(x);
-        const Range &r = *in[from + i];
+        const Range &r = *in[at];
         if (r.holds(x))
             continue;
         char what[64];
@@ -413,9 +440,9 @@ const char *Record::check(const Fields &f, const double c[4], Reason &why) const
 // A line's numbers, into c after the fixed end's (or before -s's), and
 // their texts into f, the general way: what a message about one of them
 // needs.
-void Record::read_fields(char *line, size_t n, double c[4], Fields &f) const
+void Record::read_fields(char *line, size_t n, double c[], Fields &f) const
 {
-    f.v = c + opt_.first_slot();
+    f.v = c;
     Reason ignored;
     take(line, n, f, ignored);
 }
@@ -442,11 +469,12 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
 template <class Solve>
 bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const
 {
-    double c[4] = {fixed_[0], fixed_[1], fixed_[2], fixed_[3]}, r[4];
+    double c[pair_numbers], r[result_slots];
+    std::memcpy(c, fixed_, sizeof c);
     Fields f;
     bool texts = false;  // f holds the fields' texts
-    if (!(plain_ && plain_fields(line, line + n, opt_.want, c + opt_.first_slot()))) {
-        f.v = c + opt_.first_slot();
+    if (!(plain_ && plain_fields(line, line + n, opt_.want, c + opt_.slot[0]))) {
+        f.v = c;
         if (const char *reason = take(line, n, f, why))
             return refuse(line, n, join, reason, out, why);
         texts = true;
@@ -454,14 +482,15 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     // The module checks the ranges itself; only a refusal, or a NaN that
     // its comparisons let through (and that gives a NaN result), is looked
     // at again, to name the field.
-    if (Solve::solve(c, r) != 0 || std::isnan(r[0]) || std::isnan(r[1])) {
+    if (Solve::solve(c, r) != 0 || std::isnan(r[0]) || std::isnan(r[1]) ||
+        (Solve::results > 3 && std::isnan(r[3]))) {
         if (!texts)
             read_fields(line, n, c, f);
         const char *named = check(f, c, why);
         return refuse(line, n, join, named ? named : "coordinate out of range", out, why);
     }
     if constexpr (Solve::has_distance)  // -w and -r are never asked together
-        if (opt_.window && !(r[3] >= opt_.range[0] && r[3] <= opt_.range[1]))
+        if (opt_.window && !(r[distance_at] >= opt_.range[0] && r[distance_at] <= opt_.range[1]))
             return true;
     if constexpr (Solve::path) {
         put_path<Solve>(line, n, join, c, r, out);
@@ -471,7 +500,7 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
         out.put(line, n);
         out.put(&join, 1);
     }
-    char *p = out.room(3 * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
+    char *p = out.room(Solve::results * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
     for (int i = 0; i < Solve::results; i++) {
         if constexpr (Solve::single)
             p = put_value(p, static_cast<float>(r[i]));
@@ -488,7 +517,7 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
 // reads one), then opt_.path + 1 points, from the earthquake (fraction 0)
 // to the station (fraction 1).
 template <class Solve>
-void Record::put_path(const char *line, size_t n, char join, const double c[4], const double r[4],
+void Record::put_path(const char *line, size_t n, char join, const double c[], const double r[],
                       Bytes &out) const
 {
     out.put("> ", 2);
@@ -521,7 +550,7 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
         // The names of the results, in place of a header line or after it.
         static constexpr std::string_view names[3][3] = {
             {"dist", "az", "baz"}, {"midlat", "midlon", ""}, {"lat", "lon", ""}};
-        static constexpr std::string_view km[3] = {"km", "az", "baz"};
+        static constexpr std::string_view km[4] = {"km", "az", "baz", "hypo"};
         const std::string_view *words = opt_.path ? names[2]
                                         : opt_.surface == Surface::ellipsoid && opt_.mode == Mode::distance
                                             ? km

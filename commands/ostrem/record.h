@@ -58,21 +58,21 @@ private:
     template <class Solve>
     bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const;
     template <class Solve>
-    void put_path(const char *line, size_t n, char join, const double c[4], const double r[4],
+    void put_path(const char *line, size_t n, char join, const double c[], const double r[],
                   Bytes &out) const;
-    void read_fields(char *line, size_t n, double c[4], Fields &f) const;
+    void read_fields(char *line, size_t n, double c[], Fields &f) const;
     bool refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                 Reason &why) const;
     const char *take(char *line, size_t n, Fields &f, Reason &why) const;
-    const char *check(const Fields &f, const double c[4], Reason &why) const;
-    void put_words(const char *line, size_t n, char join, const std::string_view words[3],
+    const char *check(const Fields &f, const double c[], Reason &why) const;
+    void put_words(const char *line, size_t n, char join, const std::string_view words[],
                    Bytes &out) const;
 
     Options opt_;
     Numbers numbers_;
     PutFixed put_fixed_;        // -p's writer of a value
     bool plain_;                // the usual layout (no -d, no -f): one pass may read it
-    double fixed_[4] = {0, 0, 0, 0};  // a pair's numbers, the fixed end's already in place
+    double fixed_[pair_numbers] = {};  // a pair's numbers, the fixed end's already in place
     int last_;                  // the last field wanted
     bool repeats_ = false;      // -f names a field twice
     std::vector<signed char> slot_;  // field number (to last_) -> the slot it fills, or -1

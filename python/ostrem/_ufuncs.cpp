@@ -54,15 +54,15 @@ int call_midpointd(const double *c, double *r) { return midpointd(c[0], c[1], c[
 int call_walk(const float *c, float *r) { return walk(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
 int call_walkd(const double *c, double *r) { return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
 
-// Four inputs of type T, rounded to C as the programs round atof's double
+// nin inputs of type T, rounded to C as the programs round atof's double
 // (or widened exactly), nout results of type C, per element.
-template <typename T, typename C, int nout, int (*f)(const C *, C *)>
+template <typename T, typename C, int nin, int nout, int (*f)(const C *, C *)>
 void loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
 {
     Flags flags;
     for (npy_intp i = 0; i < dims[0]; i++) {
-        C c[4], r[nout];
-        for (int k = 0; k < 4; k++)
+        C c[nin], r[nout];
+        for (int k = 0; k < nin; k++)
             c[k] = static_cast<C>(*reinterpret_cast<const T *>(args[k] + i * steps[k]));
         if (f(c, r) != 0) {
             for (C &x : r)
@@ -70,7 +70,7 @@ void loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
             flags.invalid = true;
         }
         for (int k = 0; k < nout; k++)
-            *reinterpret_cast<C *>(args[4 + k] + i * steps[4 + k]) = r[k];
+            *reinterpret_cast<C *>(args[nin + k] + i * steps[nin + k]) = r[k];
     }
 }
 
@@ -79,18 +79,21 @@ void loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
 // floats and ints) rounded to float32, so that the default is the
 // programs' bits; and, only when float64 results are asked for (dtype= or
 // signature=), the double function with no rounding at all.
-template <int nout, int (*ff)(const float *, float *), int (*fd)(const double *, double *)>
+template <int results, int (*ff)(const float *, float *), int (*fd)(const double *, double *)>
 struct Loops {
-    PyUFuncGenericFunction funcs[3] = {loop<float, float, nout, ff>, loop<double, float, nout, ff>,
-                                       loop<double, double, nout, fd>};
-    char types[3 * (4 + nout)];
+    static constexpr int nout = results;
+    static constexpr int nin = 4, ntypes = 3;
+    PyUFuncGenericFunction funcs[3] = {loop<float, float, nin, nout, ff>,
+                                       loop<double, float, nin, nout, ff>,
+                                       loop<double, double, nin, nout, fd>};
+    char types[ntypes * (nin + nout)];
     Loops()
     {
         char *t = types;
         const char in[3] = {NPY_FLOAT, NPY_DOUBLE, NPY_DOUBLE};
         const char out[3] = {NPY_FLOAT, NPY_FLOAT, NPY_DOUBLE};
         for (int l = 0; l < 3; l++) {
-            for (int k = 0; k < 4; k++)
+            for (int k = 0; k < nin; k++)
                 *t++ = in[l];
             for (int k = 0; k < nout; k++)
                 *t++ = out[l];
@@ -104,10 +107,13 @@ int call_geodesic(const double *c, double *r) { return geodesic(c[0], c[1], c[2]
 int call_geodesic_walk(const double *c, double *r) { return geodesic_walk(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
 int call_geodesic_midpoint(const double *c, double *r) { return geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
 
-template <int nout, int (*f)(const double *, double *)>
+int call_hypocentral(const double *c, double *r) { return hypocentral(c[0], c[1], c[2], c[3], c[4], c[5], &r[0]); }
+
+template <int in, int out, int (*f)(const double *, double *)>
 struct DoubleLoop {
-    PyUFuncGenericFunction funcs[1] = {loop<double, double, nout, f>};
-    char types[4 + nout];
+    static constexpr int nin = in, nout = out, ntypes = 1;
+    PyUFuncGenericFunction funcs[1] = {loop<double, double, nin, nout, f>};
+    char types[nin + nout];
     DoubleLoop()
     {
         for (char &t : types)
@@ -115,9 +121,10 @@ struct DoubleLoop {
     }
 };
 
-DoubleLoop<3, call_geodesic> geodesic_loops;
-DoubleLoop<2, call_geodesic_walk> geodesic_walk_loops;
-DoubleLoop<2, call_geodesic_midpoint> geodesic_midpoint_loops;
+DoubleLoop<4, 3, call_geodesic> geodesic_loops;
+DoubleLoop<4, 2, call_geodesic_walk> geodesic_walk_loops;
+DoubleLoop<4, 2, call_geodesic_midpoint> geodesic_midpoint_loops;
+DoubleLoop<6, 1, call_hypocentral> hypocentral_loops;
 
 Loops<3, call_ostrem, call_ostremd> ostrem_loops;
 Loops<2, call_midpoint, call_midpointd> midpoint_loops;
@@ -214,6 +221,15 @@ bool add(PyObject *m, const char *name, PyObject *ufunc)
     return true;
 }
 
+// A ufunc over a table of loops, with the counts of inputs, outputs and
+// loops the table itself was built with.
+template <class Table>
+PyObject *ufunc(Table &t, const char *name, const char *doc)
+{
+    return PyUFunc_FromFuncAndData(t.funcs, no_data, t.types, Table::ntypes, Table::nin,
+                                   Table::nout, PyUFunc_None, name, doc, 0);
+}
+
 }  // namespace
 
 PyMODINIT_FUNC PyInit__ufuncs(void)
@@ -225,32 +241,21 @@ PyMODINIT_FUNC PyInit__ufuncs(void)
     import_umath();
     // The docstrings of ostrem, midpoint and walk live on the Python
     // functions that wrap these three ufuncs.
-    if (!add(m, "ostrem",
-             PyUFunc_FromFuncAndData(ostrem_loops.funcs, no_data, ostrem_loops.types, 3, 4, 3,
-                                     PyUFunc_None, "ostrem",
-                                     "Distance, azimuth and back-azimuth: see ostrem.ostrem.", 0)) ||
-        !add(m, "midpoint",
-             PyUFunc_FromFuncAndData(midpoint_loops.funcs, no_data, midpoint_loops.types, 3, 4, 2,
-                                     PyUFunc_None, "midpoint",
-                                     "Great-circle midpoint: see ostrem.midpoint.", 0)) ||
-        !add(m, "walk",
-             PyUFunc_FromFuncAndData(walk_loops.funcs, no_data, walk_loops.types, 3, 4, 2,
-                                     PyUFunc_None, "walk",
-                                     "The point reached along an azimuth: see ostrem.walk.", 0)) ||
-        !add(m, "geodesic",
-             PyUFunc_FromFuncAndData(geodesic_loops.funcs, no_data, geodesic_loops.types, 1, 4, 3,
-                                     PyUFunc_None, "geodesic",
-                                     "The WGS84 geodesic: see ostrem.geodesic.", 0)) ||
-        !add(m, "geodesic_walk",
-             PyUFunc_FromFuncAndData(geodesic_walk_loops.funcs, no_data, geodesic_walk_loops.types,
-                                     1, 4, 2, PyUFunc_None, "geodesic_walk",
-                                     "Along the WGS84 geodesic: see ostrem.geodesic_walk.", 0)) ||
+    if (!add(m, "ostrem", ufunc(ostrem_loops, "ostrem",
+                                "Distance, azimuth and back-azimuth: see ostrem.ostrem.")) ||
+        !add(m, "midpoint", ufunc(midpoint_loops, "midpoint",
+                                  "Great-circle midpoint: see ostrem.midpoint.")) ||
+        !add(m, "walk", ufunc(walk_loops, "walk",
+                              "The point reached along an azimuth: see ostrem.walk.")) ||
+        !add(m, "geodesic", ufunc(geodesic_loops, "geodesic",
+                                  "The WGS84 geodesic: see ostrem.geodesic.")) ||
+        !add(m, "geodesic_walk", ufunc(geodesic_walk_loops, "geodesic_walk",
+                                       "Along the WGS84 geodesic: see ostrem.geodesic_walk.")) ||
         !add(m, "geodesic_midpoint",
-             PyUFunc_FromFuncAndData(geodesic_midpoint_loops.funcs, no_data,
-                                     geodesic_midpoint_loops.types, 1, 4, 2, PyUFunc_None,
-                                     "geodesic_midpoint",
-                                     "The WGS84 geodesic's midpoint: see ostrem.geodesic_midpoint.",
-                                     0)) ||
+             ufunc(geodesic_midpoint_loops, "geodesic_midpoint",
+                   "The WGS84 geodesic's midpoint: see ostrem.geodesic_midpoint.")) ||
+        !add(m, "hypocentral", ufunc(hypocentral_loops, "hypocentral",
+                                     "The hypocentral distance: see ostrem.hypocentral.")) ||
         PyModule_AddIntConstant(m, "has_ellipsoid", geodesic_available()) < 0 ||
         !add(m, "geocen",
              PyUFunc_FromFuncAndData(geocen_loops, no_data, unary_types, 1, 1, 1,

@@ -17,6 +17,10 @@ program consumer
   if (geodesic_available() == 1) then
     if (geodesic(0.0_c_double, 0.0_c_double, 0.0_c_double, 90.0_c_double, deld, azd, bazd) /= 0) stop 1
     print '(A, 1X, A, 1X, A)', three(deld), three(azd), three(bazd)
+    ! A hypocentre 5 km deep, a station 1,000 m up, straight above it.
+    if (hypocentral(10.0_c_double, 20.0_c_double, 5.0_c_double, 10.0_c_double, 20.0_c_double, &
+                    1000.0_c_double, deld) /= 0) stop 1
+    print '(A)', three(deld)
   else
     if (geodesic(0.0_c_double, 0.0_c_double, 0.0_c_double, 90.0_c_double, deld, azd, bazd) /= 2) stop 1
     print '(A)', 'no ellipsoid'
