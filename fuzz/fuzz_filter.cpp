@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the filter as a stream, through the same reading,
 // parsing and formatting code as the program, under options the first
-// three bytes choose (mode, separator, -f, -a, -H, -p, -r), and aborts when
+// three bytes choose (mode, separator, -f, -a, -H, -p, -r, -k, -n, -z), and aborts when
 // a promise breaks: one output line for every input line (without -r),
 // each a copy of a blank or comment line, or (after the input line itself
 // with -a) a result line with the chosen decimals and values in their
@@ -59,14 +59,16 @@ bool result_ok(const std::string &line, const Options &o, char join)
 {
     // Kilometres on the ellipsoid: at most half a meridian's 20,004 km.
     const double far = o.surface == Surface::ellipsoid ? 20004 : 180;
-    const double ranges[2][3][2] = {{{0, far}, {0, 360}, {0, 360}}, {{-90, 90}, {0, 360}, {0, 0}}};
+    // The hypocentral distance is at most the diameter plus the heights.
+    const double ranges[2][4][2] = {{{0, far}, {0, 360}, {0, 360}, {0, 12800}},
+                                    {{-90, 90}, {0, 360}, {0, 0}, {0, 0}}};
     const int mid = o.mode != Mode::distance;
     std::vector<std::string> v;
     for (size_t i = 0, j = 0; j != std::string::npos; i = j + 1) {
         j = line.find(join, i);
         v.push_back(line.substr(i, j == std::string::npos ? j : j - i));
     }
-    if (v.size() != (mid ? 2u : 3u))
+    if (v.size() != static_cast<size_t>(o.results()))
         return false;
     for (size_t k = 0; k < v.size(); k++)
         if (!value_ok(v[k], o.decimals, ranges[mid][k][0], ranges[mid][k][1]))
@@ -87,7 +89,10 @@ Options choose(uint8_t a, uint8_t b, uint8_t c)
         o.fixed = o.mode == Mode::walk || !(b & 1) ? End::earthquake : End::station;
         o.fix[0] = 12.5;
         o.fix[1] = -170.25;
+        o.fix[2] = 35;  // the depth or the elevation, if the hypocentral distance is asked for
         o.want = 2;
+        o.slot[0] = o.fixed == End::earthquake ? stlat : eqlat;
+        o.slot[1] = o.slot[0] + 1;
     }
     if (a & 128) {  // fields listed, out of order, and a repeat when 4 are wanted
         static const int lists[4][4] = {{3, 1, 2, 2}, {2, 5, 1, 4}, {4, 3, 2, 1}, {1, 6, 3, 2}};
@@ -107,6 +112,19 @@ Options choose(uint8_t a, uint8_t b, uint8_t c)
     }
     if (c & 128 && o.mode == Mode::distance)
         o.path = 1 + (c >> 1) % 4;
+    // The hypocentral distance: a depth in field 5 (or -e's), and with -s
+    // or (b & 1) an elevation in field 6 (or -s's).
+    if (o.surface == Surface::ellipsoid && o.mode == Mode::distance && !o.path && (c & 6) == 6) {
+        o.hypocentral = true;
+        if (o.fixed != End::earthquake) {
+            o.field[o.want] = 5;
+            o.slot[o.want++] = depth;
+        }
+        if (o.fixed == End::none && b & 1) {
+            o.field[o.want] = 6;
+            o.slot[o.want++] = elevation;
+        }
+    }
     if (c & 1 && o.mode != Mode::walk) {
         o.window = true;
         const double unit = o.surface == Surface::ellipsoid ? 111.0 : 1.0;  // km a degree
@@ -329,7 +347,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             }
             if (opt.header && lineno == 1) {
                 std::string names = opt.mode == Mode::distance
-                                        ? opt.surface == Surface::ellipsoid ? "km az baz" : "dist az baz"
+                                        ? opt.hypocentral                   ? "km az baz hypo"
+                                          : opt.surface == Surface::ellipsoid ? "km az baz"
+                                                                              : "dist az baz"
                                     : opt.mode == Mode::midpoint ? "midlat midlon"
                                                             : "lat lon";
                 for (char &c : names)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# What the hypocentral distance costs a line: -k -z 5 (and -k -z 5 -Z 6)
+# against -k alone on the same 10^6 seeded pairs, with depths from 0 to
+# 700 km and elevations from -500 to 5,000 m in the lines of all three
+# (-k reads the first four fields with -f 1-4), timed side by side in one
+# run by hyperfine on one thread; prints medians and ratios.
+#   bench/depth.sh [build dir]          (default: build/bench)
+#   RUNS=10 LINES=1000000 bench/depth.sh
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build/bench}
+filter=$build/ostrem
+[ -x "$filter" ] || { echo "no $filter: build with cmake --workflow --preset bench" >&2; exit 1; }
+command -v hyperfine >/dev/null || { echo "needs hyperfine (apt-get install hyperfine)" >&2; exit 1; }
+lines=${LINES:-1000000}
+runs=${RUNS:-10}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+awk -v n="$lines" 'BEGIN { srand(20261211)
+  for (i = 0; i < n; i++)
+    printf "%.4f %.4f %.4f %.4f %.1f %.0f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180,
+           700*rand(), 5500*rand()-500 }' > "$tmp/pairs.txt"
+cmds=("$filter -j 1 -k -f 1-4 $tmp/pairs.txt" "$filter -j 1 -k -f 1-4 -z 5 $tmp/pairs.txt"
+      "$filter -j 1 -k -z 5 -Z 6 $tmp/pairs.txt")
+names=("-k" "-k -z 5" "-k -z 5 -Z 6")
+hyperfine -N --warmup 1 --runs "$runs" --output=null --export-json "$tmp/depth.json" "${cmds[@]}" >/dev/null
+mapfile -t m < <(grep -o '"median": *[0-9.e+-]*' "$tmp/depth.json" | grep -o '[0-9][0-9.e+-]*$')
+printf '%-16s %10s %12s %8s\n' "options" "median s" "ns a line" "vs -k"
+for i in "${!names[@]}"; do
+  awk -v name="${names[$i]}" -v t="${m[$i]}" -v base="${m[0]}" -v n="$lines" \
+    'BEGIN { printf "%-16s %10.3f %12.0f %8.3f\n", name, t, t / n * 1e9, t / base }'
+done
