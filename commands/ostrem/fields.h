@@ -89,12 +89,14 @@ constexpr size_t line_slack = 8;
 // branch predictor could learn), only the length of each number lies on
 // it, and separators are followed by branches, which are predicted.  The
 // divisions by 10^k are done together after, so that they overlap.
+constexpr int plain_most = 6;  // the most numbers plain_fields reads: want <= plain_most
+
 inline bool plain_fields(const char *p, const char *end, int want, double *v)
 {
     using namespace number::eight;
-    uint64_t mantissas[6];  // the most numbers a line gives
-    int decimals[6];
-    bool signs[6];
+    uint64_t mantissas[plain_most];
+    int decimals[plain_most];
+    bool signs[plain_most];
     for (int i = 0;;) {
         while (blank(*p))
             p++;

@@ -26,8 +26,10 @@ namespace filter {
 
 namespace {
 
-constexpr int distance_at = 4;  // after the most results a line has
+constexpr int most_results = 4;  // km az baz hypo
+constexpr int distance_at = most_results;  // after the results
 constexpr int result_slots = distance_at + 1;
+static_assert(pair_numbers <= plain_most, "the one-pass reader holds every number a line gives");
 
 // The run's computations.  solve() takes a pair's numbers (a walk's start,
 // azimuth and distance in the first four) and fills the results, and
@@ -323,7 +325,7 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
         out.put(line, n);
         out.put(&join, 1);
     }
-    char *p = out.room(4 * 8);  // no word is longer than 6 bytes
+    char *p = out.room(most_results * 8);  // no word is longer than 6 bytes
     for (int i = 0; i < opt_.results(); i++) {
         std::memcpy(p, words[i].data(), words[i].size());
         p += words[i].size();
@@ -332,7 +334,7 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
     out.commit(p);
 }
 
-static constexpr std::string_view nans[4] = {"nan", "nan", "nan", "nan"};
+static constexpr std::string_view nans[most_results] = {"nan", "nan", "nan", "nan"};
 
 void Record::overlong(Bytes &out, Reason &why, size_t limit) const
 {
@@ -469,6 +471,7 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
 template <class Solve>
 bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const
 {
+    static_assert(Solve::results <= most_results, "results beyond r[distance_at]'s place");
     double c[pair_numbers], r[result_slots];
     std::memcpy(c, fixed_, sizeof c);
     Fields f;
@@ -550,7 +553,7 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
         // The names of the results, in place of a header line or after it.
         static constexpr std::string_view names[3][3] = {
             {"dist", "az", "baz"}, {"midlat", "midlon", ""}, {"lat", "lon", ""}};
-        static constexpr std::string_view km[4] = {"km", "az", "baz", "hypo"};
+        static constexpr std::string_view km[most_results] = {"km", "az", "baz", "hypo"};
         const std::string_view *words = opt_.path ? names[2]
                                         : opt_.surface == Surface::ellipsoid && opt_.mode == Mode::distance
                                             ? km
