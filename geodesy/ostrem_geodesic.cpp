@@ -130,4 +130,19 @@ int hypocentral(double eqlat, double eqlon, double depth_km, double stlat, doubl
 #endif
 }
 
+int geodesic_position(double lat, double lon, double xyz[3])
+{
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    if (!accept(lat, lon))
+        return 1;
+    GeographicLib::Geocentric::WGS84().Forward(lat, lon, 0.0, xyz[0], xyz[1], xyz[2]);
+    for (int i = 0; i < 3; i++)
+        xyz[i] /= 1000.0;
+    return 0;
+#else
+    (void)lat, (void)lon, (void)xyz;
+    return GEODESIC_NO_ELLIPSOID;
+#endif
+}
+
 }  // extern "C"

@@ -106,6 +106,16 @@ int geodesic_midpoint(double eqlat, double eqlon, double stlat, double stlon,
 int hypocentral(double eqlat, double eqlon, double depth_km, double stlat, double stlon,
                 double elevation_m, double *km);
 
+/*
+ * geodesic_position -- a point's earth-centred position on the WGS84
+ *   ellipsoid (height 0), for a spatial index of stations: the geodesic
+ *   between two points is never shorter than the straight line between
+ *   their positions.
+ *   lat, lon  the point (degrees).
+ *   xyz (out) its X, Y, Z (kilometres).
+ */
+int geodesic_position(double lat, double lon, double xyz[3]);
+
 #ifdef __cplusplus
 }
 #endif

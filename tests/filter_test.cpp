@@ -17,7 +17,9 @@ namespace {
 const std::string filter = FILTER_PATH;
 const std::string usage =
     "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
-    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
+    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-j N] [file ...]\n"
+    "       ostrem -S FILE [-F LIST] [-D C] [-k] [-m | -n N] [-f LIST] [-d C] [-H] [-p N]\n"
+    "              [-r MIN,MAX] [-j N] [file ...]\n";
 
 struct Stream {
     const char *name;

@@ -225,6 +225,19 @@ constexpr size_t shown_size = 4 * 40 + 4;
 // Bytes written a line at a time: room for n more, then commit up to
 // where the writing stopped.  Grows as needed; clear() keeps the memory,
 // so a buffer that is emptied after each block allocates only at first.
+class Bytes;
+
+// Who takes a buffer's bytes once it has grown past a bound: a line whose
+// output has no end in sight (a path of a million steps, a station file's
+// pairs) is written as it grows, not held.
+class Spill {
+public:
+    virtual void take(Bytes &bytes) = 0;
+
+protected:
+    ~Spill() = default;
+};
+
 class Bytes {
 public:
     Bytes() = default;
@@ -251,6 +264,20 @@ public:
     size_t size() const { return len_; }
     void clear() { len_ = 0; }
 
+    // From now on, hand_on() gives the bytes to spill once there are
+    // bound of them; nullptr: they are kept.
+    void spill_to(Spill *spill, size_t bound)
+    {
+        spill_ = spill;
+        bound_ = bound;
+    }
+    // Said between lines of output, where the bytes may go.
+    void hand_on()
+    {
+        if (spill_ && len_ >= bound_)
+            spill_->take(*this);
+    }
+
 private:
     void grow(size_t n)
     {
@@ -267,6 +294,8 @@ private:
     }
     char *buf_ = nullptr;
     size_t len_ = 0, cap_ = 0;
+    Spill *spill_ = nullptr;
+    size_t bound_ = 0;
 };
 
 }  // namespace filter

@@ -18,6 +18,7 @@
 #include "../newline.h"
 #include "options.h"
 #include "record.h"
+#include "stations.h"
 #include "stream.h"
 
 int main(int argc, char **argv)
@@ -28,8 +29,22 @@ int main(int argc, char **argv)
     if (int status = filter::options(argc, argv, opt, &first))
         return status < 0 ? 0 : status;
     static filter::Out out(1);
-    static const filter::Record rec(opt);
+    static filter::Record rec(opt);
+    // -S: the station file, read whole before any line, so that one that
+    // cannot be read ends the run with nothing written.
+    static filter::StationTable stations;
+    if (opt.stations) {
+        static const filter::Record station_reader(filter::station_options(opt));
+        if (int err = stations.load(opt.stations, station_reader)) {
+            std::fprintf(stderr, "ostrem: %s: %s\n", opt.stations, std::strerror(err));
+            return 2;
+        }
+        rec.pair_with(&stations);
+    }
     filter::Stream s(rec, out, stderr, opt.threads);
+    for (const filter::StationTable::Bad &b : stations.bad())
+        s.report(opt.stations, b.line, b.why);
+    s.count_unreported(stations.bad_count() - stations.bad().size());
     if (first == argc)
         s.file("-");
     for (int i = first; i < argc && out.ok(); i++)

@@ -35,7 +35,9 @@ namespace filter {
 
 const char usage[] =
     "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
-    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-j N] [file ...]\n";
+    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-j N] [file ...]\n"
+    "       ostrem -S FILE [-F LIST] [-D C] [-k] [-m | -n N] [-f LIST] [-d C] [-H] [-p N]\n"
+    "              [-r MIN,MAX] [-j N] [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
@@ -62,6 +64,11 @@ const char help[] =
     "  -p N        double precision, N decimals (0 to 9)\n"
     "  -r MIN,MAX  only pairs whose distance lies in [MIN, MAX] degrees (km with -k)\n"
     "  -j N        N threads (1 to 1024; default: the CPUs available)\n"
+    "  -S FILE     each line's earthquake (eqlat eqlon) paired with every station\n"
+    "              of FILE (stlat stlon) in the window of -r: the line, the\n"
+    "              station's line, then the results\n"
+    "  -F LIST     with -S, the station file's fields (as -f; default 1,2)\n"
+    "  -D C        with -S, the station file's separator (as -d)\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
     "Files are read in order; none, or -, is standard input. Status: 0 every\n"
@@ -73,7 +80,7 @@ namespace {
 // A -f list as cut writes it: numbers and ranges, separated by commas.
 // The count is summed, not stepped through, and in 64 bits: a list of
 // thousands of ranges of a million fields is counted, not overflowed.
-bool field_list(const char *s, Options &o, long long *count)
+bool field_list(const char *s, int field[], long long *count)
 {
     long long n = 0;
     for (const char *p = s;;) {
@@ -89,7 +96,7 @@ bool field_list(const char *s, Options &o, long long *count)
                 return false;
         }
         for (long k = a; k <= b && n + (k - a) < 4; k++)
-            o.field[n + (k - a)] = static_cast<int>(k);
+            field[n + (k - a)] = static_cast<int>(k);
         n += b - a + 1;
         if (*end == '\0')
             break;
@@ -98,6 +105,18 @@ bool field_list(const char *s, Options &o, long long *count)
         p = end + 1;
     }
     *count = n;
+    return true;
+}
+
+// -d's and -D's character: one, or \t for a tab.
+bool separator(const char *s, char *sep)
+{
+    if (std::strcmp(s, "\\t") == 0)
+        *sep = '\t';
+    else if (std::strlen(s) == 1)
+        *sep = s[0];
+    else
+        return false;
     return true;
 }
 
@@ -184,14 +203,62 @@ const char *heights(Options &o, int depth_field, int elevation_field, bool third
     return nullptr;
 }
 
+// -S and its -F and -D: the earthquake's two numbers on each line, every
+// station's result after the line and the station's.  Returns nullptr, or
+// what is wrong.
+const char *station_table(Options &o, char fixed_opt, bool walks, bool heights_given,
+                          const char *list, bool sep_given)
+{
+    if (!o.stations)
+        return list || sep_given ? "-F and -D need -S (the station file they describe)" : nullptr;
+    if (fixed_opt)
+        return fixed_opt == 'e' ? "-S cannot be used with -e (the lines hold the earthquakes)"
+                                : "-S cannot be used with -s (the file holds the stations)";
+    if (walks)
+        return "-S cannot be used with -w (a walk has no station)";
+    if (heights_given)
+        return "-S cannot be used with -z or -Z";
+    if (list) {
+        long long count = 0;
+        if (!field_list(list, o.station_field, &count))
+            return "-F takes field numbers from 1, as 3,4 or 3-6, not '%s'";
+        if (count != 2)
+            return "-F must name 2 fields";
+        o.station_listed = true;
+    }
+    o.append = true;
+    return nullptr;
+}
+
 }  // namespace
+
+Options station_options(const Options &o)
+{
+    Options s = o;
+    s.mode = Mode::distance;
+    s.path = 0;
+    s.fixed = End::none;
+    s.hypocentral = false;
+    s.want = 2;
+    s.field[0] = o.station_field[0];
+    s.field[1] = o.station_field[1];
+    s.slot[0] = stlat;
+    s.slot[1] = stlon;
+    s.listed = o.station_listed;
+    s.sep = o.station_sep;
+    s.append = false;
+    s.window = false;
+    s.stations = nullptr;
+    return s;
+}
 
 int options(int argc, char **argv, Options &o, int *first)
 {
     static const option longs[] = {{"help", no_argument, nullptr, 'h'},
                                    {"version", no_argument, nullptr, 'V'},
                                    {nullptr, 0, nullptr, 0}};
-    const char *fixed_arg = nullptr, *list_arg = nullptr;
+    const char *fixed_arg = nullptr, *list_arg = nullptr, *station_list_arg = nullptr;
+    bool station_sep_given = false;
     char fixed_opt = 0;
     int depth_field = 0, elevation_field = 0;  // -z, -Z
     bool mid = false, walk_ = false, decimals_given = false;
@@ -208,7 +275,7 @@ int options(int argc, char **argv, Options &o, int *first)
         std::fputs(usage, stderr);
         return 2;
     };
-    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:z:Z:h", longs, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:z:Z:S:F:D:h", longs, nullptr)) != -1;) {
         switch (c) {
         case 'k': o.surface = Surface::ellipsoid; break;
         case 'm': mid = true; break;
@@ -234,13 +301,15 @@ int options(int argc, char **argv, Options &o, int *first)
         case 'f': list_arg = optarg; break;
         case 'a': o.append = true; break;
         case 'd':
-            if (std::strcmp(optarg, "\\t") == 0)
-                o.sep = '\t';
-            else if (std::strlen(optarg) == 1)
-                o.sep = optarg[0];
-            else
-                return fail("-d takes one character (or \\t), not '%s'", optarg);
+        case 'D':
+            if (!separator(optarg, c == 'd' ? &o.sep : &o.station_sep))
+                return fail(c == 'd' ? "-d takes one character (or \\t), not '%s'"
+                                     : "-D takes one character (or \\t), not '%s'",
+                            optarg);
+            station_sep_given = station_sep_given || c == 'D';
             break;
+        case 'S': o.stations = optarg; break;
+        case 'F': station_list_arg = optarg; break;
         case 'H': o.header = true; break;
         case 'p':
             if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0')
@@ -282,6 +351,9 @@ int options(int argc, char **argv, Options &o, int *first)
     if (o.path && (mid || walk_))
         return fail(mid ? "-n cannot be used with -m (a path has its own midpoint)"
                         : "-n cannot be used with -w (a path runs between two points)");
+    if (const char *wrong = station_table(o, fixed_opt, walk_, depth_field || elevation_field,
+                                          station_list_arg, station_sep_given))
+        return fail(wrong, station_list_arg ? station_list_arg : "");
     if (o.surface == Surface::ellipsoid) {
         if (!geodesic_available()) {
             std::fputs("ostrem: -k needs the WGS84 ellipsoid, and this build has none "
@@ -295,7 +367,7 @@ int options(int argc, char **argv, Options &o, int *first)
     }
     o.mode = walk_ ? Mode::walk : mid ? Mode::midpoint : Mode::distance;
     o.fixed = fixed_opt == 'e' ? End::earthquake : fixed_opt == 's' ? End::station : End::none;
-    o.want = fixed_opt ? 2 : 4;
+    o.want = fixed_opt || o.stations ? 2 : 4;
     for (int i = 0; i < o.want; i++)  // after -e's point, before -s's
         o.slot[i] = (o.fixed == End::earthquake ? stlat : eqlat) + i;
     bool third = false;
@@ -316,7 +388,7 @@ int options(int argc, char **argv, Options &o, int *first)
     }
     if (list_arg) {
         long long count = 0;
-        if (!field_list(list_arg, o, &count))
+        if (!field_list(list_arg, o.field, &count))
             return fail("-f takes field numbers from 1, as 3,4 or 3-6, not '%s'", list_arg);
         if (count != o.want) {
             char need[64];

@@ -41,6 +41,12 @@ struct Options {
     bool window = false;       // -r: only distances in [range[0], range[1]] are written (km with -k)
     double range[2] = {0, 180};
     int threads = 1;           // -j: threads that compute lines
+    // -S FILE: each line's earthquake (eqlat eqlon) paired with every
+    // station of FILE, whose fields -F names (stlat stlon) and -D separates.
+    const char *stations = nullptr;
+    int station_field[2] = {1, 2};
+    bool station_listed = false;  // -F
+    char station_sep = 0;         // -D
 
     int results() const { return mode == Mode::distance && !path ? 3 + hypocentral : 2; }
     char joiner() const { return sep ? sep : ' '; }
@@ -61,6 +67,10 @@ struct Options {
         return m;
     }
 };
+
+// How a station file's lines are read under -S: its fields and separator
+// in place of the earthquakes', each line a station's two numbers.
+Options station_options(const Options &o);
 
 constexpr int max_threads = 1024;
 constexpr long max_steps = 1000000;  // -n

@@ -20,6 +20,7 @@
 #include "../ranges.h"
 #include "fields.h"
 #include "ostrem_geodesic.h"
+#include "stations.h"
 #include "ostrem.h"
 
 namespace filter {
@@ -257,23 +258,24 @@ struct GeodesicPath : GeodesicDistance {
 Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
 {
     // [mode][precision], in the enums' order.
-    static constexpr Numbers computations[3][2] = {
-        {&Record::numbers<DistanceFloat>, &Record::numbers<DistanceDouble>},
-        {&Record::numbers<MidpointFloat>, &Record::numbers<MidpointDouble>},
-        {&Record::numbers<WalkFloat>, &Record::numbers<WalkDouble>}};
-    static constexpr Numbers windowed_midpoints[2] = {&Record::numbers<MidpointFloatWindowed>,
-                                                      &Record::numbers<MidpointDoubleWindowed>};
-    static constexpr Numbers geodesic_computations[3] = {&Record::numbers<GeodesicDistance>,
-                                                         &Record::numbers<GeodesicMidpoint>,
-                                                         &Record::numbers<GeodesicWalk>};
-    static constexpr Numbers paths[2] = {&Record::numbers<PathFloat>, &Record::numbers<PathDouble>};
+    const bool paired = opt_.stations != nullptr;
+    const Numbers computations[3][2] = {
+        {pick<DistanceFloat>(paired), pick<DistanceDouble>(paired)},
+        {pick<MidpointFloat>(paired), pick<MidpointDouble>(paired)},
+        {pick<WalkFloat>(paired), pick<WalkDouble>(paired)}};
+    const Numbers windowed_midpoints[2] = {pick<MidpointFloatWindowed>(paired),
+                                           pick<MidpointDoubleWindowed>(paired)};
+    const Numbers geodesic_computations[3] = {pick<GeodesicDistance>(paired),
+                                              pick<GeodesicMidpoint>(paired),
+                                              pick<GeodesicWalk>(paired)};
+    const Numbers paths[2] = {pick<PathFloat>(paired), pick<PathDouble>(paired)};
     const int precision = static_cast<int>(opt_.precision), mode = static_cast<int>(opt_.mode);
     const bool windowed_midpoint = opt_.mode == Mode::midpoint && opt_.window;
     if (opt_.hypocentral)
         numbers_ = &Record::numbers<GeodesicHypocentral>;
     else if (opt_.surface == Surface::ellipsoid)
-        numbers_ = opt_.path              ? &Record::numbers<GeodesicPath>
-                   : windowed_midpoint ? &Record::numbers<GeodesicMidpointWindowed>
+        numbers_ = opt_.path              ? pick<GeodesicPath>(paired)
+                   : windowed_midpoint ? pick<GeodesicMidpointWindowed>(paired)
                                        : geodesic_computations[mode];
     else
         numbers_ = opt_.path              ? paths[precision]
@@ -324,6 +326,10 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
     if (opt_.append && line) {
         out.put(line, n);
         out.put(&join, 1);
+        if (stations_) {  // a header: the station file's follows the line's
+            out.put(stations_->header());
+            out.put(&join, 1);
+        }
     }
     char *p = out.room(most_results * 8);  // no word is longer than 6 bytes
     for (int i = 0; i < opt_.results(); i++) {
@@ -336,10 +342,15 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
 
 static constexpr std::string_view nans[most_results] = {"nan", "nan", "nan", "nan"};
 
-void Record::overlong(Bytes &out, Reason &why, size_t limit) const
+void Record::overlong_reason(Reason &why, size_t limit) const
 {
     std::snprintf(why.text, sizeof why.text, "line longer than %zu bytes", limit);
     why.looks_separated_by = 0;
+}
+
+void Record::overlong(Bytes &out, Reason &why, size_t limit) const
+{
+    overlong_reason(why, limit);
     if (writes_nan_lines())
         put_words(nullptr, 0, opt_.joiner(), nans, out);
 }
@@ -449,13 +460,9 @@ void Record::read_fields(char *line, size_t n, double c[], Fields &f) const
     take(line, n, f, ignored);
 }
 
-// A bad line: why, the hint of a separator, and its nan line (none with
-// -r: it is not known to lie in the window).  Returns false.
-bool Record::refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
-                    Reason &why) const
+// The separator a bad line seems to use, when it was read without one.
+void Record::hint(const char *line, size_t n, Reason &why) const
 {
-    if (reason != why.text)
-        std::snprintf(why.text, sizeof why.text, "%s", reason);
     why.looks_separated_by = 0;
     if (!opt_.sep)
         for (char s : {'|', ';', '\t'})
@@ -463,6 +470,31 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
                 why.looks_separated_by = s;
                 break;
             }
+}
+
+bool Record::point(char *line, size_t n, double c[], Reason &why) const
+{
+    Fields f;
+    f.v = c;
+    const char *reason = take(line, n, f, why);
+    if (!reason)
+        reason = check(f, c, why);
+    if (!reason)
+        return true;
+    if (reason != why.text)
+        std::snprintf(why.text, sizeof why.text, "%s", reason);
+    hint(line, n, why);
+    return false;
+}
+
+// A bad line: why, the hint of a separator, and its nan line (none with
+// -r: it is not known to lie in the window).  Returns false.
+bool Record::refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
+                    Reason &why) const
+{
+    if (reason != why.text)
+        std::snprintf(why.text, sizeof why.text, "%s", reason);
+    hint(line, n, why);
     if (writes_nan_lines())
         put_words(line, n, join, nans, out);
     return false;
@@ -503,6 +535,13 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
         out.put(line, n);
         out.put(&join, 1);
     }
+    put_results<Solve>(r, join, out);
+    return true;
+}
+
+template <class Solve>
+void Record::put_results(const double r[], char join, Bytes &out) const
+{
     char *p = out.room(Solve::results * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
     for (int i = 0; i < Solve::results; i++) {
         if constexpr (Solve::single)
@@ -513,6 +552,58 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     }
     p[-1] = '\n';
     out.commit(p);
+}
+
+// -S: the line's earthquake, read and checked the general way (a line
+// gives many pairs, so its reading is no cost), then each station near
+// it in the file's order, its pair computed as any line's would be and
+// kept when its distance is in the window.  The output is the line, the
+// station's line and the results; it may be long, so it is handed on as
+// it grows.
+template <class Solve>
+bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const
+{
+    double c[pair_numbers], r[result_slots];
+    std::memcpy(c, fixed_, sizeof c);
+    Fields f;
+    f.v = c;
+    const char *reason = take(line, n, f, why);
+    if (!reason)
+        reason = check(f, c, why);
+    if (reason)
+        return refuse(line, n, join, reason, out, why);
+    const StationTable &table = *stations_;
+    auto pair = [&](size_t j) {
+        c[stlat] = table.lat(j);
+        c[stlon] = table.lon(j);
+        if (Solve::solve(c, r) != 0)
+            return;  // not reached: both ends are in range
+        if constexpr (Solve::has_distance)
+            if (opt_.window && !(r[distance_at] >= opt_.range[0] && r[distance_at] <= opt_.range[1]))
+                return;
+        if constexpr (Solve::path) {
+            put_path<Solve>(line, n, join, c, r, out, table.line(j));
+        } else {
+            out.put(line, n);
+            out.put(&join, 1);
+            out.put(table.line(j));
+            out.put(&join, 1);
+            put_results<Solve>(r, join, out);
+        }
+        out.hand_on();
+    };
+    if (!opt_.window || table.index().everywhere(opt_.range[1])) {
+        for (size_t j = 0; j < table.size(); j++)
+            pair(j);
+        return true;
+    }
+    thread_local std::vector<uint32_t> near;
+    double lat = c[eqlat], lon = c[eqlon];
+    if constexpr (Solve::single)
+        lat = static_cast<float>(lat), lon = static_cast<float>(lon);
+    table.index().near(lat, lon, opt_.range[1], near);
+    for (uint32_t j : near)
+        pair(j);
     return true;
 }
 
@@ -521,10 +612,14 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
 // to the station (fraction 1).
 template <class Solve>
 void Record::put_path(const char *line, size_t n, char join, const double c[], const double r[],
-                      Bytes &out) const
+                      Bytes &out, std::string_view station) const
 {
     out.put("> ", 2);
     out.put(line, n);
+    if (stations_) {
+        out.put(&join, 1);
+        out.put(station);
+    }
     out.put("\n", 1);
     const int steps = opt_.path;
     for (int i = 0; i <= steps; i++) {
@@ -542,6 +637,8 @@ void Record::put_path(const char *line, size_t n, char join, const double c[], c
         }
         *p++ = '\n';
         out.commit(p);
+        if ((i & 1023) == 1023)
+            out.hand_on();
     }
 }
 

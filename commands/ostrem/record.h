@@ -23,6 +23,8 @@ struct Reason {
     char looks_separated_by;
 };
 
+class StationTable;
+
 class Record {
 public:
     explicit Record(const Options &o);
@@ -45,11 +47,21 @@ public:
 
     const Options &options() const { return opt_; }
 
+    // -S: each line's earthquake is paired with the stations of t, which
+    // outlives the Record.  Before any line.
+    void pair_with(const StationTable *t) { stations_ = t; }
+
+    // A station file's line (the Record made with station_options): its
+    // numbers into their slots of c, in range, or false and why.
+    bool point(char *line, size_t n, double c[], Reason &why) const;
+    void overlong_reason(Reason &why, size_t limit = max_line) const;
+
 private:
     struct Fields;
     // A bad line's output is a line of nan, except under -r (it is not
     // known to lie in the window) and -n (it has no path).
-    bool writes_nan_lines() const { return !opt_.window && !opt_.path; }
+    // Nor under -S: a bad earthquake has no stations.
+    bool writes_nan_lines() const { return !opt_.window && !opt_.path && !opt_.stations; }
     // The rest of a line that holds numbers: the run's computation, one
     // instantiation per mode and precision, picked when the options are
     // read.  Solve says which module functions and how results are written.
@@ -58,8 +70,18 @@ private:
     template <class Solve>
     bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const;
     template <class Solve>
+    bool pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const;
+    template <class Solve>
+    static Numbers pick(bool paired)
+    {
+        return paired ? &Record::pairs<Solve> : &Record::numbers<Solve>;
+    }
+    template <class Solve>
+    void put_results(const double r[], char join, Bytes &out) const;
+    template <class Solve>
     void put_path(const char *line, size_t n, char join, const double c[], const double r[],
-                  Bytes &out) const;
+                  Bytes &out, std::string_view station = {}) const;
+    void hint(const char *line, size_t n, Reason &why) const;
     void read_fields(char *line, size_t n, double c[], Fields &f) const;
     bool refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                 Reason &why) const;
@@ -76,6 +98,7 @@ private:
     int last_;                  // the last field wanted
     bool repeats_ = false;      // -f names a field twice
     std::vector<signed char> slot_;  // field number (to last_) -> the slot it fills, or -1
+    const StationTable *stations_ = nullptr;
 };
 
 }  // namespace filter

@@ -26,10 +26,8 @@
 
 namespace filter {
 
-bool Out::flush()
+void Out::send(const char *p, size_t len)
 {
-    const char *p = buf_.data();
-    size_t len = buf_.size();
     while (len > 0 && ok_) {
         auto w = ::write(fd_, p, static_cast<unsigned>(len));
         if (w < 0 && errno == EINTR)
@@ -42,7 +40,19 @@ bool Out::flush()
         p += w;
         len -= static_cast<size_t>(w);
     }
+}
+
+bool Out::flush()
+{
+    send(buf_.data(), buf_.size());
     buf_.clear();
+    return ok_;
+}
+
+bool Out::write(const char *p, size_t len)
+{
+    flush();
+    send(p, len);
     return ok_;
 }
 
@@ -79,10 +89,39 @@ void Stream::unreadable(const char *name, int err)
     trouble_ = true;
 }
 
-// Every line of a block, into out: what a worker runs.  Only the block's
-// own memory is written.
-void Stream::work(Block &b, Bytes &out) const
+// A block's output grown past hand_on_size, written now: by this thread
+// when it writes the output itself (direct), else by the worker, once
+// every block before its own is written.  Until the block is done no
+// other output is written, and the bytes stay those of one thread.
+struct Stream::Handover : Spill {
+    Handover(Stream &s, Block &b, bool direct) : stream(s), block(b), direct(direct) {}
+    void take(Bytes &bytes) override { stream.hand_over(block, bytes, direct); }
+    Stream &stream;
+    Block &block;
+    bool direct;
+};
+
+void Stream::hand_over(Block &b, Bytes &bytes, bool direct)
 {
+    if (!direct) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        turn_.wait(lock, [this, &b] { return order_.front() == &b; });
+    }
+    std::lock_guard<std::mutex> lock(out_mutex_);
+    if (direct) {
+        out_.flush();
+        return;
+    }
+    out_.write(bytes.data(), bytes.size());
+    bytes.clear();
+}
+
+// Every line of a block, into out: what a worker runs.  Only the block's
+// own memory is written, and the output, in its turn, once it is long.
+void Stream::work(Block &b, Bytes &out)
+{
+    Handover handover(*this, b, &out == &out_.bytes());
+    out.spill_to(&handover, hand_on_size);
     const bool header = rec_.options().header && b.first_of_file;
     Reason why;
     size_t k = 0;
@@ -112,12 +151,14 @@ void Stream::work(Block &b, Bytes &out) const
         p = nl ? nl + 1 : end;
     }
     b.lines = k;
+    out.spill_to(nullptr, 0);
 }
 
 // A finished block's output and messages, in their place; the block is
 // then free again.
 void Stream::write(Block &b)
 {
+    std::lock_guard<std::mutex> lock(out_mutex_);
     if (b.out.size() > 0) {
         out_.bytes().put(b.out.data(), b.out.size());
         b.out.clear();
@@ -148,9 +189,15 @@ void Stream::write_done(bool wait_all)
                     return;
                 done_.wait(lock, [b] { return b->done; });
             }
+        }
+        // Written before it leaves the head: a worker whose turn follows
+        // writes after it.
+        write(*b);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
             order_.pop_front();
         }
-        write(*b);
+        turn_.notify_all();
     }
 }
 
@@ -249,12 +296,19 @@ void Stream::dispatch(Block *b)
 bool Stream::idle()
 {
     write_done(false);
-    return out_.flush() && !order_.empty();
+    bool flushed;
+    {
+        std::lock_guard<std::mutex> lock(out_mutex_);
+        flushed = out_.flush();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return flushed && !order_.empty();
 }
 
 // One thread writes everything before a read that may wait.
 bool Stream::before_read()
 {
+    std::lock_guard<std::mutex> lock(out_mutex_);
     if (threads_ == 1)
         out_.flush();
     return out_.ok();

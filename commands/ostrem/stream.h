@@ -5,6 +5,7 @@
 #ifndef OSTREM_FILTER_STREAM_H
 #define OSTREM_FILTER_STREAM_H
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -21,6 +22,7 @@ namespace filter {
 
 constexpr unsigned long max_messages = 100;  // bad lines reported per run
 constexpr size_t default_block = 1 << 18;     // bytes of input a block holds
+constexpr size_t hand_on_size = 1 << 20;      // a block's output written once it holds this
 
 // Output through one buffer and write(2); a failed write is remembered and
 // reported once, and ends the run.
@@ -36,13 +38,16 @@ public:
     }
     // Returns false when the data could not be written, now or before.
     bool flush();
+    // What is buffered, then p: false as flush().
+    bool write(const char *p, size_t len);
     bool ok() const { return ok_; }
     int error() const { return err_; }
 
 private:
+    void send(const char *p, size_t len);
     int fd_;
     Bytes buf_;
-    bool ok_ = true;
+    std::atomic<bool> ok_{true};  // read by the reading thread while a worker writes
     int err_ = 0;
 };
 
@@ -64,6 +69,11 @@ public:
     void stream(int fd, const char *name);
     // Everything still in the workers' hands written; the threads ended.
     void finish();
+
+    // A bad line of another file (the stations of -S), counted and
+    // reported as the stream's own.
+    void report(const char *name, unsigned long lineno, const Reason &why) { bad(name, lineno, why); }
+    void count_unreported(unsigned long n) { reported_ += n; }
 
     bool bad_lines() const { return reported_ > 0; }
     bool trouble() const { return trouble_; }
@@ -88,9 +98,11 @@ private:
         bool done = false;
     };
 
+    struct Handover;
+    void hand_over(Block &b, Bytes &bytes, bool direct);
     bool idle() override;
     bool before_read() override;
-    void work(Block &b, Bytes &out) const;
+    void work(Block &b, Bytes &out);
     void write(Block &b);
     void dispatch(Block *b);
     void write_done(bool wait_all);
@@ -117,6 +129,8 @@ private:
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable work_, done_;
+    std::condition_variable turn_;  // the head of order_ has moved on
+    std::mutex out_mutex_;          // out_, which a worker at the head writes too
     bool stopping_ = false;
 };
 
