@@ -178,7 +178,7 @@ const Case cases[] = {
      {"-H", "-d", ",", "-D", ";", "-F", "2,3", "-f", "2,3", "-r", "0,2"},
      "code;lat;lon\nA;1;1\n\"B;1\";0;1\nC;40;40\n",
      "id,lat,lon\n\"q,1\",0,0\n",
-     "id,lat,lon,code;lat;lon,dist,az,baz\n\"q,1\",0,0,A;1;1,1.41,44.99,225.01\n"
+     "id,lat,lon,code;lat;lon,dist,az,baz\n\"q,1\",0,0,A;1;1,1.41,45.19,225.20\n"
      "\"q,1\",0,0,\"B;1\";0;1,1.00,90.00,270.00\n",
      "",
      0},
