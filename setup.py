@@ -31,6 +31,12 @@ else:
                     for d in ("/usr/include", "/usr/local/include"))
     geographiclib = {"include_dirs": [], "libraries": ["GeographicLib"] if ellipsoid else []}
 
+# The stations' index is a k-d tree from nanoflann, one header (Debian:
+# libnanoflann-dev).
+if not any(Path(d, "nanoflann.hpp").exists() for d in ("/usr/include", "/usr/local/include")):
+    raise SystemExit("nanoflann.hpp not found: the stations' index needs it "
+                     "(Debian: apt-get install libnanoflann-dev)")
+
 setup(
     version=version,
     # Objects are always rebuilt: setuptools reuses them by source date
@@ -39,9 +45,10 @@ setup(
     ext_modules=[
         Extension(
             "ostrem._ufuncs",
-            sources=["python/ostrem/_ufuncs.cpp", "geodesy/ostrem.cpp", "geodesy/ostrem_geodesic.cpp"],
-            depends=["geodesy/ostrem.h", "geodesy/ostrem_geodesic.h"],
-            include_dirs=["geodesy", numpy.get_include(), *geographiclib["include_dirs"]],
+            sources=["python/ostrem/_ufuncs.cpp", "python/ostrem/_pairs.cpp", "geodesy/ostrem.cpp",
+                     "geodesy/ostrem_geodesic.cpp", "stations/station_index.cpp"],
+            depends=["geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "stations/station_index.h"],
+            include_dirs=["geodesy", "stations", numpy.get_include(), *geographiclib["include_dirs"]],
             define_macros=[("OSTREM_VERSION", f'"{version}"'),
                            ("OSTREM_HAVE_GEOGRAPHICLIB", "1" if ellipsoid else "0")],
             libraries=geographiclib.get("libraries", []),

@@ -12,12 +12,16 @@ chunk by chunk wherever Dask runs.
 `geodesic`, `geodesic_walk` and `geodesic_midpoint` answer on the WGS84
 ellipsoid instead, in kilometres, in float64 (through GeographicLib), and
 `hypocentral` gives the straight line from a hypocentre to a station.
+
+`pairs_within` and `geodesic_pairs_within` pair every earthquake with every
+station within a window, through a spatial index of the stations.
 """
 
 from . import _ufuncs
+from ._pairing import geodesic_pairs_within, pairs_within
 
 __all__ = ["ostrem", "midpoint", "walk", "geocen", "geogrf", "geodesic", "geodesic_walk",
-           "geodesic_midpoint", "hypocentral"]
+           "geodesic_midpoint", "hypocentral", "pairs_within", "geodesic_pairs_within"]
 __version__ = _ufuncs.version
 
 geocen = _ufuncs.geocen

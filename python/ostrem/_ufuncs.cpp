@@ -206,9 +206,15 @@ Examples
 1.0
 )";
 
+}  // namespace
+
+extern PyMethodDef pairs_methods[];  // _pairs.cpp
+
+namespace {
+
 PyModuleDef module = {PyModuleDef_HEAD_INIT, "_ufuncs",
                       "NumPy ufuncs over the ostrem geodesy module.", -1,
-                      nullptr, nullptr, nullptr, nullptr, nullptr};
+                      pairs_methods, nullptr, nullptr, nullptr, nullptr};
 
 bool add(PyObject *m, const char *name, PyObject *ufunc)
 {
