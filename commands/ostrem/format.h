@@ -271,6 +271,7 @@ public:
         spill_ = spill;
         bound_ = bound;
     }
+    Spill *spill() const { return spill_; }
     // Said between lines of output, where the bytes may go.
     void hand_on()
     {

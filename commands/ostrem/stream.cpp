@@ -90,9 +90,11 @@ void Stream::unreadable(const char *name, int err)
 }
 
 // A block's output grown past hand_on_size, written now: by this thread
-// when it writes the output itself (direct), else by the worker, once
-// every block before its own is written.  Until the block is done no
-// other output is written, and the bytes stay those of one thread.
+// when it writes the output itself (direct), else by the worker once every
+// block before its own is written.  Until then a worker goes on to
+// hold_size, so that two threads still work side by side on lines of
+// long output; past it, it waits.  Until the block is done no other output
+// is written, and the bytes stay those of one thread.
 struct Stream::Handover : Spill {
     Handover(Stream &s, Block &b, bool direct) : stream(s), block(b), direct(direct) {}
     void take(Bytes &bytes) override { stream.hand_over(block, bytes, direct); }
@@ -105,6 +107,10 @@ void Stream::hand_over(Block &b, Bytes &bytes, bool direct)
 {
     if (!direct) {
         std::unique_lock<std::mutex> lock(mutex_);
+        if (order_.front() != &b && bytes.size() < hold_size) {
+            bytes.spill_to(bytes.spill(), bytes.size() + hand_on_size);  // look again later
+            return;
+        }
         turn_.wait(lock, [this, &b] { return order_.front() == &b; });
     }
     std::lock_guard<std::mutex> lock(out_mutex_);
@@ -114,6 +120,7 @@ void Stream::hand_over(Block &b, Bytes &bytes, bool direct)
     }
     out_.write(bytes.data(), bytes.size());
     bytes.clear();
+    bytes.spill_to(bytes.spill(), hand_on_size);
 }
 
 // Every line of a block, into out: what a worker runs.  Only the block's

@@ -22,7 +22,8 @@ namespace filter {
 
 constexpr unsigned long max_messages = 100;  // bad lines reported per run
 constexpr size_t default_block = 1 << 18;     // bytes of input a block holds
-constexpr size_t hand_on_size = 1 << 20;      // a block's output written once it holds this
+constexpr size_t hand_on_size = 1 << 20;      // a block's output written once it holds this,
+constexpr size_t hold_size = 8 << 20;         // or held to this while blocks before it are worked on
 
 // Output through one buffer and write(2); a failed write is remembered and
 // reported once, and ends the run.
