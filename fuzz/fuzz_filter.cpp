@@ -9,7 +9,10 @@
 // to printf's for any float and double, and the number reader to strtod's
 // for any text.  An input whose first byte is 0xff is instead a command
 // line, NUL-separated, for the option reader, whose options then run over
-// a few lines.
+// a few lines.  One whose first byte is 0xfe is a station table and a
+// stream of earthquakes (split at the first NUL) for -S: the stations'
+// index must give every station within the window of every earthquake,
+// and two threads must write what one writes.
 #include <getopt.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -26,7 +29,10 @@
 #include "../commands/ostrem/format.h"
 #include "../commands/ostrem/options.h"
 #include "../commands/ostrem/record.h"
+#include "../commands/ostrem/stations.h"
 #include "../commands/ostrem/stream.h"
+#include "ostrem.h"
+#include "ostrem_geodesic.h"
 
 using namespace filter;
 
@@ -148,7 +154,8 @@ std::string read_all(int fd)
 struct Run {
     std::string out, msgs;
 };
-Run run(const Options &opt, const std::string &in, int threads, size_t block, size_t limit)
+Run run(const Options &opt, const std::string &in, int threads, size_t block, size_t limit,
+        const StationTable *stations = nullptr)
 {
     int infd = memfd_create("in", 0), outfd = memfd_create("out", 0);
     check(infd >= 0 && outfd >= 0);
@@ -160,6 +167,8 @@ Run run(const Options &opt, const std::string &in, int threads, size_t block, si
     {
         Out out(outfd);
         Record rec(opt);
+        if (stations)
+            rec.pair_with(stations);
         Stream f(rec, out, m, threads, block, limit);
         f.stream(infd, "fuzz");
         f.finish();
@@ -206,12 +215,104 @@ void command_line(const uint8_t *data, size_t size)
 }
 
 
+// The distance the run computes for a pair, as the filter's line would.
+double distance(const Options &o, double eqlat, double eqlon, double stlat, double stlon)
+{
+    if (o.surface == Surface::ellipsoid) {
+        double km, az, baz;
+        return geodesic(eqlat, eqlon, stlat, stlon, &km, &az, &baz) == 0 ? km : NAN;
+    }
+    if (o.precision == Precision::float64) {
+        double d, az, baz;
+        return ostremd(eqlat, eqlon, stlat, stlon, &d, &az, &baz) == 0 ? d : NAN;
+    }
+    float d, az, baz;
+    return ostrem(static_cast<float>(eqlat), static_cast<float>(eqlon), static_cast<float>(stlat),
+                  static_cast<float>(stlon), &d, &az, &baz) == 0
+               ? d
+               : NAN;
+}
+
+// -S over a station table and earthquakes from the bytes: the index leaves
+// out no station within the window's end, whatever the points (the poles,
+// the date line, duplicates, the window's end itself); one thread and two
+// write the same.
+void station_table(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return;
+    Options o;
+    o.stations = "stations";
+    o.want = 2;
+    o.append = true;
+    if (data[0] & 1) {
+        o.surface = Surface::ellipsoid;
+        o.precision = Precision::float64;
+        o.decimals = 3;
+    } else if (data[0] & 2) {
+        o.precision = Precision::float64;
+        o.decimals = 4;
+    }
+    o.mode = data[0] & 4 ? Mode::midpoint : Mode::distance;
+    o.path = data[0] & 8 && o.mode == Mode::distance ? 2 : 0;
+    o.window = true;
+    const double unit = o.surface == Surface::ellipsoid ? 111.2 : 1.0;
+    o.range[1] = data[1] * (180.0 / 255.0) * unit;
+    o.range[0] = data[0] & 16 ? o.range[1] / 2 : 0;
+    std::string text(reinterpret_cast<const char *>(data + 2), size - 2);
+    size_t nul = text.find('\0');
+    std::string table = text.substr(0, nul), in = nul == std::string::npos ? "" : text.substr(nul + 1);
+
+    int fd = memfd_create("stations", 0);
+    check(fd >= 0 && write(fd, table.data(), table.size()) == static_cast<ssize_t>(table.size()));
+    char name[64];
+    std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
+    StationTable stations;
+    const Record reader(station_options(o));
+    check(stations.load(name, reader) == 0);
+    close(fd);
+
+    // Each earthquake line's two numbers, where they are a point in range.
+    std::vector<uint32_t> near;
+    for (size_t p = 0; p < in.size();) {
+        size_t e = in.find('\n', p);
+        e = e == std::string::npos ? in.size() : e;
+        std::string line = in.substr(p, e - p);
+        p = e + 1;
+        double c[2];
+        int k = 0;
+        bool ok = split_blanks(line.data(), line.data() + line.size(),
+                               [&](int, const char *start, const char *stop) {
+                                   if (k < 2 && !number::read(start, stop, &c[k]))
+                                       k = 3;
+                                   k++;
+                               }) == 2 && k == 2;
+        if (o.precision == Precision::float32)
+            c[0] = static_cast<float>(c[0]), c[1] = static_cast<float>(c[1]);
+        if (!ok || std::isnan(distance(o, c[0], c[1], 0, 0)))
+            continue;
+        stations.index().near(c[0], c[1], o.range[1], near);
+        for (size_t j = 0, at = 0; j < stations.size(); j++) {
+            while (at < near.size() && near[at] < j)
+                at++;
+            double d = distance(o, c[0], c[1], stations.lat(j), stations.lon(j));
+            check(!(d <= o.range[1]) || (at < near.size() && near[at] == j));
+        }
+    }
+    const Run small = run(o, in, 1, 64, 24, &stations), threaded = run(o, in, 2, 64, 24, &stations);
+    check(threaded.out == small.out && threaded.msgs == small.msgs);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size >= 1 && data[0] == 0xff) {
         command_line(data + 1, size - 1);
+        return 0;
+    }
+    if (size >= 1 && data[0] == 0xfe) {
+        station_table(data + 1, size - 1);
         return 0;
     }
     if (size < 3)
