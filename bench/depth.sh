@@ -16,10 +16,7 @@ lines=${LINES:-1000000}
 runs=${RUNS:-10}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-awk -v n="$lines" 'BEGIN { srand(20261211)
-  for (i = 0; i < n; i++)
-    printf "%.4f %.4f %.4f %.4f %.1f %.0f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180,
-           700*rand(), 5500*rand()-500 }' > "$tmp/pairs.txt"
+"$here/random-pairs" "$lines" 20261211 heights > "$tmp/pairs.txt"
 cmds=("$filter -j 1 -k -f 1-4 $tmp/pairs.txt" "$filter -j 1 -k -f 1-4 -z 5 $tmp/pairs.txt"
       "$filter -j 1 -k -z 5 -Z 6 $tmp/pairs.txt")
 names=("-k" "-k -z 5" "-k -z 5 -Z 6")

@@ -28,10 +28,7 @@ runs=${RUNS:-5}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 # Seeded pairs, four decimals (about 10 m), uniform in latitude and longitude.
-awk -v n="$lines" 'BEGIN { srand(20261208)
-  for (i = 0; i < n; i++)
-    printf "%.4f %.4f %.4f %.4f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180 }' \
-  > "$tmp/pairs.txt"
+"$here/random-pairs" "$lines" 20261208 > "$tmp/pairs.txt"
 head -n 1000 "$tmp/pairs.txt" > "$tmp/pairs1000.txt"
 # A station table as FDSN text (network, code, latitude, longitude, elevation,
 # site name, dates), and walks: a start, an azimuth in [-360, 360] and a
@@ -91,10 +88,7 @@ for i in "${!onames[@]}"; do echo "${onames[$i]}|$lines|${om[$i]}"; done | awk -
 # the pipes and redirections).
 tlines=${THREAD_LINES:-10000000}
 if [ "$tlines" -gt 0 ]; then
-  awk -v n="$tlines" 'BEGIN { srand(20261211)
-    for (i = 0; i < n; i++)
-      printf "%.4f %.4f %.4f %.4f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180 }' \
-    > "$tmp/many.txt"
+  "$here/random-pairs" "$tlines" 20261211 > "$tmp/many.txt"
   m=$tmp/many.txt
   tcmds=("$filter -j 1 $m >/dev/null" "$filter -j 2 $m >/dev/null" "$filter $m >/dev/null"
          "cat $m | $filter -j 1 >/dev/null" "cat $m | $filter -j 2 >/dev/null"

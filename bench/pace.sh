@@ -20,10 +20,7 @@ lines=${LINES:-1000000}
 rounds=${ROUNDS:-15}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-awk -v n="$lines" 'BEGIN { srand(20261208)
-  for (i = 0; i < n; i++)
-    printf "%.4f %.4f %.4f %.4f\n", 180*rand()-90, 360*rand()-180, 180*rand()-90, 360*rand()-180 }' \
-  > "$tmp/pairs.txt"
+"$here/random-pairs" "$lines" 20261208 > "$tmp/pairs.txt"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
