@@ -36,7 +36,7 @@ constexpr Range longitude{"longitude", OSTREM_LONGITUDE_MIN, OSTREM_LONGITUDE_MA
 constexpr Range azimuth{"azimuth", OSTREM_AZIMUTH_MIN, OSTREM_AZIMUTH_MAX};
 constexpr Range distance{"distance", OSTREM_DISTANCE_MIN, OSTREM_DISTANCE_MAX};
 // A walk's length on the ellipsoid, finite.
-constexpr Range kilometres{"km", 0.0, DBL_MAX};
+constexpr Range kilometres{"km", GEODESIC_KM_MIN, GEODESIC_KM_MAX};
 // The hypocentral distance's heights, against the ellipsoid.
 constexpr Range depth{"depth", GEODESIC_DEPTH_MIN, GEODESIC_DEPTH_MAX, " km"};
 constexpr Range elevation{"elevation", GEODESIC_ELEVATION_MIN, GEODESIC_ELEVATION_MAX, " m"};

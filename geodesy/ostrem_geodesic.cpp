@@ -72,8 +72,8 @@ int geodesic_walk(double lat, double lon, double az, double km, double *lat_reac
                   double *lon_reached)
 {
 #if OSTREM_HAVE_GEOGRAPHICLIB
-    if (!accept(lat, lon) || az < OSTREM_AZIMUTH_MIN || az > OSTREM_AZIMUTH_MAX || km < 0.0 ||
-        km == HUGE_VAL)
+    if (!accept(lat, lon) || az < OSTREM_AZIMUTH_MIN || az > OSTREM_AZIMUTH_MAX ||
+        km < GEODESIC_KM_MIN || km > GEODESIC_KM_MAX)
         return 1;
     double lat2, lon2;
     wgs84().Direct(lat, lon, az, km * 1000.0, lat2, lon2);

@@ -27,11 +27,18 @@
 #ifndef OSTREM_GEODESIC_H
 #define OSTREM_GEODESIC_H
 
+#include <float.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 #define GEODESIC_NO_ELLIPSOID 2
+
+/* The accepted lengths of a walk along the geodesic (kilometres): any
+ * finite length from 0. */
+#define GEODESIC_KM_MIN 0.0
+#define GEODESIC_KM_MAX DBL_MAX
 
 /* The accepted ranges of hypocentral's depth (kilometres below the
  * ellipsoid; negative above it) and elevation (metres above it). */

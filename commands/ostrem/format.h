@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "../endian.h"
@@ -286,10 +287,8 @@ private:
         while (cap - len_ < n)
             cap *= 2;
         char *b = static_cast<char *>(std::realloc(buf_, cap));
-        if (!b) {
-            std::fputs("ostrem: out of memory\n", stderr);
-            std::exit(2);
-        }
+        if (!b)
+            throw std::bad_alloc();  // to the caller, which says so and ends the run
         buf_ = b;
         cap_ = cap;
     }

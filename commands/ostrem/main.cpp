@@ -14,14 +14,18 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "../newline.h"
+#include "messages.h"
 #include "options.h"
 #include "record.h"
 #include "stations.h"
 #include "stream.h"
 
-int main(int argc, char **argv)
+namespace {
+
+int run(int argc, char **argv)
 {
     binary_standard_streams();
     static filter::Options opt;
@@ -36,7 +40,7 @@ int main(int argc, char **argv)
     if (opt.stations) {
         static const filter::Record station_reader(filter::station_options(opt));
         if (int err = stations.load(opt.stations, station_reader)) {
-            std::fprintf(stderr, "ostrem: %s: %s\n", opt.stations, std::strerror(err));
+            filter::say(stderr, "%s: %s", opt.stations, std::strerror(err));
             return 2;
         }
         rec.pair_with(&stations);
@@ -51,7 +55,7 @@ int main(int argc, char **argv)
         s.file(argv[i]);
     s.finish();  // every thread ended before the status, or SIGPIPE, is decided
     if (unsigned long n = s.unreported())
-        std::fprintf(stderr, "ostrem: %lu more bad lines not reported\n", n);
+        filter::say(stderr, "%lu more bad lines not reported", n);
     if (!out.flush()) {
         // A reader that went away ends a filter quietly, as SIGPIPE would
         // have if it had not been ignored.  Windows has no SIGPIPE: there
@@ -62,8 +66,22 @@ int main(int argc, char **argv)
             std::raise(SIGPIPE);
         }
 #endif
-        std::fprintf(stderr, "ostrem: write error: %s\n", std::strerror(out.error()));
+        filter::say(stderr, "write error: %s", std::strerror(out.error()));
         return 2;
     }
+    if (s.out_of_memory())
+        throw std::bad_alloc();
     return s.trouble() ? 2 : s.bad_lines() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        filter::say(stderr, "out of memory");
+        return 2;
+    }
 }

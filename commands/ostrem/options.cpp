@@ -25,6 +25,7 @@
 #include "../number.h"
 #include "../ranges.h"
 #include "format.h"
+#include "messages.h"
 #include "ostrem_geodesic.h"
 
 #ifndef OSTREM_VERSION
@@ -63,7 +64,8 @@ const char help[] =
     "  -H          the first line of each file is a header\n"
     "  -p N        double precision, N decimals (0 to 9)\n"
     "  -r MIN,MAX  only pairs whose distance lies in [MIN, MAX] degrees (km with -k)\n"
-    "  -j N        N threads (1 to 1024; default: the CPUs available)\n"
+    "  -j N        N threads (1 to " OSTREM_FILTER_TEXT(OSTREM_FILTER_MAX_THREADS)
+    "; default: the CPUs available)\n"
     "  -S FILE     each line's earthquake (eqlat eqlon) paired with every station\n"
     "              of FILE (stlat stlon) in the window of -r: the line, the\n"
     "              station's line, then the results\n"
@@ -269,9 +271,9 @@ int options(int argc, char **argv, Options &o, int *first)
     auto fail = [](const char *fmt, const char *what = "") {
         char shown[shown_size];
         show(shown, what, std::strlen(what));
-        std::fputs("ostrem: ", stderr);
-        std::fprintf(stderr, fmt, shown);
-        std::fputs("\n", stderr);
+        char text[512];
+        std::snprintf(text, sizeof text, fmt, shown);
+        say(stderr, "%s", text);
         std::fputs(usage, stderr);
         return 2;
     };
@@ -281,7 +283,9 @@ int options(int argc, char **argv, Options &o, int *first)
         case 'm': mid = true; break;
         case 'n':
             if (!whole_number(optarg, max_steps, &o.path))
-                return fail("-n takes a number of steps from 1 to 1000000, not '%s'", optarg);
+                return fail("-n takes a number of steps from 1 to " OSTREM_FILTER_TEXT(
+                                OSTREM_FILTER_MAX_STEPS) ", not '%s'",
+                            optarg);
             break;
         case 'w': walk_ = true; break;
         case 'z':
@@ -326,7 +330,9 @@ int options(int argc, char **argv, Options &o, int *first)
             break;
         case 'j':
             if (!whole_number(optarg, max_threads, &threads_arg))
-                return fail("-j takes a number of threads from 1 to 1024, not '%s'", optarg);
+                return fail("-j takes a number of threads from 1 to " OSTREM_FILTER_TEXT(
+                                OSTREM_FILTER_MAX_THREADS) ", not '%s'",
+                            optarg);
             break;
         case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
         case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
@@ -356,8 +362,8 @@ int options(int argc, char **argv, Options &o, int *first)
         return fail(wrong, station_list_arg ? station_list_arg : "");
     if (o.surface == Surface::ellipsoid) {
         if (!geodesic_available()) {
-            std::fputs("ostrem: -k needs the WGS84 ellipsoid, and this build has none "
-                       "(it was built without GeographicLib)\n", stderr);
+            say(stderr, "-k needs the WGS84 ellipsoid, and this build has none "
+                        "(it was built without GeographicLib)");
             return 2;
         }
         // Kilometres, from numbers read in double precision.

@@ -72,8 +72,14 @@ struct Options {
 // in place of the earthquakes', each line a station's two numbers.
 Options station_options(const Options &o);
 
-constexpr int max_threads = 1024;
-constexpr long max_steps = 1000000;  // -n
+// The limits of -j and -n, as numbers and as the text of the messages and
+// the help.
+#define OSTREM_FILTER_MAX_THREADS 1024
+#define OSTREM_FILTER_MAX_STEPS 1000000
+#define OSTREM_FILTER_TEXT(x) OSTREM_FILTER_TEXT_(x)
+#define OSTREM_FILTER_TEXT_(x) #x
+constexpr int max_threads = OSTREM_FILTER_MAX_THREADS;
+constexpr long max_steps = OSTREM_FILTER_MAX_STEPS;  // -n
 constexpr long max_field = 1000000;  // -f, -z, -Z
 
 // The CPUs this process may run on: its default number of threads.

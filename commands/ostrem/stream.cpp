@@ -1,6 +1,7 @@
 #include "stream.h"
 
 #include "fields.h"
+#include "messages.h"
 
 #include <cerrno>
 #include <cstring>
@@ -71,13 +72,13 @@ void Stream::bad(const char *name, unsigned long lineno, const Reason &why)
 {
     if (++reported_ > max_messages)
         return;
-    std::fprintf(msgs_, "ostrem: %s:%lu: %s", name, lineno, why.text);
+    char hint[64] = "";
     if (reported_ == 1 && why.looks_separated_by == '\t')
-        std::fputs(" (fields separated by tabs? use -d '\\t')", msgs_);
+        std::snprintf(hint, sizeof hint, " (fields separated by tabs? use -d '\\t')");
     else if (reported_ == 1 && why.looks_separated_by)
-        std::fprintf(msgs_, " (fields separated by '%c'? use -d '%c')", why.looks_separated_by,
-                     why.looks_separated_by);
-    std::fputc('\n', msgs_);
+        std::snprintf(hint, sizeof hint, " (fields separated by '%c'? use -d '%c')",
+                      why.looks_separated_by, why.looks_separated_by);
+    say(msgs_, "%s:%lu: %s%s", name, lineno, why.text, hint);
 }
 
 // A file that cannot be opened or read: said in its place, after the
@@ -85,7 +86,7 @@ void Stream::bad(const char *name, unsigned long lineno, const Reason &why)
 void Stream::unreadable(const char *name, int err)
 {
     write_done(true);
-    std::fprintf(msgs_, "ostrem: %s: %s\n", name, std::strerror(err));
+    say(msgs_, "%s: %s", name, std::strerror(err));
     trouble_ = true;
 }
 
@@ -220,7 +221,14 @@ void Stream::worker()
             b = todo_.front();
             todo_.pop_front();
         }
-        work(*b, b->out);
+        try {
+            work(*b, b->out);
+        } catch (const std::bad_alloc &) {
+            out_of_memory_ = true;
+            b->out.clear();
+            b->bad.clear();
+            b->bad_count = 0;
+        }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             b->done = true;
@@ -326,7 +334,7 @@ void Stream::stream(int fd, const char *name)
 {
     Reader reader(fd, block_, limit_);
     bool first = true;
-    while (out_.ok()) {
+    while (out_.ok() && !out_of_memory_) {
         Block *b = free_block();
         Reader::Got got = reader.fill(*b, *this);
         if (got != Reader::Got::block) {

@@ -77,6 +77,9 @@ public:
     void count_unreported(unsigned long n) { reported_ += n; }
 
     bool bad_lines() const { return reported_ > 0; }
+    // A worker's block could not get the memory for its output: the run
+    // stopped there.
+    bool out_of_memory() const { return out_of_memory_; }
     bool trouble() const { return trouble_; }
     unsigned long unreported() const
     {
@@ -133,6 +136,7 @@ private:
     std::condition_variable turn_;  // the head of order_ has moved on
     std::mutex out_mutex_;          // out_, which a worker at the head writes too
     bool stopping_ = false;
+    std::atomic<bool> out_of_memory_{false};
 };
 
 }  // namespace filter
