@@ -224,3 +224,21 @@ TEST(Pairing, RefusedBeforeAnythingIsWritten)
 }
 
 }  // namespace
+
+namespace {
+
+// A station table larger than the memory the run may have: said, status 2,
+// no crash.  Sanitizers and emulators reserve address space of their own.
+TEST(Pairing, OutOfMemoryIsSaid)
+{
+    if (!have_shell() || slow_starts())
+        GTEST_SKIP() << "needs a POSIX shell and a plain native build";
+    Outcome r = run_shell("awk 'BEGIN { for (i = 0; i < 1500000; i++) printf \"XX|S%d|%.5f|%.5f|"
+                          "100.0|Site|2020-01-01T00:00:00|\\n\", i, i % 180 - 89.5, i % 360 }' > big.txt"
+                          " && (ulimit -v 150000; echo 10 20 | " + shell_command(filter) +
+                          " -S big.txt -D '|' -F 3,4 -r 0,1); s=$?; rm -f big.txt; exit $s");
+    EXPECT_EQ(r.err, "ostrem: out of memory\n");
+    EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace
