@@ -8,9 +8,11 @@ import numpy
 from setuptools import Extension, setup
 
 here = Path(__file__).parent
-# The version is set once, in CMakeLists.txt's project().
-version = re.search(r"project\(ostrem\s+VERSION\s+([0-9.]+)",
-                    (here / "CMakeLists.txt").read_text()).group(1)
+# The version is set once, in CMakeLists.txt's project(), and so are the
+# module's floating-point flags (OSTREM_FP_FLAGS).
+cmake_lists = (here / "CMakeLists.txt").read_text()
+version = re.search(r"project\(ostrem\s+VERSION\s+([0-9.]+)", cmake_lists).group(1)
+fp_flags = re.search(r'set\(OSTREM_FP_FLAGS "([^"]*)"', cmake_lists).group(1).split(";")
 
 # The WGS84 geodesic through GeographicLib, where it is installed (Debian:
 # libgeographiclib-dev); without it the geodesic functions say this build
@@ -56,8 +58,7 @@ setup(
             # No contraction into fused multiply-adds and no fast-math: the
             # module's results are fixed to the last bit by its operation
             # order, as in the CMake build.
-            extra_compile_args=["-std=c++17", "-ffp-contract=off", "-fno-fast-math",
-                                "-O3", "-fvisibility=hidden", "-fno-semantic-interposition"],
+            extra_compile_args=["-std=c++17", *fp_flags, "-O3", "-fvisibility=hidden", "-fno-semantic-interposition"],
             language="c++",
         )
     ],
