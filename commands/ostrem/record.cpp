@@ -16,12 +16,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "../ranges.h"
+#include "arithmetic.h"
 #include "fields.h"
-#include "ostrem_geodesic.h"
 #include "stations.h"
-#include "ostrem.h"
 
 namespace filter {
 
@@ -32,255 +32,144 @@ constexpr int distance_at = most_results;  // after the results
 constexpr int result_slots = distance_at + 1;
 static_assert(pair_numbers <= plain_most, "the one-pass reader holds every number a line gives");
 
-// The run's computations.  solve() takes a pair's numbers (a walk's start,
-// azimuth and distance in the first four) and fills the results, and
-// where the pair has_distance, r[distance_at] with it for -r; it returns
-// the module's result code.
-// single: the results are floats, written as the programs write them, and
-// the numbers are rounded as the programs round atof's double.
-// What every computation but a path's writes: its results, on one line.
-struct Results {
+// The run's computations, each a template over an arithmetic (the float
+// sphere, the double sphere, the ellipsoid).  solve() takes a pair's
+// numbers (a walk's start, azimuth and distance in the first four), rounds
+// them to the arithmetic's numbers, and fills the results, and where the
+// pair has_distance, r[distance_at] with it for -r; it returns the
+// module's result code.  single: the results are floats, written as the
+// programs write them.  A path's point() gives the points along it.
+template <class A>
+struct Computation {
+    using Real = typename A::Real;
+    static constexpr bool single = std::is_same<Real, float>::value;
     static constexpr bool path = false;
 };
 
-struct DistanceFloat : Results {
-    static constexpr bool single = true;
-    static constexpr int results = 3;
+// A problem's numbers in, rounded to its arithmetic's, and its results
+// out, widened (exactly) to double.
+template <class P>
+int solve_problem(const double c[], double r[])
+{
+    typename P::Real in[P::nin], out[P::nout];
+    for (int k = 0; k < P::nin; k++)
+        in[k] = static_cast<typename P::Real>(c[k]);
+    int rc = P::call(in, out);
+    if (rc == 0)
+        for (int k = 0; k < P::nout; k++)
+            r[k] = out[k];
+    return rc;
+}
+
+template <class A>
+struct Distance : Computation<A> {
+    static constexpr int results = arithmetic::Inverse<A>::nout;
     static constexpr bool has_distance = true;
     static int solve(const double c[], double r[])
     {
-        float fr[3];
-        int rc = ostrem(static_cast<float>(c[0]), static_cast<float>(c[1]),
-                        static_cast<float>(c[2]), static_cast<float>(c[3]), &fr[0], &fr[1], &fr[2]);
-        if (rc == 0)
-            r[0] = r[distance_at] = fr[0], r[1] = fr[1], r[2] = fr[2];
+        int rc = solve_problem<arithmetic::Inverse<A>>(c, r);
+        r[distance_at] = r[0];
         return rc;
     }
 };
 
-// A midpoint alone is the module's own midpoint(); under -r, whose window
-// needs the distance, ostrem then walk of half of it: the same bits, by
-// midpoint's definition, in two calls where midpoint() shares work.
-struct MidpointFloat : Results {
-    static constexpr bool single = true;
-    static constexpr int results = 2;
+// A midpoint alone is the arithmetic's midpoint; under -r, whose window
+// needs the distance, the inverse problem and then the midpoint from it.
+template <class A>
+struct Midpoint : Computation<A> {
+    static constexpr int results = arithmetic::Midpoint<A>::nout;
     static constexpr bool has_distance = false;
-    static int solve(const double c[], double r[])
-    {
-        float fr[2];
-        int rc = midpoint(static_cast<float>(c[0]), static_cast<float>(c[1]),
-                          static_cast<float>(c[2]), static_cast<float>(c[3]), &fr[0], &fr[1]);
-        if (rc == 0)
-            r[0] = fr[0], r[1] = fr[1];
-        return rc;
-    }
+    static int solve(const double c[], double r[]) { return solve_problem<arithmetic::Midpoint<A>>(c, r); }
 };
 
-struct MidpointFloatWindowed : Results {
-    static constexpr bool single = true;
-    static constexpr int results = 2;
+template <class A>
+struct WindowedMidpoint : Computation<A> {
+    using Real = typename A::Real;
+    static constexpr int results = arithmetic::Midpoint<A>::nout;
     static constexpr bool has_distance = true;
     static int solve(const double c[], double r[])
     {
-        const float f[4] = {static_cast<float>(c[0]), static_cast<float>(c[1]),
-                            static_cast<float>(c[2]), static_cast<float>(c[3])};
-        float fr[3];
-        int rc = ostrem(f[0], f[1], f[2], f[3], &fr[0], &fr[1], &fr[2]);
+        const Real x[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]), static_cast<Real>(c[2]),
+                           static_cast<Real>(c[3])};
+        Real inverse[3], mid[2];
+        int rc = A::inverse(x, inverse);
         if (rc == 0) {
-            r[distance_at] = fr[0];
-            rc = walk(f[0], f[1], fr[1], fr[0] * 0.5f, &fr[0], &fr[1]);
+            r[distance_at] = inverse[0];
+            rc = A::midpoint_after(x, inverse, mid);
         }
         if (rc == 0)
-            r[0] = fr[0], r[1] = fr[1];
+            r[0] = mid[0], r[1] = mid[1];
         return rc;
     }
 };
 
-struct WalkFloat : Results {
-    static constexpr bool single = true;
-    static constexpr int results = 2;
+template <class A>
+struct Walk : Computation<A> {
+    static constexpr int results = arithmetic::Direct<A>::nout;
     static constexpr bool has_distance = false;
-    static int solve(const double c[], double r[])
-    {
-        float fr[2];
-        int rc = walk(static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2]),
-                      static_cast<float>(c[3]), &fr[0], &fr[1]);
-        if (rc == 0)
-            r[0] = fr[0], r[1] = fr[1];
-        return rc;
-    }
+    static int solve(const double c[], double r[]) { return solve_problem<arithmetic::Direct<A>>(c, r); }
 };
 
-struct DistanceDouble : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 3;
-    static constexpr bool has_distance = true;
-    static int solve(const double c[], double r[])
+// A path (-n): the pair's distance and azimuth, then the points reached
+// from the earthquake along that azimuth at fractions of the distance (the
+// whole of it at the last, exactly), in the arithmetic's numbers: with
+// floats, from the float start, along the float azimuth, for the distance
+// rounded to float, as the programs round.
+template <class A>
+struct Path : Distance<A> {
+    using Real = typename A::Real;
+    static constexpr bool path = true;
+    static void point(const double c[], const double r[], double fraction, double *lat,
+                      double *lon)
     {
-        int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        r[distance_at] = r[0];
-        return rc;
-    }
-};
-
-struct MidpointDouble : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 2;
-    static constexpr bool has_distance = false;
-    static int solve(const double c[], double r[])
-    {
-        return midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
-    }
-};
-
-struct MidpointDoubleWindowed : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 2;
-    static constexpr bool has_distance = true;
-    static int solve(const double c[], double r[])
-    {
-        int rc = ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        r[distance_at] = r[0];
-        return rc == 0 ? walkd(c[0], c[1], r[1], r[0] * 0.5, &r[0], &r[1]) : rc;
-    }
-};
-
-struct WalkDouble : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 2;
-    static constexpr bool has_distance = false;
-    static int solve(const double c[], double r[])
-    {
-        return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]);
-    }
-};
-
-// On the ellipsoid (-k): kilometres and geodesic directions, in double
-// precision; a midpoint under -r takes the length from a second solution.
-struct GeodesicDistance : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 3;
-    static constexpr bool has_distance = true;
-    static int solve(const double c[], double r[])
-    {
-        int rc = geodesic(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]);
-        r[distance_at] = r[0];
-        return rc;
+        const Real along[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]),
+                               static_cast<Real>(r[1]), static_cast<Real>(r[0] * fraction)};
+        Real reached[2];
+        A::direct(along, reached);
+        *lat = reached[0];
+        *lon = reached[1];
     }
 };
 
 // With the earthquake's depth and the station's elevation (-z, -Z): the
 // geodesic's numbers, then the straight line from the hypocentre.
-struct GeodesicHypocentral : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 4;
-    static constexpr bool has_distance = true;
+struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
+    static constexpr int results = Distance::results + arithmetic::Hypocentral::nout;
     static int solve(const double c[], double r[])
     {
-        int rc = geodesic(c[eqlat], c[eqlon], c[stlat], c[stlon], &r[0], &r[1], &r[2]);
-        r[distance_at] = r[0];
-        return rc == 0 ? hypocentral(c[eqlat], c[eqlon], c[depth], c[stlat], c[stlon],
-                                     c[elevation], &r[3])
-                       : rc;
-    }
-};
-
-struct GeodesicMidpoint : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 2;
-    static constexpr bool has_distance = false;
-    static int solve(const double c[], double r[])
-    {
-        return geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]);
-    }
-};
-
-struct GeodesicMidpointWindowed : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 2;
-    static constexpr bool has_distance = true;
-    static int solve(const double c[], double r[])
-    {
-        double az, baz;
-        int rc = geodesic(c[0], c[1], c[2], c[3], &r[distance_at], &az, &baz);
-        return rc == 0 ? geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]) : rc;
-    }
-};
-
-struct GeodesicWalk : Results {
-    static constexpr bool single = false;
-    static constexpr int results = 2;
-    static constexpr bool has_distance = false;
-    static int solve(const double c[], double r[])
-    {
-        return geodesic_walk(c[0], c[1], c[2], c[3], &r[0], &r[1]);
-    }
-};
-
-// A path (-n): the pair's distance and azimuth, then the points reached
-// from the earthquake along that azimuth at fractions of the distance (the
-// whole of it at the last, exactly).  The float one walks as the programs
-// round: from the float start, along the float azimuth, for the distance
-// rounded to float.
-struct PathFloat : DistanceFloat {
-    static constexpr bool path = true;
-    static void point(const double c[], const double r[], double fraction, double *lat,
-                      double *lon)
-    {
-        float flat, flon;
-        walk(static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(r[1]),
-             static_cast<float>(r[0] * fraction), &flat, &flon);
-        *lat = flat;
-        *lon = flon;
-    }
-};
-
-struct PathDouble : DistanceDouble {
-    static constexpr bool path = true;
-    static void point(const double c[], const double r[], double fraction, double *lat,
-                      double *lon)
-    {
-        walkd(c[0], c[1], r[1], r[0] * fraction, lat, lon);
-    }
-};
-
-struct GeodesicPath : GeodesicDistance {
-    static constexpr bool path = true;
-    static void point(const double c[], const double r[], double fraction, double *lat,
-                      double *lon)
-    {
-        geodesic_walk(c[0], c[1], r[1], r[0] * fraction, lat, lon);
+        int rc = Distance::solve(c, r);
+        const double h[6] = {c[eqlat], c[eqlon], c[depth], c[stlat], c[stlon], c[elevation]};
+        return rc == 0 ? solve_problem<arithmetic::Hypocentral>(h, &r[Distance::results]) : rc;
     }
 };
 
 }  // namespace
 
+// Every computation of one arithmetic, as a line's work (or -S's).
+template <class A>
+Record::Computations Record::computations(bool paired)
+{
+    return {pick<Distance<A>>(paired), pick<Midpoint<A>>(paired), pick<WindowedMidpoint<A>>(paired),
+            pick<Walk<A>>(paired), pick<Path<A>>(paired)};
+}
+
 Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
 {
-    // [mode][precision], in the enums' order.
     const bool paired = opt_.stations != nullptr;
-    const Numbers computations[3][2] = {
-        {pick<DistanceFloat>(paired), pick<DistanceDouble>(paired)},
-        {pick<MidpointFloat>(paired), pick<MidpointDouble>(paired)},
-        {pick<WalkFloat>(paired), pick<WalkDouble>(paired)}};
-    const Numbers windowed_midpoints[2] = {pick<MidpointFloatWindowed>(paired),
-                                           pick<MidpointDoubleWindowed>(paired)};
-    const Numbers geodesic_computations[3] = {pick<GeodesicDistance>(paired),
-                                              pick<GeodesicMidpoint>(paired),
-                                              pick<GeodesicWalk>(paired)};
-    const Numbers paths[2] = {pick<PathFloat>(paired), pick<PathDouble>(paired)};
-    const int precision = static_cast<int>(opt_.precision), mode = static_cast<int>(opt_.mode);
-    const bool windowed_midpoint = opt_.mode == Mode::midpoint && opt_.window;
+    const Computations of = opt_.surface == Surface::ellipsoid ? computations<arithmetic::Ellipsoid>(paired)
+                            : opt_.precision == Precision::float32
+                                ? computations<arithmetic::FloatSphere>(paired)
+                                : computations<arithmetic::DoubleSphere>(paired);
     if (opt_.hypocentral)
         numbers_ = &Record::numbers<GeodesicHypocentral>;
-    else if (opt_.surface == Surface::ellipsoid)
-        numbers_ = opt_.path              ? pick<GeodesicPath>(paired)
-                   : windowed_midpoint ? pick<GeodesicMidpointWindowed>(paired)
-                                       : geodesic_computations[mode];
+    else if (opt_.path)
+        numbers_ = of.path;
+    else if (opt_.mode == Mode::walk)
+        numbers_ = of.walk;
+    else if (opt_.mode == Mode::midpoint)
+        numbers_ = opt_.window ? of.windowed_midpoint : of.midpoint;
     else
-        numbers_ = opt_.path              ? paths[precision]
-                   : windowed_midpoint ? windowed_midpoints[precision]
-                                       : computations[mode][precision];
+        numbers_ = of.distance;
     plain_ = !opt_.sep && !opt_.listed && opt_.in_order();
     if (opt_.fixed != End::none) {
         const bool earthquake = opt_.fixed == End::earthquake;

@@ -71,6 +71,12 @@ private:
     bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const;
     template <class Solve>
     bool pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const;
+    // A line's work for each computation of one arithmetic.
+    struct Computations {
+        Numbers distance, midpoint, windowed_midpoint, walk, path;
+    };
+    template <class A>
+    static Computations computations(bool paired);
     template <class Solve>
     static Numbers pick(bool paired)
     {

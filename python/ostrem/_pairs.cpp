@@ -12,8 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ostrem_geodesic.h"
-#include "ostrem.h"
+#include "arithmetic.h"
 #include "station_index.h"
 
 namespace {
@@ -27,16 +26,18 @@ struct Found {
     std::vector<Real> distance, az, baz;
 };
 
+// The ufuncs' own inverse problem, in the arithmetic's numbers.
 template <class Real>
 int solve(Kind kind, double eqlat, double eqlon, double stlat, double stlon, Real r[3])
 {
+    const Real c[4] = {static_cast<Real>(eqlat), static_cast<Real>(eqlon), static_cast<Real>(stlat),
+                       static_cast<Real>(stlon)};
     if constexpr (sizeof(Real) == sizeof(float)) {
         (void)kind;
-        return ostrem(static_cast<float>(eqlat), static_cast<float>(eqlon),
-                      static_cast<float>(stlat), static_cast<float>(stlon), &r[0], &r[1], &r[2]);
+        return arithmetic::Inverse<arithmetic::FloatSphere>::call(c, r);
     } else {
-        return kind == ellipsoid ? geodesic(eqlat, eqlon, stlat, stlon, &r[0], &r[1], &r[2])
-                                 : ostremd(eqlat, eqlon, stlat, stlon, &r[0], &r[1], &r[2]);
+        return kind == ellipsoid ? arithmetic::Inverse<arithmetic::Ellipsoid>::call(c, r)
+                                 : arithmetic::Inverse<arithmetic::DoubleSphere>::call(c, r);
     }
 }
 

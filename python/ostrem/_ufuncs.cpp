@@ -19,8 +19,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "ostrem_geodesic.h"
-#include "ostrem.h"
+#include "arithmetic.h"
 
 namespace {
 
@@ -43,16 +42,6 @@ public:
 private:
     int saved_;
 };
-
-// The module calls behind the signatures: four numbers in, the results
-// out, 0 or 1 back.  C is float for the programs' bits, double for the
-// double-precision twins.
-int call_ostrem(const float *c, float *r) { return ostrem(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]); }
-int call_ostremd(const double *c, double *r) { return ostremd(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]); }
-int call_midpoint(const float *c, float *r) { return midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
-int call_midpointd(const double *c, double *r) { return midpointd(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
-int call_walk(const float *c, float *r) { return walk(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
-int call_walkd(const double *c, double *r) { return walkd(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
 
 // nin inputs of type T, rounded to C as the programs round atof's double
 // (or widened exactly), nout results of type C, per element.
@@ -79,13 +68,16 @@ void loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
 // floats and ints) rounded to float32, so that the default is the
 // programs' bits; and, only when float64 results are asked for (dtype= or
 // signature=), the double function with no rounding at all.
-template <int results, int (*ff)(const float *, float *), int (*fd)(const double *, double *)>
+template <template <class> class P>
 struct Loops {
-    static constexpr int nout = results;
-    static constexpr int nin = 4, ntypes = 3;
-    PyUFuncGenericFunction funcs[3] = {loop<float, float, nin, nout, ff>,
-                                       loop<double, float, nin, nout, ff>,
-                                       loop<double, double, nin, nout, fd>};
+    using Float = P<arithmetic::FloatSphere>;
+    using Double = P<arithmetic::DoubleSphere>;
+    static_assert(Float::nin == Double::nin && Float::nout == Double::nout,
+                  "one problem, the same counts in both precisions");
+    static constexpr int nin = Float::nin, nout = Float::nout, ntypes = 3;
+    PyUFuncGenericFunction funcs[3] = {loop<float, float, nin, nout, Float::call>,
+                                       loop<double, float, nin, nout, Float::call>,
+                                       loop<double, double, nin, nout, Double::call>};
     char types[ntypes * (nin + nout)];
     Loops()
     {
@@ -103,16 +95,10 @@ struct Loops {
 
 // The ellipsoid's, float64 only: kilometres and geodesic directions have
 // no float32 programs to match.
-int call_geodesic(const double *c, double *r) { return geodesic(c[0], c[1], c[2], c[3], &r[0], &r[1], &r[2]); }
-int call_geodesic_walk(const double *c, double *r) { return geodesic_walk(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
-int call_geodesic_midpoint(const double *c, double *r) { return geodesic_midpoint(c[0], c[1], c[2], c[3], &r[0], &r[1]); }
-
-int call_hypocentral(const double *c, double *r) { return hypocentral(c[0], c[1], c[2], c[3], c[4], c[5], &r[0]); }
-
-template <int in, int out, int (*f)(const double *, double *)>
+template <class P>
 struct DoubleLoop {
-    static constexpr int nin = in, nout = out, ntypes = 1;
-    PyUFuncGenericFunction funcs[1] = {loop<double, double, nin, nout, f>};
+    static constexpr int nin = P::nin, nout = P::nout, ntypes = 1;
+    PyUFuncGenericFunction funcs[1] = {loop<double, double, nin, nout, P::call>};
     char types[nin + nout];
     DoubleLoop()
     {
@@ -121,14 +107,14 @@ struct DoubleLoop {
     }
 };
 
-DoubleLoop<4, 3, call_geodesic> geodesic_loops;
-DoubleLoop<4, 2, call_geodesic_walk> geodesic_walk_loops;
-DoubleLoop<4, 2, call_geodesic_midpoint> geodesic_midpoint_loops;
-DoubleLoop<6, 1, call_hypocentral> hypocentral_loops;
+DoubleLoop<arithmetic::Inverse<arithmetic::Ellipsoid>> geodesic_loops;
+DoubleLoop<arithmetic::Direct<arithmetic::Ellipsoid>> geodesic_walk_loops;
+DoubleLoop<arithmetic::Midpoint<arithmetic::Ellipsoid>> geodesic_midpoint_loops;
+DoubleLoop<arithmetic::Hypocentral> hypocentral_loops;
 
-Loops<3, call_ostrem, call_ostremd> ostrem_loops;
-Loops<2, call_midpoint, call_midpointd> midpoint_loops;
-Loops<2, call_walk, call_walkd> walk_loops;
+Loops<arithmetic::Inverse> ostrem_loops;
+Loops<arithmetic::Midpoint> midpoint_loops;
+Loops<arithmetic::Direct> walk_loops;
 
 // As NumPy's own functions do, a NaN made from a number (sin of an
 // infinity inside) is invalid, and a NaN passed through is not.
