@@ -50,22 +50,6 @@ struct Options {
 
     int results() const { return mode == Mode::distance && !path ? 3 + hypocentral : 2; }
     char joiner() const { return sep ? sep : ' '; }
-    // The numbers wanted are the line's first fields, each in its own
-    // slot in order: one pass may read them.
-    bool in_order() const
-    {
-        for (int i = 0; i < want; i++)
-            if (field[i] != i + 1 || slot[i] != slot[0] + i)
-                return false;
-        return true;
-    }
-    int last_field() const
-    {
-        int m = 0;
-        for (int i = 0; i < want; i++)
-            m = field[i] > m ? field[i] : m;
-        return m;
-    }
 };
 
 // How a station file's lines are read under -S: its fields and separator

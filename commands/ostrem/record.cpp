@@ -30,7 +30,6 @@ namespace {
 constexpr int most_results = 4;  // km az baz hypo
 constexpr int distance_at = most_results;  // after the results
 constexpr int result_slots = distance_at + 1;
-static_assert(pair_numbers <= plain_most, "the one-pass reader holds every number a line gives");
 
 // The run's computations, each a template over an arithmetic (the float
 // sphere, the double sphere, the ellipsoid).  solve() takes a pair's
@@ -153,7 +152,8 @@ Record::Computations Record::computations(bool paired)
             pick<Walk<A>>(paired), pick<Path<A>>(paired)};
 }
 
-Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
+Record::Record(const Options &o)
+    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals))
 {
     const bool paired = opt_.stations != nullptr;
     const Computations of = opt_.surface == Surface::ellipsoid ? computations<arithmetic::Ellipsoid>(paired)
@@ -170,28 +170,13 @@ Record::Record(const Options &o) : opt_(o), put_fixed_(fixed_writer(o.decimals))
         numbers_ = opt_.window ? of.windowed_midpoint : of.midpoint;
     else
         numbers_ = of.distance;
-    plain_ = !opt_.sep && !opt_.listed && opt_.in_order();
     if (opt_.fixed != End::none) {
         const bool earthquake = opt_.fixed == End::earthquake;
         fixed_[earthquake ? eqlat : stlat] = opt_.fix[0];
         fixed_[earthquake ? eqlon : stlon] = opt_.fix[1];
         fixed_[earthquake ? depth : elevation] = opt_.fix[2];
     }
-    last_ = opt_.last_field();
-    slot_.assign(static_cast<size_t>(last_) + 1, -1);
-    for (int i = opt_.want - 1; i >= 0; i--) {  // the first slot naming a field
-        repeats_ = repeats_ || slot_[static_cast<size_t>(opt_.field[i])] >= 0;
-        slot_[static_cast<size_t>(opt_.field[i])] = static_cast<signed char>(i);
-    }
 }
-
-// The numbers a line gives, after the fixed end's if any, and the text
-// each was read from, for the messages.
-struct Record::Fields {
-    double *v;  // the pair's numbers, filled in the slots opt_.slot names
-    const char *text[pair_numbers];
-    size_t len[pair_numbers];
-};
 
 char Record::joiner(const char *line, size_t n) const
 {
@@ -244,73 +229,10 @@ void Record::overlong(Bytes &out, Reason &why, size_t limit) const
         put_words(nullptr, 0, opt_.joiner(), nans, out);
 }
 
-// Fields to numbers: the ones the options want, in the order wanted.
-// Returns nullptr, or why the line is bad.
-const char *Record::take(char *line, size_t n, Fields &f, Reason &why) const
-{
-    // Locals, not members: every store through a char pointer below could
-    // alias a member and force it to be read again.
-    const int last = last_;
-    const signed char *slot = slot_.data();
-    const int nslot = static_cast<int>(slot_.size());
-    const bool on_sep = opt_.sep != 0;
-    const int *to = opt_.slot;
-    double *v = f.v;
-    int bad_field = 0;  // the first wanted field that is not a number
-    const char *bad_start = nullptr, *bad_stop = nullptr;
-    auto take = [&](int k, const char *start, const char *stop) {
-        int i = k < nslot ? slot[k] : -1;
-        if (i < 0)
-            return;
-        f.text[i] = start;
-        f.len[i] = static_cast<size_t>(stop - start);
-        double *x = &v[to[i]];
-        bool ok = on_sep ? field_number(start, stop, x) : number::read(start, stop, x);
-        if (!ok && !bad_field) {
-            bad_field = k;
-            bad_start = start;
-            bad_stop = stop;
-        }
-    };
-    int count = on_sep ? split_on(line, line + n, opt_.sep, take)
-                       : split_blanks(line, line + n, take);
-    if (count < 0 && (-count <= last || !opt_.listed)) {
-        std::snprintf(why.text, sizeof why.text, "field %d has an unterminated quote", -count);
-        return why.text;
-    }
-    if (!opt_.listed && count != last) {
-        std::snprintf(why.text, sizeof why.text, "expected %d fields, found %d", last, count);
-        return why.text;
-    }
-    if (opt_.listed && count >= 0 && count < last) {
-        std::snprintf(why.text, sizeof why.text, "expected at least %d fields, found %d", last, count);
-        return why.text;
-    }
-    if (bad_field) {
-        if (bad_start == bad_stop) {
-            std::snprintf(why.text, sizeof why.text, "field %d is empty", bad_field);
-        } else {
-            char shown[shown_size];
-            show(shown, bad_start, static_cast<size_t>(bad_stop - bad_start));
-            std::snprintf(why.text, sizeof why.text, "field %d is not a number: %s", bad_field, shown);
-        }
-        return why.text;
-    }
-    // A field named twice in -f fills every slot that names it.
-    if (repeats_)
-        for (int i = 0; i < opt_.want; i++) {
-            int from = slot[opt_.field[i]];
-            v[to[i]] = v[to[from]];
-            f.text[i] = f.text[from];
-            f.len[i] = f.len[from];
-        }
-    return nullptr;
-}
-
 // The ranges of the numbers a line gives, as the module sees them (rounded
 // to float unless -p); NaN is in none.  Returns nullptr, or which field is
 // out of which range, and its text.
-const char *Record::check(const Fields &f, const double c[], Reason &why) const
+const char *Record::check(const Texts &t, const double c[], Reason &why) const
 {
     using ranges::Range;
     const bool walks = opt_.mode == Mode::walk;
@@ -320,8 +242,9 @@ const char *Record::check(const Fields &f, const double c[], Reason &why) const
                                      : opt_.surface == Surface::ellipsoid ? &ranges::kilometres
                                                                           : &ranges::distance,
                                      &ranges::depth, &ranges::elevation};
-    for (int i = 0; i < opt_.want; i++) {
-        const int at = opt_.slot[i];
+    const Layout &layout = reader_.layout();
+    for (int i = 0; i < layout.count; i++) {
+        const int at = layout.slot[i];
         double x = c[at];
         if (opt_.precision == Precision::float32)
             x = static_cast<float>(x);
@@ -331,22 +254,12 @@ const char *Record::check(const Fields &f, const double c[], Reason &why) const
         char what[64];
         r.describe(what, sizeof what);
         char shown[shown_size];
-        show(shown, f.text[i], f.len[i]);
+        show(shown, t.text[i], t.len[i]);
         std::snprintf(why.text, sizeof why.text, "field %d is out of range (%s): %s",
-                      opt_.field[i], what, shown);
+                      layout.field[i], what, shown);
         return why.text;
     }
     return nullptr;
-}
-
-// A line's numbers, into c after the fixed end's (or before -s's), and
-// their texts into f, the general way: what a message about one of them
-// needs.
-void Record::read_fields(char *line, size_t n, double c[], Fields &f) const
-{
-    f.v = c;
-    Reason ignored;
-    take(line, n, f, ignored);
 }
 
 // The separator a bad line seems to use, when it was read without one.
@@ -363,11 +276,10 @@ void Record::hint(const char *line, size_t n, Reason &why) const
 
 bool Record::point(char *line, size_t n, double c[], Reason &why) const
 {
-    Fields f;
-    f.v = c;
-    const char *reason = take(line, n, f, why);
+    Texts t;
+    const char *reason = reader_.read(line, n, c, t, why);
     if (!reason)
-        reason = check(f, c, why);
+        reason = check(t, c, why);
     if (!reason)
         return true;
     if (reason != why.text)
@@ -395,11 +307,10 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     static_assert(Solve::results <= most_results, "results beyond r[distance_at]'s place");
     double c[pair_numbers], r[result_slots];
     std::memcpy(c, fixed_, sizeof c);
-    Fields f;
-    bool texts = false;  // f holds the fields' texts
-    if (!(plain_ && plain_fields(line, line + n, opt_.want, c + opt_.slot[0]))) {
-        f.v = c;
-        if (const char *reason = take(line, n, f, why))
+    Texts t;
+    bool texts = false;  // t holds the fields' texts
+    if (!reader_.quick(line, n, c)) {
+        if (const char *reason = reader_.read(line, n, c, t, why))
             return refuse(line, n, join, reason, out, why);
         texts = true;
     }
@@ -408,9 +319,11 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     // at again, to name the field.
     if (Solve::solve(c, r) != 0 || std::isnan(r[0]) || std::isnan(r[1]) ||
         (Solve::results > 3 && std::isnan(r[3]))) {
-        if (!texts)
-            read_fields(line, n, c, f);
-        const char *named = check(f, c, why);
+        if (!texts) {  // read again the general way, for the texts a message names
+            Reason ignored;
+            reader_.read(line, n, c, t, ignored);
+        }
+        const char *named = check(t, c, why);
         return refuse(line, n, join, named ? named : "coordinate out of range", out, why);
     }
     if constexpr (Solve::has_distance)  // -w and -r are never asked together
@@ -454,11 +367,10 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
 {
     double c[pair_numbers], r[result_slots];
     std::memcpy(c, fixed_, sizeof c);
-    Fields f;
-    f.v = c;
-    const char *reason = take(line, n, f, why);
+    Texts t;
+    const char *reason = reader_.read(line, n, c, t, why);
     if (!reason)
-        reason = check(f, c, why);
+        reason = check(t, c, why);
     if (reason)
         return refuse(line, n, join, reason, out, why);
     const StationTable &table = *stations_;

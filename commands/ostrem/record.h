@@ -9,19 +9,12 @@
 #include <vector>
 
 #include "format.h"
+#include "line_numbers.h"
 #include "options.h"
 
 namespace filter {
 
 constexpr size_t max_line = 65536;  // bytes, without the line ending
-
-// Why a line is bad, in the words of its message; and, for a hint in the
-// first message of a run, the separator the line seems to use when it was
-// read without -d ('|', ';' or a tab; 0 for none).
-struct Reason {
-    char text[320];
-    char looks_separated_by;
-};
 
 class StationTable;
 
@@ -57,7 +50,6 @@ public:
     void overlong_reason(Reason &why, size_t limit = max_line) const;
 
 private:
-    struct Fields;
     // A bad line's output is a line of nan, except under -r (it is not
     // known to lie in the window) and -n (it has no path).
     // Nor under -S: a bad earthquake has no stations.
@@ -88,22 +80,17 @@ private:
     void put_path(const char *line, size_t n, char join, const double c[], const double r[],
                   Bytes &out, std::string_view station = {}) const;
     void hint(const char *line, size_t n, Reason &why) const;
-    void read_fields(char *line, size_t n, double c[], Fields &f) const;
     bool refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                 Reason &why) const;
-    const char *take(char *line, size_t n, Fields &f, Reason &why) const;
-    const char *check(const Fields &f, const double c[], Reason &why) const;
+    const char *check(const Texts &t, const double c[], Reason &why) const;
     void put_words(const char *line, size_t n, char join, const std::string_view words[],
                    Bytes &out) const;
 
     Options opt_;
+    LineNumbers reader_;        // where the line's numbers are
     Numbers numbers_;
     PutFixed put_fixed_;        // -p's writer of a value
-    bool plain_;                // the usual layout (no -d, no -f): one pass may read it
     double fixed_[pair_numbers] = {};  // a pair's numbers, the fixed end's already in place
-    int last_;                  // the last field wanted
-    bool repeats_ = false;      // -f names a field twice
-    std::vector<signed char> slot_;  // field number (to last_) -> the slot it fills, or -1
     const StationTable *stations_ = nullptr;
 };
 

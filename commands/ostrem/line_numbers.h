@@ -1,0 +1,68 @@
+// A line's numbers: which fields hold them, how fields are separated, and
+// where each number goes; read in one pass for the usual layout, else
+// split and taken, with the text of each for a message.  How many numbers
+// a line gives comes from the layout: two for a station table, four for a
+// pair, five or six with a depth and an elevation.
+#ifndef OSTREM_FILTER_LINE_NUMBERS_H
+#define OSTREM_FILTER_LINE_NUMBERS_H
+
+#include <cstddef>
+#include <vector>
+
+#include "options.h"
+
+namespace filter {
+
+// Why a line is bad, in the words of its message; and, for a hint in the
+// first message of a run, the separator the line seems to use when it was
+// read without -d ('|', ';' or a tab; 0 for none).
+struct Reason {
+    char text[320];
+    char looks_separated_by;
+};
+
+struct Layout {
+    int count = 0;                  // the numbers a line gives
+    int field[pair_numbers] = {};   // the field each is in, from 1
+    int slot[pair_numbers] = {};    // where each goes in the caller's numbers
+    char sep = 0;                   // exactly this character; 0: blanks and/or a comma
+    bool listed = false;            // other fields may hold anything
+};
+
+// Where the options say a line's numbers are (for -S's stations, the
+// options station_options gives).
+Layout line_layout(const Options &o);
+
+// The text each number was read from, for the messages.
+struct Texts {
+    const char *text[pair_numbers];
+    size_t len[pair_numbers];
+};
+
+class LineNumbers {
+public:
+    explicit LineNumbers(const Layout &layout);
+
+    // The usual layout (blanks and commas, the first fields in order):
+    // one pass reads the numbers into their slots and says true, or says
+    // false and read() must look.  *end is the line's NUL, and line_slack
+    // bytes after it may be read.
+    bool quick(const char *line, size_t n, double v[]) const;
+    // The numbers into their slots of v and their texts into t; nullptr,
+    // or why the line is bad (in why.text).
+    const char *read(char *line, size_t n, double v[], Texts &t, Reason &why) const;
+
+    const Layout &layout() const { return layout_; }
+    bool plain() const { return plain_; }
+
+private:
+    Layout layout_;
+    bool plain_;                     // quick() may read it
+    int last_ = 0;                   // the last field wanted
+    bool repeats_ = false;           // a field named twice
+    std::vector<signed char> which_;  // field number (to last_) -> the number it is, or -1
+};
+
+}  // namespace filter
+
+#endif
