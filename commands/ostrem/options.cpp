@@ -254,112 +254,139 @@ Options station_options(const Options &o)
     return s;
 }
 
-int options(int argc, char **argv, Options &o, int *first)
-{
-    static const option longs[] = {{"help", no_argument, nullptr, 'h'},
-                                   {"version", no_argument, nullptr, 'V'},
-                                   {nullptr, 0, nullptr, 0}};
+namespace {
+
+// What the command line gave beyond what goes straight into Options.
+struct Given {
     const char *fixed_arg = nullptr, *list_arg = nullptr, *station_list_arg = nullptr;
     bool station_sep_given = false;
-    char fixed_opt = 0;
+    char fixed_opt = 0;                        // 'e' or 's'
     int depth_field = 0, elevation_field = 0;  // -z, -Z
-    bool mid = false, walk_ = false, decimals_given = false;
-    int threads_arg = 0;  // 0: as many as there are CPUs
-    opterr = 0;  // the messages below, in this program's words
-    // The value is shown cut and with control bytes escaped, however long
-    // or odd the argument.
-    auto fail = [](const char *fmt, const char *what = "") {
-        char shown[shown_size];
-        show(shown, what, std::strlen(what));
-        char text[512];
-        std::snprintf(text, sizeof text, fmt, shown);
-        say(stderr, "%s", text);
-        std::fputs(usage, stderr);
-        return 2;
-    };
-    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:z:Z:S:F:D:h", longs, nullptr)) != -1;) {
-        switch (c) {
-        case 'k': o.surface = Surface::ellipsoid; break;
-        case 'm': mid = true; break;
-        case 'n':
-            if (!whole_number(optarg, max_steps, &o.path))
-                return fail("-n takes a number of steps from 1 to " OSTREM_FILTER_TEXT(
-                                OSTREM_FILTER_MAX_STEPS) ", not '%s'",
-                            optarg);
-            break;
-        case 'w': walk_ = true; break;
-        case 'z':
-        case 'Z':
-            if (!whole_number(optarg, max_field, c == 'z' ? &depth_field : &elevation_field))
-                return fail(c == 'z' ? "-z takes a field number from 1, not '%s'"
-                                     : "-Z takes a field number from 1, not '%s'",
-                            optarg);
-            break;
-        case 'e':
-        case 's':
-            if (fixed_opt && fixed_opt != c)
-                return fail("-e and -s cannot be used together");
-            fixed_opt = static_cast<char>(c);
-            fixed_arg = optarg;
-            break;
-        case 'f': list_arg = optarg; break;
-        case 'a': o.append = true; break;
-        case 'd':
-        case 'D':
-            if (!separator(optarg, c == 'd' ? &o.sep : &o.station_sep))
-                return fail(c == 'd' ? "-d takes one character (or \\t), not '%s'"
-                                     : "-D takes one character (or \\t), not '%s'",
-                            optarg);
-            station_sep_given = station_sep_given || c == 'D';
-            break;
-        case 'S': o.stations = optarg; break;
-        case 'F': station_list_arg = optarg; break;
-        case 'H': o.header = true; break;
-        case 'p':
-            if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0')
-                return fail("-p takes a number of decimals from 0 to 9, not '%s'", optarg);
-            o.precision = Precision::float64;
-            o.decimals = optarg[0] - '0';
-            decimals_given = true;
-            break;
-        case 'r':
-            if (!two_numbers(optarg, o.range) || !(o.range[0] <= o.range[1]))
-                return fail("-r takes MIN,MAX, two distances in degrees with MIN <= MAX, not '%s'",
-                            optarg);
-            o.window = true;
-            break;
-        case 'j':
-            if (!whole_number(optarg, max_threads, &threads_arg))
-                return fail("-j takes a number of threads from 1 to " OSTREM_FILTER_TEXT(
-                                OSTREM_FILTER_MAX_THREADS) ", not '%s'",
-                            optarg);
-            break;
-        case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
-        case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
-        case ':': {
-            char opt[3] = {'-', static_cast<char>(optopt), '\0'};
-            return fail("option %s needs a value", opt);
-        }
-        default:
-            if (optopt) {
-                char opt[3] = {'-', static_cast<char>(optopt), '\0'};
-                return fail("unknown option %s", opt);
-            }
-            return fail("unknown option %s", argv[optind - 1]);
-        }
+    bool mid = false, walk = false, decimals_given = false;
+    int threads = 0;  // 0: as many as there are CPUs
+};
+
+// A usage error: the message, with the value shown cut and with control
+// bytes escaped however long or odd the argument, and the usage; 2.
+int fail(const char *fmt, const char *what = "")
+{
+    char shown[shown_size];
+    show(shown, what, std::strlen(what));
+    char text[512];
+    std::snprintf(text, sizeof text, fmt, shown);
+    say(stderr, "%s", text);
+    std::fputs(usage, stderr);
+    return 2;
+}
+
+// One option (getopt's c and optarg) into o or g: 0 to go on, 2 after a
+// usage error's message, -1 after the help or the version.
+// An option that takes a number (-n, -z, -Z, -p, -r, -j) into o or g: 0,
+// or 2 after a usage error's message.
+int take_number(int c, Options &o, Given &g)
+{
+    switch (c) {
+    case 'n':
+        if (!whole_number(optarg, max_steps, &o.path))
+            return fail("-n takes a number of steps from 1 to " OSTREM_FILTER_TEXT(
+                            OSTREM_FILTER_MAX_STEPS) ", not '%s'",
+                        optarg);
+        break;
+    case 'z':
+    case 'Z':
+        if (!whole_number(optarg, max_field, c == 'z' ? &g.depth_field : &g.elevation_field))
+            return fail(c == 'z' ? "-z takes a field number from 1, not '%s'"
+                                 : "-Z takes a field number from 1, not '%s'",
+                        optarg);
+        break;
+    case 'p':
+        if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0')
+            return fail("-p takes a number of decimals from 0 to 9, not '%s'", optarg);
+        o.precision = Precision::float64;
+        o.decimals = optarg[0] - '0';
+        g.decimals_given = true;
+        break;
+    case 'r':
+        if (!two_numbers(optarg, o.range) || !(o.range[0] <= o.range[1]))
+            return fail("-r takes MIN,MAX, two distances in degrees with MIN <= MAX, not '%s'",
+                        optarg);
+        o.window = true;
+        break;
+    case 'j':
+        if (!whole_number(optarg, max_threads, &g.threads))
+            return fail("-j takes a number of threads from 1 to " OSTREM_FILTER_TEXT(
+                            OSTREM_FILTER_MAX_THREADS) ", not '%s'",
+                        optarg);
+        break;
     }
-    if (mid && walk_)
+    return 0;
+}
+
+int take_option(int c, char **argv, Options &o, Given &g)
+{
+    switch (c) {
+    case 'n':
+    case 'z':
+    case 'Z':
+    case 'p':
+    case 'r':
+    case 'j':
+        return take_number(c, o, g);
+    case 'k': o.surface = Surface::ellipsoid; break;
+    case 'm': g.mid = true; break;
+    case 'w': g.walk = true; break;
+    case 'e':
+    case 's':
+        if (g.fixed_opt && g.fixed_opt != c)
+            return fail("-e and -s cannot be used together");
+        g.fixed_opt = static_cast<char>(c);
+        g.fixed_arg = optarg;
+        break;
+    case 'f': g.list_arg = optarg; break;
+    case 'a': o.append = true; break;
+    case 'd':
+    case 'D':
+        if (!separator(optarg, c == 'd' ? &o.sep : &o.station_sep))
+            return fail(c == 'd' ? "-d takes one character (or \\t), not '%s'"
+                                 : "-D takes one character (or \\t), not '%s'",
+                        optarg);
+        g.station_sep_given = g.station_sep_given || c == 'D';
+        break;
+    case 'S': o.stations = optarg; break;
+    case 'F': g.station_list_arg = optarg; break;
+    case 'H': o.header = true; break;
+    case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
+    case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
+    case ':': {
+        char opt[3] = {'-', static_cast<char>(optopt), '\0'};
+        return fail("option %s needs a value", opt);
+    }
+    default:
+        if (optopt) {
+            char opt[3] = {'-', static_cast<char>(optopt), '\0'};
+            return fail("unknown option %s", opt);
+        }
+        return fail("unknown option %s", argv[optind - 1]);
+    }
+    return 0;
+}
+
+// What the options say together: the modes they combine into, and the
+// combinations that cannot work.  0 or the status.
+int settle_modes(Options &o, const Given &g)
+{
+    if (g.mid && g.walk)
         return fail("-m and -w cannot be used together");
-    if (fixed_opt == 's' && walk_)
+    if (g.fixed_opt == 's' && g.walk)
         return fail("-s cannot be used with -w (-e fixes the start)");
-    if (o.window && walk_)
+    if (o.window && g.walk)
         return fail("-r cannot be used with -w (a walk has no distance to select by)");
-    if (o.path && (mid || walk_))
-        return fail(mid ? "-n cannot be used with -m (a path has its own midpoint)"
+    if (o.path && (g.mid || g.walk))
+        return fail(g.mid ? "-n cannot be used with -m (a path has its own midpoint)"
                         : "-n cannot be used with -w (a path runs between two points)");
-    if (const char *wrong = station_table(o, fixed_opt, walk_, depth_field || elevation_field,
-                                          station_list_arg, station_sep_given))
-        return fail(wrong, station_list_arg ? station_list_arg : "");
+    if (const char *wrong = station_table(o, g.fixed_opt, g.walk, g.depth_field || g.elevation_field,
+                                          g.station_list_arg, g.station_sep_given))
+        return fail(wrong, g.station_list_arg ? g.station_list_arg : "");
     if (o.surface == Surface::ellipsoid) {
         if (!geodesic_available()) {
             say(stderr, "-k needs the WGS84 ellipsoid, and this build has none "
@@ -368,34 +395,41 @@ int options(int argc, char **argv, Options &o, int *first)
         }
         // Kilometres, from numbers read in double precision.
         o.precision = Precision::float64;
-        if (!decimals_given)
+        if (!g.decimals_given)
             o.decimals = 3;
     }
-    o.mode = walk_ ? Mode::walk : mid ? Mode::midpoint : Mode::distance;
-    o.fixed = fixed_opt == 'e' ? End::earthquake : fixed_opt == 's' ? End::station : End::none;
-    o.want = fixed_opt || o.stations ? 2 : 4;
+    o.mode = g.walk ? Mode::walk : g.mid ? Mode::midpoint : Mode::distance;
+    o.fixed = g.fixed_opt == 'e' ? End::earthquake : g.fixed_opt == 's' ? End::station : End::none;
+    o.want = g.fixed_opt || o.stations ? 2 : 4;
     for (int i = 0; i < o.want; i++)  // after -e's point, before -s's
         o.slot[i] = (o.fixed == End::earthquake ? stlat : eqlat) + i;
+    return 0;
+}
+
+// The numbers each line gives: the fixed end's (-e, -s), the fields of
+// -f, the heights; then the threads.  0 or the status.
+int settle_numbers(Options &o, const Given &g)
+{
     bool third = false;
-    if (fixed_arg && !fixed_point(fixed_arg, o, fixed_opt, o.fix, &third)) {
+    if (g.fixed_arg && !fixed_point(g.fixed_arg, o, g.fixed_opt, o.fix, &third)) {
         if (o.surface == Surface::ellipsoid) {
             // "-e takes LAT,LON or LAT,LON,DEPTH (depth -10 to 1000 km), ..."
-            const ranges::Range &height = fixed_opt == 'e' ? ranges::depth : ranges::elevation;
+            const ranges::Range &height = g.fixed_opt == 'e' ? ranges::depth : ranges::elevation;
             char what[64], format[192];
             height.describe(what, sizeof what);
             std::snprintf(format, sizeof format,
                           "-%c takes LAT,LON or LAT,LON,%s (%s), numbers in range, not '%%s'",
-                          fixed_opt, fixed_opt == 'e' ? "DEPTH" : "ELEVATION", what);
-            return fail(format, fixed_arg);
+                          g.fixed_opt, g.fixed_opt == 'e' ? "DEPTH" : "ELEVATION", what);
+            return fail(format, g.fixed_arg);
         }
-        return fail(fixed_opt == 'e' ? "-e takes LAT,LON, two numbers in range, not '%s'"
+        return fail(g.fixed_opt == 'e' ? "-e takes LAT,LON, two numbers in range, not '%s'"
                                      : "-s takes LAT,LON, two numbers in range, not '%s'",
-                    fixed_arg);
+                    g.fixed_arg);
     }
-    if (list_arg) {
+    if (g.list_arg) {
         long long count = 0;
-        if (!field_list(list_arg, o.field, &count))
-            return fail("-f takes field numbers from 1, as 3,4 or 3-6, not '%s'", list_arg);
+        if (!field_list(g.list_arg, o.field, &count))
+            return fail("-f takes field numbers from 1, as 3,4 or 3-6, not '%s'", g.list_arg);
         if (count != o.want) {
             char need[64];
             std::snprintf(need, sizeof need, "-f must name %d fields, not %lld", o.want, count);
@@ -403,9 +437,29 @@ int options(int argc, char **argv, Options &o, int *first)
         }
         o.listed = true;
     }
-    if (const char *wrong = heights(o, depth_field, elevation_field, third))
+    if (const char *wrong = heights(o, g.depth_field, g.elevation_field, third))
         return fail(wrong);
-    o.threads = threads_arg ? threads_arg : available_cpus();
+    o.threads = g.threads ? g.threads : available_cpus();
+    return 0;
+
+}
+
+}  // namespace
+
+int options(int argc, char **argv, Options &o, int *first)
+{
+    static const option longs[] = {{"help", no_argument, nullptr, 'h'},
+                                   {"version", no_argument, nullptr, 'V'},
+                                   {nullptr, 0, nullptr, 0}};
+    opterr = 0;  // the messages are in this program's words
+    Given g;
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:z:Z:S:F:D:h", longs, nullptr)) != -1;)
+        if (int status = take_option(c, argv, o, g))
+            return status;
+    if (int status = settle_modes(o, g))
+        return status;
+    if (int status = settle_numbers(o, g))
+        return status;
     *first = optind;
     return 0;
 }
