@@ -5,15 +5,12 @@
 // each a copy of a blank or comment line, or (after the input line itself
 // with -a) a result line with the chosen decimals and values in their
 // ranges, or nan fields; and two threads over small blocks write what one
-// thread writes, output and messages.  It also holds the number formatting
-// to printf's for any float and double, and the number reader to strtod's
-// for any text.  An input whose first byte is 0xff is instead a command
-// line, NUL-separated, for the option reader, whose options then run over
-// a few lines.  One whose first byte is 0xfe is a station table and a
+// thread writes, output and messages.  (The number reader and writers, a
+// line's numbers and the option reader have light targets of their own.)
+// An input whose first byte is 0xfe is a station table and a
 // stream of earthquakes (split at the first NUL) for -S: the stations'
 // index must give every station within the window of every earthquake,
 // and two threads must write what one writes.
-#include <getopt.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -182,39 +179,6 @@ Run run(const Options &opt, const std::string &in, int threads, size_t block, si
     return r;
 }
 
-// A command line from NUL-separated bytes: the option reader must end in a
-// status or go on, never crash, whatever the arguments; options it accepts
-// then run over a few lines.
-void command_line(const uint8_t *data, size_t size)
-{
-    std::vector<std::string> words(1, "ostrem");
-    std::string w;
-    for (size_t i = 0; i < size && words.size() < 64; i++) {
-        if (data[i] == '\0') {
-            words.push_back(w);
-            w.clear();
-        } else {
-            w += static_cast<char>(data[i]);
-        }
-    }
-    words.push_back(w);
-    std::vector<char *> argv;
-    for (std::string &x : words)
-        argv.push_back(&x[0]);
-    argv.push_back(nullptr);
-    Options o;
-    int first = 0;
-    optind = 0;  // a new command line for getopt
-    int status = options(static_cast<int>(words.size()), argv.data(), o, &first);
-    check(status == 0 || status == 2 || status == -1);
-    if (status == 0) {
-        check(first >= 1 && first <= static_cast<int>(words.size()));
-        o.threads = 1;
-        run(o, "0 0 0 90\n38.3,142.4 34.9 -106.4 x|1|2|3|4|5|6\n\"a\",1,2,3,4\n", 1, 0, max_line);
-    }
-}
-
-
 // The distance the run computes for a pair, as the filter's line would.
 double distance(const Options &o, double eqlat, double eqlon, double stlat, double stlon)
 {
@@ -307,10 +271,6 @@ void station_table(const uint8_t *data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size >= 1 && data[0] == 0xff) {
-        command_line(data + 1, size - 1);
-        return 0;
-    }
     if (size >= 1 && data[0] == 0xfe) {
         station_table(data + 1, size - 1);
         return 0;
@@ -321,88 +281,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     data += 3;
     size -= 3;
 
-    // The first four bytes, as a float, and the first eight, as a double,
-    // are written as printf writes them, whatever the value; the double
-    // with the decimals of the second byte, and also after moving it into
-    // the range where the exact integer path (not printf) writes it.
-    if (size >= 8) {
-        float f;
-        double d;
-        std::memcpy(&f, data, sizeof f);
-        std::memcpy(&d, data, sizeof d);
-        char want[400], got[400];
-        std::snprintf(want, sizeof want, "%.2f", static_cast<double>(f));
-        *put_value(got, f) = '\0';
-        check(std::strcmp(want, got) == 0);
-        int e;
-        for (double x : {d, std::fmod(d, 1e9), std::ldexp(std::frexp(d, &e), data[2] % 40 - 30)}) {
-            std::snprintf(want, sizeof want, "%.*f", data[1] % 10, x);
-            *fixed_writer(data[1] % 10)(got, x) = '\0';
-            check(std::strcmp(want, got) == 0);
-        }
-    }
-    // The text up to the first blank, NUL or newline is a number to the
-    // reader exactly when strtod reads all of it, with the same bits.
-    {
-        size_t n = 0;
-        while (n < size && data[n] != ' ' && data[n] != '\0' && data[n] != '\n')
-            n++;
-        std::string text(reinterpret_cast<const char *>(data), n);
-        double got, want = 0;
-        char *end = nullptr;
-        if (n > 0)
-            want = std::strtod(text.c_str(), &end);
-        bool whole = n > 0 && !std::isspace(static_cast<unsigned char>(text[0])) &&
-                     end == text.c_str() + n;
-        bool ok = number::read(text.data(), text.data() + n, &got);
-        check(ok == whole);
-        check(!ok || std::memcmp(&got, &want, sizeof got) == 0);
-    }
-    // The same over spellings made of what a number is made of, which
-    // random bytes seldom are: plain decimals of every length, signs and
-    // points in odd places, exponents.
-    {
-        static const char alphabet[] = "0123456789012345678901234567890123456789..--+eE";
-        std::string text;
-        for (size_t i = 0; i < size && i < 40 && data[i] != '\n'; i++)
-            text += alphabet[data[i] % (sizeof alphabet - 1)];
-        char *end = nullptr;
-        double want = std::strtod(text.c_str(), &end), got;
-        bool whole = !text.empty() && end == text.c_str() + text.size();
-        bool ok = number::read(text.data(), text.data() + text.size(), &got);
-        check(ok == whole);
-        check(!ok || std::memcmp(&got, &want, sizeof got) == 0);
-    }
-    // The one-pass reading of the usual line takes a line only where the
-    // general reading finds as many fields and reads the same bits: the
-    // line as it came, and the line spelled with what plain lines are made
-    // of, which random bytes seldom are.
-    {
-        size_t n = 0;
-        while (n < size && data[n] != '\n')
-            n++;
-        static const char alphabet[] = "0123456789012345678901234567890123456789..--  ,\t";
-        std::string spelled;
-        for (size_t i = 0; i < n && i < 48; i++)
-            spelled += alphabet[data[i] % (sizeof alphabet - 1)];
-        for (std::string line : {std::string(reinterpret_cast<const char *>(data), n), spelled}) {
-            const size_t len = line.size();
-            line.append(line_slack + 1, '\0');  // the NUL after it, and the slack
-            for (int want : {2, 4}) {
-                double fast[4], slow[4];
-                if (!plain_fields(line.data(), line.data() + len, want, fast))
-                    continue;
-                bool read_all = true;
-                int count = split_blanks(line.data(), line.data() + len,
-                                         [&](int k, const char *start, const char *stop) {
-                                             if (k <= want)
-                                                 read_all &= number::read(start, stop, &slow[k - 1]);
-                                         });
-                check(count == want && read_all);
-                check(std::memcmp(fast, slow, sizeof(double) * want) == 0);
-            }
-        }
-    }
     std::string in(reinterpret_cast<const char *>(data), size);
 
     const Run one = run(opt, in, 1, default_block, max_line);

@@ -31,17 +31,16 @@ int read_all(const char *name, std::string &text)
     if (fd < 0)
         return errno;
     int err = 0;
-    for (size_t have = 0;;) {
-        text.resize(have + (1 << 20));
-        auto got = ::read(fd, &text[have], 1 << 20);
+    char buf[1 << 16];
+    for (;;) {
+        auto got = ::read(fd, buf, sizeof buf);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
             err = got < 0 ? errno : 0;
-            text.resize(have);
             break;
         }
-        have += static_cast<size_t>(got);
+        text.append(buf, static_cast<size_t>(got));
     }
     if (!standard)
         close(fd);

@@ -272,9 +272,10 @@ Stream::Block *Stream::free_block()
         }
         if (blocks_.size() < most) {
             blocks_.push_back(std::make_unique<Block>());
-            // + 1: a last line's NUL; then the slack a line's reading
-            // may look into, zeroed once so that every byte read is set.
-            blocks_.back()->in.reset(new char[block_ + 1 + line_slack]());
+            // + 1: a last line's NUL; then the slack a line's reading may
+            // look into, set after each read (not the whole block, whose
+            // pages are then touched only as the input needs them).
+            blocks_.back()->in.reset(new char[block_ + 1 + line_slack]);
             return blocks_.back().get();
         }
         std::unique_lock<std::mutex> lock(mutex_);
@@ -347,6 +348,9 @@ void Stream::stream(int fd, const char *name)
             idle_.push_back(b);
             continue;
         }
+        // Every byte a line's reading may look at is set: the last line's
+        // NUL and the slack after it.
+        std::memset(b->in.get() + b->size, 0, 1 + line_slack);
         b->name = name;
         b->first_of_file = first;
         first = false;
