@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     double v[pair_numbers] = {}, quick[pair_numbers] = {};
     Texts t;
     Reason why;
-    const bool took = reader.quick(buf.data(), len, quick);
+    const bool took = reader.plain() && reader.one_pass(buf.data(), len, quick);
     const char *reason = reader.read(buf.data(), len, v, t, why);
     if (reason) {
         check(!took && reason == why.text && std::strlen(why.text) < sizeof why.text);

@@ -38,11 +38,6 @@ LineNumbers::LineNumbers(const Layout &layout) : layout_(layout)
     }
 }
 
-bool LineNumbers::quick(const char *line, size_t n, double v[]) const
-{
-    return plain_ && plain_fields(line, line + n, layout_.count, v + layout_.slot[0]);
-}
-
 // Fields to numbers: the ones the layout wants, in the order wanted.
 const char *LineNumbers::read(char *line, size_t n, double v[], Texts &t, Reason &why) const
 {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "fields.h"
 #include "options.h"
 
 namespace filter {
@@ -43,11 +44,14 @@ class LineNumbers {
 public:
     explicit LineNumbers(const Layout &layout);
 
-    // The usual layout (blanks and commas, the first fields in order):
-    // one pass reads the numbers into their slots and says true, or says
-    // false and read() must look.  *end is the line's NUL, and line_slack
-    // bytes after it may be read.
-    bool quick(const char *line, size_t n, double v[]) const;
+    // For the usual layout (plain(): blanks and commas, the first fields
+    // in order), one pass reads the numbers into their slots and says
+    // true, or says false and read() must look.  *end is the line's NUL,
+    // and line_slack bytes after it may be read.
+    bool one_pass(const char *line, size_t n, double v[]) const
+    {
+        return plain_fields(line, line + n, layout_.count, v + layout_.slot[0]);
+    }
     // The numbers into their slots of v and their texts into t; nullptr,
     // or why the line is bad (in why.text).
     const char *read(char *line, size_t n, double v[], Texts &t, Reason &why) const;

@@ -1,8 +1,10 @@
 // Each line takes one pass: its fields are found and the numbers read
 // from the ones wanted (in one pass for the usual layout, else split, then
 // take), completed with a fixed end (-e, -s), given to the run's module
-// functions, and written.  The options pick the computation once, as one
-// instantiation of numbers<Solve>(); the line's work tests no mode.
+// functions, and written.  The options pick the computation and the way a
+// line is read once, as one instantiation of numbers<Solve, plain>() (or
+// pairs<Solve>() for -S); the line's work tests no mode, only -r's window
+// and -a, which go the same way on every line.
 //
 // Without -p the results must be the programs' own bits and digits: each
 // field is read as strtod reads it and rounded to float as atof's result
@@ -146,22 +148,24 @@ struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
 
 // Every computation of one arithmetic, as a line's work (or -S's).
 template <class A>
-Record::Computations Record::computations(bool paired)
+Record::Computations Record::computations(Reading r)
 {
-    return {pick<Distance<A>>(paired), pick<Midpoint<A>>(paired), pick<WindowedMidpoint<A>>(paired),
-            pick<Walk<A>>(paired), pick<Path<A>>(paired)};
+    return {pick<Distance<A>>(r), pick<Midpoint<A>>(r), pick<WindowedMidpoint<A>>(r), pick<Walk<A>>(r),
+            pick<Path<A>>(r)};
 }
 
 Record::Record(const Options &o)
     : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals))
 {
-    const bool paired = opt_.stations != nullptr;
-    const Computations of = opt_.surface == Surface::ellipsoid ? computations<arithmetic::Ellipsoid>(paired)
+    const Reading r = opt_.stations ? Reading::paired
+                      : reader_.plain() ? Reading::plain
+                                        : Reading::general;
+    const Computations of = opt_.surface == Surface::ellipsoid ? computations<arithmetic::Ellipsoid>(r)
                             : opt_.precision == Precision::float32
-                                ? computations<arithmetic::FloatSphere>(paired)
-                                : computations<arithmetic::DoubleSphere>(paired);
+                                ? computations<arithmetic::FloatSphere>(r)
+                                : computations<arithmetic::DoubleSphere>(r);
     if (opt_.hypocentral)
-        numbers_ = &Record::numbers<GeodesicHypocentral>;
+        numbers_ = pick<GeodesicHypocentral>(r);
     else if (opt_.path)
         numbers_ = of.path;
     else if (opt_.mode == Mode::walk)
@@ -301,7 +305,7 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
     return false;
 }
 
-template <class Solve>
+template <class Solve, bool plain>
 bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const
 {
     static_assert(Solve::results <= most_results, "results beyond r[distance_at]'s place");
@@ -309,7 +313,7 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     std::memcpy(c, fixed_, sizeof c);
     Texts t;
     bool texts = false;  // t holds the fields' texts
-    if (!reader_.quick(line, n, c)) {
+    if (!(plain && reader_.one_pass(line, n, c))) {
         if (const char *reason = reader_.read(line, n, c, t, why))
             return refuse(line, n, join, reason, out, why);
         texts = true;

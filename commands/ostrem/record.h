@@ -59,7 +59,7 @@ private:
     // read.  Solve says which module functions and how results are written.
     using Numbers = bool (Record::*)(char *line, size_t n, char join, Bytes &out,
                                      Reason &why) const;
-    template <class Solve>
+    template <class Solve, bool plain>
     bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const;
     template <class Solve>
     bool pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const;
@@ -67,12 +67,17 @@ private:
     struct Computations {
         Numbers distance, midpoint, windowed_midpoint, walk, path;
     };
+    // How a line is read, chosen once: an earthquake for -S's stations,
+    // the usual layout in one pass, or any other layout.
+    enum class Reading { paired, plain, general };
     template <class A>
-    static Computations computations(bool paired);
+    static Computations computations(Reading r);
     template <class Solve>
-    static Numbers pick(bool paired)
+    static Numbers pick(Reading r)
     {
-        return paired ? &Record::pairs<Solve> : &Record::numbers<Solve>;
+        return r == Reading::paired ? &Record::pairs<Solve>
+               : r == Reading::plain ? &Record::numbers<Solve, true>
+                                     : &Record::numbers<Solve, false>;
     }
     template <class Solve>
     void put_results(const double r[], char join, Bytes &out) const;
