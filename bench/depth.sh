@@ -7,15 +7,10 @@
 #   bench/depth.sh [build dir]          (default: build/bench)
 #   RUNS=10 LINES=1000000 bench/depth.sh
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/bench}
-filter=$build/ostrem
-[ -x "$filter" ] || { echo "no $filter: build with cmake --workflow --preset bench" >&2; exit 1; }
-command -v hyperfine >/dev/null || { echo "needs hyperfine (apt-get install hyperfine)" >&2; exit 1; }
+. "$(dirname "$0")/common.sh"
+need "$filter" hyperfine
 lines=${LINES:-1000000}
 runs=${RUNS:-10}
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 "$here/random-pairs" "$lines" 20261211 heights > "$tmp/pairs.txt"
 cmds=("$filter -j 1 -k -f 1-4 $tmp/pairs.txt" "$filter -j 1 -k -f 1-4 -z 5 $tmp/pairs.txt"
       "$filter -j 1 -k -z 5 -Z 6 $tmp/pairs.txt")

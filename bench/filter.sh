@@ -17,16 +17,11 @@
 # Needs hyperfine, and for the peers proj-bin (geod) and
 # geographiclib-tools (GeodSolve); a missing peer is left out.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/bench}
-filter=$build/ostrem
-[ -x "$filter" ] || { echo "no $filter: build with cmake --workflow --preset bench" >&2; exit 1; }
-command -v hyperfine >/dev/null || { echo "needs hyperfine (apt-get install hyperfine)" >&2; exit 1; }
+. "$(dirname "$0")/common.sh"
+need "$filter" hyperfine
 lines=${LINES:-1000000}
 runs=${RUNS:-5}
 
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 # Seeded pairs, four decimals (about 10 m), uniform in latitude and longitude.
 "$here/random-pairs" "$lines" 20261208 > "$tmp/pairs.txt"
 head -n 1000 "$tmp/pairs.txt" > "$tmp/pairs1000.txt"

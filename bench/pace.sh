@@ -10,16 +10,11 @@
 #   bench/pace.sh [build dir]        (default: build/bench)
 #   ROUNDS=15 LINES=1000000 BASELINE=/path/to/an/older/ostrem bench/pace.sh
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/bench}
-filter=$build/ostrem rate=$build/bench/module_rate
-for p in "$filter" "$rate"; do
-  [ -x "$p" ] || { echo "no $p: build with cmake --workflow --preset bench" >&2; exit 1; }
-done
+. "$(dirname "$0")/common.sh"
+rate=$build/bench/module_rate
+need "$filter" "$rate"
 lines=${LINES:-1000000}
 rounds=${ROUNDS:-15}
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 "$here/random-pairs" "$lines" 20261208 > "$tmp/pairs.txt"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

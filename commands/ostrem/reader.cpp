@@ -3,17 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <io.h>  // read
-#include <windows.h>
-#else
-#include <poll.h>
-#include <unistd.h>
-#endif
+#include "system.h"
 
 namespace filter {
 

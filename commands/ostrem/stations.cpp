@@ -3,21 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#ifdef _WIN32
-#include <io.h>  // read, open, close
-#else
-#include <unistd.h>
-#endif
-
 #include "fields.h"
-
-#ifndef O_CLOEXEC
-#define O_CLOEXEC 0
-#endif
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
+#include "system.h"
 
 namespace filter {
 

@@ -6,24 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <io.h>  // write, open, close
-#include <sys/stat.h>
-#else
-#include <unistd.h>
-#endif
-
-#ifndef O_CLOEXEC
-#define O_CLOEXEC 0  // Windows: no exec to guard against
-#endif
-#ifndef O_BINARY
-#define O_BINARY 0  // POSIX: every file is binary
-#endif
+#include "system.h"
 
 namespace filter {
 
