@@ -183,6 +183,13 @@ const Case cases[] = {
      "",
      0},
     {"crlf_station_file", {}, "1 1\r\n", "0 0\n", "0 0 1 1 1.41 45.19 225.20\n", "", 0},
+    {"overlong_station_line",
+     {},
+     std::string(65537, '7') + "\n1 1\n",
+     "0 0\n",
+     "0 0 1 1 1.41 45.19 225.20\n",
+     "ostrem: STATIONS:1: line longer than 65536 bytes\n",
+     1},
     {"no_stations", {}, "# none\n", "0 0\n", "", "", 0},
 };
 
