@@ -67,6 +67,8 @@ namespace {
 // what nanoflann's own radius set keeps, without the distances.
 class Within {
 public:
+    using DistanceType = double;
+    using IndexType = uint32_t;
     Within(double radius, std::vector<uint32_t> &found) : radius_(radius), found_(found) {}
     void init() {}
     void clear() { found_.clear(); }
