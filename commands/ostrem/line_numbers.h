@@ -48,7 +48,7 @@ public:
     // in order), one pass reads the numbers into their slots and says
     // true, or says false and read() must look.  *end is the line's NUL,
     // and line_slack bytes after it may be read.
-    bool one_pass(const char *line, size_t n, double v[]) const
+    [[gnu::always_inline]] bool one_pass(const char *line, size_t n, double v[]) const
     {
         return plain_fields(line, line + n, layout_.count, v + layout_.slot[0]);
     }

@@ -48,18 +48,11 @@ struct Computation {
 };
 
 // A problem's numbers in, rounded to its arithmetic's, and its results
-// out, widened (exactly) to double.
+// out, widened to double.
 template <class P>
 int solve_problem(const double c[], double r[])
 {
-    typename P::Real in[P::nin], out[P::nout];
-    for (int k = 0; k < P::nin; k++)
-        in[k] = static_cast<typename P::Real>(c[k]);
-    int rc = P::call(in, out);
-    if (rc == 0)
-        for (int k = 0; k < P::nout; k++)
-            r[k] = out[k];
-    return rc;
+    return P::from_double(c, r);
 }
 
 template <class A>
@@ -69,7 +62,8 @@ struct Distance : Computation<A> {
     static int solve(const double c[], double r[])
     {
         int rc = solve_problem<arithmetic::Inverse<A>>(c, r);
-        r[distance_at] = r[0];
+        if (rc == 0)
+            r[distance_at] = r[0];
         return rc;
     }
 };
@@ -93,7 +87,7 @@ struct WindowedMidpoint : Computation<A> {
         const Real x[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]), static_cast<Real>(c[2]),
                            static_cast<Real>(c[3])};
         Real inverse[3], mid[2];
-        int rc = A::inverse(x, inverse);
+        int rc = arithmetic::Inverse<A>::call(x, inverse);
         if (rc == 0) {
             r[distance_at] = inverse[0];
             rc = A::midpoint_after(x, inverse, mid);
@@ -126,7 +120,7 @@ struct Path : Distance<A> {
         const Real along[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]),
                                static_cast<Real>(r[1]), static_cast<Real>(r[0] * fraction)};
         Real reached[2];
-        A::direct(along, reached);
+        arithmetic::Direct<A>::call(along, reached);
         *lat = reached[0];
         *lon = reached[1];
     }
@@ -345,8 +339,9 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     return true;
 }
 
+// Inlined into each line's work, as it was before it had a name of its own.
 template <class Solve>
-void Record::put_results(const double r[], char join, Bytes &out) const
+[[gnu::always_inline]] inline void Record::put_results(const double r[], char join, Bytes &out) const
 {
     char *p = out.room(Solve::results * 64);  // the longest "%.2f" float is 43 bytes; results are < 1e9
     for (int i = 0; i < Solve::results; i++) {
