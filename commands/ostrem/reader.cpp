@@ -60,14 +60,17 @@ Reader::Reader(int fd, size_t block, size_t limit)
 // wait, what was read is handed over.  A line's unfinished end is carried
 // to the next block while it may still be short enough; past the limit it
 // is dropped as it comes, and the block after it begins with its report.
-Reader::Got Reader::fill(Input &b, Hooks &hooks)
+Reader::Got Reader::fill(Input &b, Hooks &hooks, size_t target)
 {
     std::memcpy(b.in.get(), carry_.get(), carried_);
     size_t have = carried_;
+    // At least target bytes after the carried line's start, so that every
+    // fill makes progress through a long line.
+    const size_t want = target < block_ - have ? have + (target ? target : 1) : block_;
     carried_ = 0;
     b.overlong_first = false;
     b.last = false;
-    if (Got got = read_into(b, have, hooks); got != Got::block)
+    if (Got got = read_into(b, have, want, hooks); got != Got::block)
         return got;
     if (eof_) {
         b.last = true;  // what is left is a last line without its newline
@@ -85,10 +88,10 @@ Reader::Got Reader::fill(Input &b, Hooks &hooks)
 // may wait, the caller's finished results are written as they come (so a
 // terminal sees each at once), and a source that only paused (a pipe from
 // a busy writer) is read again as soon as it has more.
-Reader::Got Reader::read_into(Input &b, size_t &have, Hooks &hooks)
+Reader::Got Reader::read_into(Input &b, size_t &have, size_t want, Hooks &hooks)
 {
     bool got_any = false;
-    while (have < block_ && !eof_) {
+    while (have < want && !eof_) {
         bool waiting = !ready(fd_);
         if (got_any && waiting)
             break;
@@ -96,7 +99,7 @@ Reader::Got Reader::read_into(Input &b, size_t &have, Hooks &hooks)
             waiting = !ready(fd_, 1);
         if (!hooks.before_read())
             return Got::stopped;
-        auto got = read(fd_, b.in.get() + have, static_cast<unsigned>(block_ - have));
+        auto got = read(fd_, b.in.get() + have, static_cast<unsigned>(want - have));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {

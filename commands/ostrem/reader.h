@@ -41,12 +41,14 @@ public:
     enum class Got { block, stopped, error };
     // The next block into b.  A block may hold no line (only a report of
     // an overlong one, or nothing before a last block); the file's last
-    // block has b.last set.  error: errno's value is in error().
-    Got fill(Input &b, Hooks &hooks);
+    // block has b.last set.  error: errno's value is in error().  target:
+    // the new bytes wanted (at most the block), fewer for lines whose
+    // output is long, so that threads still share the work.
+    Got fill(Input &b, Hooks &hooks, size_t target = ~size_t(0));
     int error() const { return err_; }
 
 private:
-    Got read_into(Input &b, size_t &have, Hooks &hooks);
+    Got read_into(Input &b, size_t &have, size_t want, Hooks &hooks);
     void cut(Input &b, size_t have);
 
     const int fd_;

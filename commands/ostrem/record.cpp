@@ -440,6 +440,7 @@ void Record::put_path(const char *line, size_t n, char join, const double c[], c
         if ((i & 1023) == 1023)
             out.hand_on();
     }
+    out.hand_on();
 }
 
 bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) const

@@ -44,6 +44,11 @@ Stream::Stream(const Record &rec, Out &out, FILE *msgs, int threads, size_t bloc
     : rec_(rec), out_(out), msgs_(msgs), threads_(threads < 1 ? 1 : threads), limit_(limit),
       block_(block < 2 * limit + 2 ? 2 * limit + 2 : block)
 {
+    // A path's line gives some 20 bytes a step from some 40 of input: the
+    // first blocks, before any has told its output, take about
+    // hand_on_size of output's worth.
+    if (threads_ > 1 && rec_.options().path)
+        target_ = 2 * hand_on_size / (static_cast<size_t>(rec_.options().path) + 1) + 1;
 }
 
 Stream::~Stream() { finish(); }
@@ -103,6 +108,7 @@ void Stream::hand_over(Block &b, Bytes &bytes, bool direct)
         return;
     }
     out_.write(bytes.data(), bytes.size());
+    b.handed_over += bytes.size();
     bytes.clear();
     bytes.spill_to(bytes.spill(), hand_on_size);
 }
@@ -149,6 +155,17 @@ void Stream::work(Block &b, Bytes &out)
 // then free again.
 void Stream::write(Block &b)
 {
+    // With threads, the next blocks take as much input as gives about
+    // hand_on_size of output, as this one did, so that a worker seldom
+    // waits for its turn with hold_size in hand (a path of a thousand
+    // steps gives 14 KB a line).
+    if (threads_ > 1) {
+        const size_t output = b.handed_over + b.out.size();
+        if (b.size > 0 && output > 0)
+            target_ = output > hand_on_size ? b.size * (hand_on_size / 2) / output * 2 + 1
+                                            : b.size * (hand_on_size / output) + 1;
+    }
+    b.handed_over = 0;
     std::lock_guard<std::mutex> lock(out_mutex_);
     if (b.out.size() > 0) {
         out_.bytes().put(b.out.data(), b.out.size());
@@ -320,7 +337,7 @@ void Stream::stream(int fd, const char *name)
     bool first = true;
     while (out_.ok() && !out_of_memory_) {
         Block *b = free_block();
-        Reader::Got got = reader.fill(*b, *this);
+        Reader::Got got = reader.fill(*b, *this, target_);
         if (got != Reader::Got::block) {
             idle_.push_back(b);
             if (got == Reader::Got::error)

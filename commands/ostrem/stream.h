@@ -96,6 +96,7 @@ private:
         const char *name = nullptr;
         bool first_of_file = false;  // its first line is its file's first
         Bytes out;
+        size_t handed_over = 0;      // output written before the block was done
         std::vector<Bad> bad;        // the first max_messages of the block
         unsigned long bad_count = 0;
         size_t lines = 0;
@@ -125,6 +126,7 @@ private:
     bool trouble_ = false;        // a file could not be read
     unsigned long reported_ = 0;  // bad lines, reported or not
     unsigned long lineno_ = 0;    // lines of the current file written so far
+    size_t target_ = ~size_t(0);  // the input a block is to take: less when its output is long
 
     std::vector<std::unique_ptr<Block>> blocks_;  // every block, reused
     std::deque<Block *> idle_;                    // free for the reader
