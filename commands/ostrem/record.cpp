@@ -366,12 +366,8 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
 {
     double c[pair_numbers], r[result_slots];
     std::memcpy(c, fixed_, sizeof c);
-    Texts t;
-    const char *reason = reader_.read(line, n, c, t, why);
-    if (!reason)
-        reason = check(t, c, why);
-    if (reason)
-        return refuse(line, n, join, reason, out, why);
+    if (!point(line, n, c, why))
+        return refuse(line, n, join, why.text, out, why);
     const StationTable &table = *stations_;
     auto pair = [&](size_t j) {
         c[stlat] = table.lat(j);

@@ -44,8 +44,9 @@ public:
     // outlives the Record.  Before any line.
     void pair_with(const StationTable *t) { stations_ = t; }
 
-    // A station file's line (the Record made with station_options): its
-    // numbers into their slots of c, in range, or false and why.
+    // A line's numbers into their slots of c, in range, or false and why:
+    // a station file's line (with a Record made with station_options), or
+    // -S's earthquake.
     bool point(char *line, size_t n, double c[], Reason &why) const;
     void overlong_reason(Reason &why, size_t limit = max_line) const;
 
