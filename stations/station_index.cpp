@@ -97,12 +97,15 @@ using Search = nanoflann::SearchParameters;
 
 }  // namespace
 
-Index::Index(Surface surface, const double *lat, const double *lon, size_t n)
-    : surface_(surface), size_(n), tree_(new Tree)
+// A coordinate as the computations see it.
+static double seen(bool single, double x) { return single ? static_cast<float>(x) : x; }
+
+Index::Index(Surface surface, bool single, const double *lat, const double *lon, size_t n)
+    : surface_(surface), single_(single), size_(n), tree_(new Tree)
 {
     tree_->positions.xyz.resize(3 * n);
     for (size_t i = 0; i < n; i++)
-        position(surface, lat[i], lon[i], &tree_->positions.xyz[3 * i]);
+        position(surface, seen(single, lat[i]), seen(single, lon[i]), &tree_->positions.xyz[3 * i]);
     tree_->tree.reset(new Tree3(3, tree_->positions, nanoflann::KDTreeSingleIndexAdaptorParams(16)));
 }
 
@@ -130,7 +133,7 @@ void Index::near(double lat, double lon, double max, std::vector<uint32_t> &near
     else
         chord = 2.0 * std::sin((max + sphere_margin) / rd / 2.0) * (1.0 + relative_margin);
     double q[3];
-    position(surface_, lat, lon, q);
+    position(surface_, seen(single_, lat), seen(single_, lon), q);
     Within found(chord * chord, near);
     Search search;
     search.sorted = false;

@@ -25,9 +25,10 @@ enum class Surface { sphere, ellipsoid };
 
 class Index {
 public:
-    // lat[i], lon[i]: station i, in range, as the computations will see
-    // it (rounded to float where they are).  The positions are copied.
-    Index(Surface surface, const double *lat, const double *lon, size_t n);
+    // lat[i], lon[i]: station i, in range.  single: the computations
+    // round coordinates to float, and so do the index's positions and
+    // queries.  The positions are copied.
+    Index(Surface surface, bool single, const double *lat, const double *lon, size_t n);
     ~Index();
     Index(const Index &) = delete;
     Index &operator=(const Index &) = delete;
@@ -46,6 +47,7 @@ public:
 private:
     struct Tree;
     Surface surface_;
+    bool single_;
     size_t size_;
     std::unique_ptr<Tree> tree_;
 };

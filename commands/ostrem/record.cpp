@@ -394,10 +394,7 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
         return true;
     }
     thread_local std::vector<uint32_t> near;
-    double lat = c[eqlat], lon = c[eqlon];
-    if constexpr (Solve::single)
-        lat = static_cast<float>(lat), lon = static_cast<float>(lon);
-    table.index().near(lat, lon, opt_.range[1], near);
+    table.index().near(c[eqlat], c[eqlon], opt_.range[1], near);
     for (uint32_t j : near)
         pair(j);
     return true;

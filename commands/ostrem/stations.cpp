@@ -93,15 +93,10 @@ int StationTable::load(const char *name, const Record &reader)
         p[n] = after;
         p = nl ? nl + 1 : end;
     }
-    std::vector<double> lat(lat_), lon(lon_);
-    if (o.precision == Precision::float32)
-        for (size_t i = 0; i < lat.size(); i++) {
-            lat[i] = static_cast<float>(lat[i]);
-            lon[i] = static_cast<float>(lon[i]);
-        }
     index_.reset(new stations::Index(o.surface == Surface::ellipsoid ? stations::Surface::ellipsoid
                                                                      : stations::Surface::sphere,
-                                     lat.data(), lon.data(), lat.size()));
+                                     o.precision == Precision::float32, lat_.data(), lon_.data(),
+                                     lat_.size()));
     return 0;
 }
 

@@ -48,7 +48,7 @@ private:
     std::string text_;  // the good lines, one after the other
     std::vector<size_t> start_;
     std::vector<uint32_t> length_;
-    std::vector<double> lat_, lon_;  // as read; rounded to float in the index where the run is
+    std::vector<double> lat_, lon_;  // as read
     std::string header_;
     std::vector<Bad> bad_;
     unsigned long bad_count_ = 0;

@@ -46,16 +46,15 @@ struct Tables {
     size_t earthquakes, stations;
 };
 
-// The points the computation sees: rounded to float where it is float,
-// and without the NaN ones, which take no part.
-void usable(const double *lat, const double *lon, size_t n, bool single, std::vector<double> &la,
+// The stations without the NaN ones, which take no part.
+void usable(const double *lat, const double *lon, size_t n, std::vector<double> &la,
             std::vector<double> &lo, std::vector<size_t> &at)
 {
     for (size_t k = 0; k < n; k++) {
         if (std::isnan(lat[k]) || std::isnan(lon[k]))
             continue;
-        la.push_back(single ? static_cast<float>(lat[k]) : lat[k]);
-        lo.push_back(single ? static_cast<float>(lon[k]) : lon[k]);
+        la.push_back(lat[k]);
+        lo.push_back(lon[k]);
         at.push_back(k);
     }
 }
@@ -66,18 +65,15 @@ void pair_all(const Tables &t, Kind kind, double min, double max, Found<Real> &f
     const bool single = kind == sphere_float;
     std::vector<double> la, lo;
     std::vector<size_t> at;
-    usable(t.stlat, t.stlon, t.stations, single, la, lo, at);
+    usable(t.stlat, t.stlon, t.stations, la, lo, at);
     const stations::Index index(kind == ellipsoid ? stations::Surface::ellipsoid
                                                   : stations::Surface::sphere,
-                                la.data(), lo.data(), la.size());
+                                single, la.data(), lo.data(), la.size());
     std::vector<uint32_t> near;
     for (size_t e = 0; e < t.earthquakes; e++) {
-        double lat = t.eqlat[e], lon = t.eqlon[e];
-        if (std::isnan(lat) || std::isnan(lon))
+        if (std::isnan(t.eqlat[e]) || std::isnan(t.eqlon[e]))
             continue;
-        if (single)
-            lat = static_cast<float>(lat), lon = static_cast<float>(lon);
-        index.near(lat, lon, max, near);
+        index.near(t.eqlat[e], t.eqlon[e], max, near);
         for (uint32_t k : near) {
             Real r[3];
             const size_t s = at[k];
