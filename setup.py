@@ -48,9 +48,10 @@ setup(
         Extension(
             "ostrem._ufuncs",
             sources=["python/ostrem/_ufuncs.cpp", "python/ostrem/_pairs.cpp", "geodesy/ostrem.cpp",
-                     "geodesy/ostrem_geodesic.cpp", "stations/station_index.cpp"],
+                     "geodesy/ostrem_geodesic.cpp", "stations/station_index.cpp",
+                     "stations/pairing.cpp", "stations/instant.cpp"],
             depends=["geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "geodesy/arithmetic.h",
-                     "stations/station_index.h"],
+                     "stations/station_index.h", "stations/pairing.h", "stations/instant.h"],
             include_dirs=["geodesy", "stations", numpy.get_include(), *geographiclib["include_dirs"]],
             define_macros=[("OSTREM_VERSION", f'"{version}"'),
                            ("OSTREM_HAVE_GEOGRAPHICLIB", "1" if ellipsoid else "0")],

@@ -8,9 +8,10 @@
 // thread writes, output and messages.  (The number reader and writers, a
 // line's numbers and the option reader have light targets of their own.)
 // An input whose first byte is 0xfe is a station table and a
-// stream of earthquakes (split at the first NUL) for -S: the stations'
-// index must give every station within the window of every earthquake,
-// and two threads must write what one writes.
+// stream of earthquakes (split at the first NUL) for -S: the pairing
+// engine must keep exactly the stations that computing every pair keeps
+// (in the windows of distance and azimuth, or the nearest K by distance
+// and then by line), and two threads must write what one writes.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,7 +60,7 @@ bool value_ok(const std::string &v, int decimals, double lo, double hi)
 
 // The results after the copied input line: distance, azimuth, back-azimuth;
 // or a latitude and a longitude (-m, -w).
-bool result_ok(const std::string &line, const Options &o, char join)
+bool result_ok(const std::string &line, const Options &o, int results, char join)
 {
     // Kilometres on the ellipsoid: at most half a meridian's 20,004 km.
     const double far = o.surface == Surface::ellipsoid ? 20004 : 180;
@@ -71,7 +73,7 @@ bool result_ok(const std::string &line, const Options &o, char join)
         j = line.find(join, i);
         v.push_back(line.substr(i, j == std::string::npos ? j : j - i));
     }
-    if (v.size() != static_cast<size_t>(o.results()))
+    if (v.size() != static_cast<size_t>(results))
         return false;
     for (size_t k = 0; k < v.size(); k++)
         if (!value_ok(v[k], o.decimals, ranges[mid][k][0], ranges[mid][k][1]))
@@ -179,28 +181,28 @@ Run run(const Options &opt, const std::string &in, int threads, size_t block, si
     return r;
 }
 
-// The distance the run computes for a pair, as the filter's line would.
-double distance(const Options &o, double eqlat, double eqlon, double stlat, double stlon)
+// The distance and azimuths the run computes for a pair, as the filter's
+// line would; false where the module refuses it.
+bool inverse(const Options &o, double eqlat, double eqlon, double stlat, double stlon,
+             stations::Seen &s)
 {
-    if (o.surface == Surface::ellipsoid) {
-        double km, az, baz;
-        return geodesic(eqlat, eqlon, stlat, stlon, &km, &az, &baz) == 0 ? km : NAN;
-    }
-    if (o.precision == Precision::float64) {
-        double d, az, baz;
-        return ostremd(eqlat, eqlon, stlat, stlon, &d, &az, &baz) == 0 ? d : NAN;
-    }
+    if (o.surface == Surface::ellipsoid)
+        return geodesic(eqlat, eqlon, stlat, stlon, &s.distance, &s.azimuth, &s.back_azimuth) == 0;
+    if (o.precision == Precision::float64)
+        return ostremd(eqlat, eqlon, stlat, stlon, &s.distance, &s.azimuth, &s.back_azimuth) == 0;
     float d, az, baz;
-    return ostrem(static_cast<float>(eqlat), static_cast<float>(eqlon), static_cast<float>(stlat),
-                  static_cast<float>(stlon), &d, &az, &baz) == 0
-               ? d
-               : NAN;
+    if (ostrem(static_cast<float>(eqlat), static_cast<float>(eqlon), static_cast<float>(stlat),
+               static_cast<float>(stlon), &d, &az, &baz) != 0)
+        return false;
+    s = {d, az, baz};
+    return true;
 }
 
-// -S over a station table and earthquakes from the bytes: the index leaves
-// out no station within the window's end, whatever the points (the poles,
-// the date line, duplicates, the window's end itself); one thread and two
-// write the same.
+// -S over a station table and earthquakes from the bytes: the engine keeps
+// exactly the pairs of computing every pair, whatever the points (the
+// poles, the date line, duplicates, the window's end itself), in windows
+// of distance and azimuth and for the nearest K; one thread and two write
+// the same.
 void station_table(const uint8_t *data, size_t size)
 {
     if (size < 2)
@@ -219,10 +221,17 @@ void station_table(const uint8_t *data, size_t size)
     }
     o.mode = data[0] & 4 ? Mode::midpoint : Mode::distance;
     o.path = data[0] & 8 && o.mode == Mode::distance ? 2 : 0;
-    o.window = true;
     const double unit = o.surface == Surface::ellipsoid ? 111.2 : 1.0;
+    o.window = !(data[0] & 128);
     o.range[1] = data[1] * (180.0 / 255.0) * unit;
     o.range[0] = data[0] & 16 ? o.range[1] / 2 : 0;
+    if (data[0] & 32) {  // a sector of the azimuth, wrapping through north where it passes 360
+        o.by_azimuth = true;
+        o.azimuth[0] = data[1] * (360.0 / 255.0);
+        o.azimuth[1] = std::fmod(o.azimuth[0] + 100.0, 360.0);
+    }
+    if (data[0] & 64)
+        o.nearest = 1 + data[1] % 6;
     std::string text(reinterpret_cast<const char *>(data + 2), size - 2);
     size_t nul = text.find('\0');
     std::string table = text.substr(0, nul), in = nul == std::string::npos ? "" : text.substr(nul + 1);
@@ -232,12 +241,12 @@ void station_table(const uint8_t *data, size_t size)
     char name[64];
     std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
     StationTable stations;
-    const Record reader(station_options(o));
-    check(stations.load(name, reader) == 0);
+    check(stations.load(name, o) == 0);
     close(fd);
+    const stations::Window window = window_of(o);
 
-    // Each earthquake line's two numbers, where they are a point in range.
-    std::vector<uint32_t> near;
+    // Each earthquake line's two numbers, where they are a point in range:
+    // the engine's pairs against every pair's.
     for (size_t p = 0; p < in.size();) {
         size_t e = in.find('\n', p);
         e = e == std::string::npos ? in.size() : e;
@@ -251,17 +260,29 @@ void station_table(const uint8_t *data, size_t size)
                                        k = 3;
                                    k++;
                                }) == 2 && k == 2;
-        if (o.precision == Precision::float32)
-            c[0] = static_cast<float>(c[0]), c[1] = static_cast<float>(c[1]);
-        if (!ok || std::isnan(distance(o, c[0], c[1], 0, 0)))
+        stations::Seen s;
+        if (!ok || !inverse(o, c[0], c[1], 0, 0, s) || std::isnan(s.distance))
             continue;
-        stations.index().near(c[0], c[1], o.range[1], near);
-        for (size_t j = 0, at = 0; j < stations.size(); j++) {
-            while (at < near.size() && near[at] < j)
-                at++;
-            double d = distance(o, c[0], c[1], stations.lat(j), stations.lon(j));
-            check(!(d <= o.range[1]) || (at < near.size() && near[at] == j));
+        std::vector<std::pair<double, uint32_t>> every;
+        for (uint32_t j = 0; j < stations.size(); j++)
+            if (inverse(o, c[0], c[1], stations.lat(j), stations.lon(j), s) && window.holds(s))
+                every.emplace_back(o.nearest ? s.distance : 0.0, j);
+        if (o.nearest) {
+            std::sort(every.begin(), every.end());
+            every.resize(std::min(every.size(), static_cast<size_t>(o.nearest)));
         }
+        std::vector<std::pair<double, uint32_t>> kept;
+        struct Nothing {};
+        stations.pairing().pair<Nothing>(
+            c[0], c[1], stations::Instant(),
+            [&](uint32_t j, Nothing &, stations::Seen &seen) {
+                return inverse(o, c[0], c[1], stations.lat(j), stations.lon(j), seen);
+            },
+            [&](uint32_t j, const Nothing &) {
+                inverse(o, c[0], c[1], stations.lat(j), stations.lon(j), s);
+                kept.emplace_back(o.nearest ? s.distance : 0.0, j);
+            });
+        check(kept == every);
     }
     const Run small = run(o, in, 1, 64, 24, &stations), threaded = run(o, in, 2, 64, 24, &stations);
     check(threaded.out == small.out && threaded.msgs == small.msgs);
@@ -315,7 +336,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bool copied = k == std::string::npos || iline[k] == '#' ||
                       (k + 1 == iline.size() && iline[k] == '\r');
         if (iline.size() > max_line) {
-            check(result_ok(oline, opt, opt.joiner()));  // not copied, even with -a
+            check(result_ok(oline, opt, rec.results(), opt.joiner()));  // not copied, even with -a
         } else {
             std::string body = iline.substr(0, iline.size() - (!iline.empty() && iline.back() == '\r'));
             std::string results = oline;
@@ -338,7 +359,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             else if (copied)
                 check(oline == iline);
             else
-                check(result_ok(results, opt, rec.joiner(body.data(), body.size())));
+                check(result_ok(results, opt, rec.results(), rec.joiner(body.data(), body.size())));
         }
         ip = ie + 1;
         op = oe + 1;

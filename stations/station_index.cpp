@@ -26,6 +26,9 @@ constexpr double relative_margin = 1e-9;
 // Two points of the ellipsoid are never farther apart than its equatorial
 // diameter (12,756.274 km); a radius beyond it holds every station.
 constexpr double ellipsoid_span = 12756.3;
+// The equatorial radius (km), the largest of the ellipsoid's: an arc of a
+// sphere this size over a chord is about the geodesic over it.
+constexpr double equatorial_radius = 6378.137;
 
 }  // namespace
 
@@ -139,6 +142,24 @@ void Index::near(double lat, double lon, double max, std::vector<uint32_t> &near
     search.sorted = false;
     tree_->tree->findNeighbors(found, q, search);
     std::sort(near.begin(), near.end());
+}
+
+double Index::nearest(double lat, double lon, size_t k, std::vector<uint32_t> &nearest) const
+{
+    k = std::min(k, size_);
+    nearest.resize(k);
+    if (k == 0)
+        return 0.0;
+    double q[3];
+    position(surface_, seen(single_, lat), seen(single_, lon), q);
+    thread_local std::vector<double> squared;
+    squared.resize(k);
+    k = tree_->tree->knnSearch(q, k, nearest.data(), squared.data());
+    nearest.resize(k);
+    const double chord = std::sqrt(*std::max_element(squared.begin(), squared.begin() + k));
+    if (surface_ == Surface::ellipsoid)
+        return 2.0 * equatorial_radius * std::asin(std::min(1.0, chord / (2.0 * equatorial_radius)));
+    return 2.0 * std::asin(std::min(1.0, chord / 2.0)) * rd;
 }
 
 }  // namespace stations

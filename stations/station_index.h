@@ -34,6 +34,7 @@ public:
     Index &operator=(const Index &) = delete;
 
     size_t size() const { return size_; }
+    Surface surface() const { return surface_; }
 
     // Every station within max of (lat, lon), degrees on the sphere and
     // kilometres on the ellipsoid, and perhaps a few beyond; in increasing
@@ -43,6 +44,13 @@ public:
     // True when max reaches every point of the earth: near() gives every
     // station, and a caller may as well take them all.
     bool everywhere(double max) const;
+
+    // The k stations nearest to (lat, lon) by the straight line (all of
+    // them where there are fewer), in no order, into nearest (cleared
+    // first); and about how far along the surface the farthest of them
+    // lies, in the units of near().  The line's order is not the
+    // surface's: a caller takes these as a first guess only.
+    double nearest(double lat, double lon, size_t k, std::vector<uint32_t> &nearest) const;
 
 private:
     struct Tree;

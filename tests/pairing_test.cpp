@@ -162,7 +162,7 @@ const Case cases[] = {
      "1 1\n1\nx 1\n91 0\n0 nan\n\n# c\n2 2\n",
      "0 0\n",
      "0 0 1 1 1.41 45.19 225.20\n0 0 2 2 2.82 45.17 225.21\n",
-     "ostrem: STATIONS:2: expected 2 fields, found 1\n"
+     "ostrem: STATIONS:2: expected at least 2 fields, found 1\n"
      "ostrem: STATIONS:3: field 1 is not a number: x\n"
      "ostrem: STATIONS:4: field 1 is out of range (latitude -90 to 90): 91\n"
      "ostrem: STATIONS:5: field 2 is out of range (longitude -180 to 540): nan\n",
@@ -172,7 +172,7 @@ const Case cases[] = {
      "1 1\n",
      "0\n0 0\n",
      "0 0 1 1 1.41 45.19 225.20\n",
-     "ostrem: -:1: expected 2 fields, found 1\n",
+     "ostrem: -:1: expected at least 2 fields, found 1\n",
      1},
     {"csv_with_headers_and_quotes",
      {"-H", "-d", ",", "-D", ";", "-F", "2,3", "-f", "2,3", "-r", "0,2"},

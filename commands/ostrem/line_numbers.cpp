@@ -1,6 +1,7 @@
 #include "line_numbers.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "../number.h"
 #include "fields.h"
@@ -12,12 +13,25 @@ static_assert(pair_numbers <= plain_most, "the one-pass reader holds every numbe
 
 Layout line_layout(const Options &o)
 {
+    using ranges::Range;
+    const bool walks = o.mode == Mode::walk;
+    const Range *of_slot[pair_numbers] = {&ranges::latitude, &ranges::longitude,
+                                          walks ? &ranges::azimuth : &ranges::latitude,
+                                          !walks                                ? &ranges::longitude
+                                          : o.surface == Surface::ellipsoid ? &ranges::kilometres
+                                                                                 : &ranges::distance,
+                                          &ranges::depth, &ranges::elevation};
     Layout l;
     l.count = o.want;
     for (int i = 0; i < o.want; i++) {
         l.field[i] = o.field[i];
         l.slot[i] = o.slot[i];
+        l.range[i] = of_slot[o.slot[i]];
     }
+    l.single = o.precision == Precision::float32;
+    l.times = o.times;
+    for (int i = 0; i < o.times; i++)
+        l.time_field[i] = o.time_field[i];
     l.sep = o.sep;
     l.listed = o.listed;
     return l;
@@ -30,11 +44,15 @@ LineNumbers::LineNumbers(const Layout &layout) : layout_(layout)
         in_order = in_order && layout_.field[i] == i + 1 && layout_.slot[i] == layout_.slot[0] + i;
         last_ = layout_.field[i] > last_ ? layout_.field[i] : last_;
     }
-    plain_ = !layout_.sep && !layout_.listed && in_order;
+    for (int i = 0; i < layout_.times; i++)
+        last_ = layout_.time_field[i] > last_ ? layout_.time_field[i] : last_;
+    plain_ = !layout_.sep && !layout_.listed && in_order && !layout_.times;
     which_.assign(static_cast<size_t>(last_) + 1, -1);
-    for (int i = layout_.count - 1; i >= 0; i--) {  // the first number naming a field
-        repeats_ = repeats_ || which_[static_cast<size_t>(layout_.field[i])] >= 0;
-        which_[static_cast<size_t>(layout_.field[i])] = static_cast<signed char>(i);
+    // The first naming a field: a number before a time.
+    for (int i = layout_.count + layout_.times - 1; i >= 0; i--) {
+        const int f = i < layout_.count ? layout_.field[i] : layout_.time_field[i - layout_.count];
+        repeats_ = repeats_ || which_[static_cast<size_t>(f)] >= 0;
+        which_[static_cast<size_t>(f)] = static_cast<signed char>(i);
     }
 }
 
@@ -50,12 +68,15 @@ const char *LineNumbers::read(char *line, size_t n, double v[], Texts &t, Reason
     const int *to = layout_.slot;
     int bad_field = 0;  // the first wanted field that is not a number
     const char *bad_start = nullptr, *bad_stop = nullptr;
+    const int count = layout_.count;
     auto take = [&](int k, const char *start, const char *stop) {
         int i = k < nwhich ? which[k] : -1;
         if (i < 0)
             return;
         t.text[i] = start;
         t.len[i] = static_cast<size_t>(stop - start);
+        if (i >= count)  // a time: its text alone
+            return;
         double *x = &v[to[i]];
         bool ok = on_sep ? field_number(start, stop, x) : number::read(start, stop, x);
         if (!ok && !bad_field) {
@@ -64,18 +85,18 @@ const char *LineNumbers::read(char *line, size_t n, double v[], Texts &t, Reason
             bad_stop = stop;
         }
     };
-    int count = on_sep ? split_on(line, line + n, layout_.sep, take)
-                       : split_blanks(line, line + n, take);
-    if (count < 0 && (-count <= last || !layout_.listed)) {
-        std::snprintf(why.text, sizeof why.text, "field %d has an unterminated quote", -count);
+    int fields = on_sep ? split_on(line, line + n, layout_.sep, take)
+                        : split_blanks(line, line + n, take);
+    if (fields < 0 && (-fields <= last || !layout_.listed)) {
+        std::snprintf(why.text, sizeof why.text, "field %d has an unterminated quote", -fields);
         return why.text;
     }
-    if (!layout_.listed && count != last) {
-        std::snprintf(why.text, sizeof why.text, "expected %d fields, found %d", last, count);
+    if (!layout_.listed && fields != last) {
+        std::snprintf(why.text, sizeof why.text, "expected %d fields, found %d", last, fields);
         return why.text;
     }
-    if (layout_.listed && count >= 0 && count < last) {
-        std::snprintf(why.text, sizeof why.text, "expected at least %d fields, found %d", last, count);
+    if (layout_.listed && fields >= 0 && fields < last) {
+        std::snprintf(why.text, sizeof why.text, "expected at least %d fields, found %d", last, fields);
         return why.text;
     }
     if (bad_field) {
@@ -88,15 +109,95 @@ const char *LineNumbers::read(char *line, size_t n, double v[], Texts &t, Reason
         }
         return why.text;
     }
-    // A field named twice fills every number that names it.
+    // A field named twice fills every number (or time) that names it.
     if (repeats_)
-        for (int i = 0; i < layout_.count; i++) {
-            int from = which[layout_.field[i]];
-            v[to[i]] = v[to[from]];
+        for (int i = 0; i < count + layout_.times; i++) {
+            int from = which[i < count ? layout_.field[i] : layout_.time_field[i - count]];
+            if (i < count)
+                v[to[i]] = v[to[from]];
             t.text[i] = t.text[from];
             t.len[i] = t.len[from];
         }
     return nullptr;
+}
+
+const char *LineNumbers::check(const Texts &t, const double v[], Reason &why) const
+{
+    for (int i = 0; i < layout_.count; i++) {
+        const ranges::Range *r = layout_.range[i];
+        double x = v[layout_.slot[i]];
+        if (layout_.single)
+            x = static_cast<float>(x);
+        if (!r || r->holds(x))
+            continue;
+        char what[64];
+        r->describe(what, sizeof what);
+        char shown[shown_size];
+        show(shown, t.text[i], t.len[i]);
+        std::snprintf(why.text, sizeof why.text, "field %d is out of range (%s): %s",
+                      layout_.field[i], what, shown);
+        return why.text;
+    }
+    return nullptr;
+}
+
+void LineNumbers::hint(const char *line, size_t n, Reason &why) const
+{
+    why.looks_separated_by = 0;
+    if (!layout_.sep)
+        for (char s : {'|', ';', '\t'})
+            if (std::memchr(line, s, n)) {
+                why.looks_separated_by = s;
+                break;
+            }
+}
+
+bool LineNumbers::point(char *line, size_t n, double v[], Texts &t, Reason &why) const
+{
+    const char *reason = read(line, n, v, t, why);
+    if (!reason)
+        reason = check(t, v, why);
+    if (!reason)
+        return true;
+    if (reason != why.text)
+        std::snprintf(why.text, sizeof why.text, "%s", reason);
+    hint(line, n, why);
+    return false;
+}
+
+bool LineNumbers::time(const Texts &t, int k, bool open_end, stations::Instant *at, Reason &why) const
+{
+    const int i = layout_.count + k;
+    const char *p = t.text[i];
+    size_t n = t.len[i];
+    while (n > 0 && blank(*p))
+        p++, n--;
+    while (n > 0 && blank(p[n - 1]))
+        n--;
+    if (n > 1 && p[0] == '"' && p[n - 1] == '"')  // a quoted field, as a CSV writer quotes
+        p++, n -= 2;
+    if (n == 0 && open_end) {
+        *at = stations::Instant::latest();
+        return true;
+    }
+    if (stations::read_instant(p, p + n, at))
+        return true;
+    if (n == 0) {
+        std::snprintf(why.text, sizeof why.text, "field %d is empty", layout_.time_field[k]);
+    } else {
+        char shown[shown_size];
+        show(shown, t.text[i], t.len[i]);
+        std::snprintf(why.text, sizeof why.text, "field %d is not a time: %s", layout_.time_field[k],
+                      shown);
+    }
+    why.looks_separated_by = 0;
+    return false;
+}
+
+void LineNumbers::overlong(Reason &why, size_t limit)
+{
+    std::snprintf(why.text, sizeof why.text, "line longer than %zu bytes", limit);
+    why.looks_separated_by = 0;
 }
 
 }  // namespace filter

@@ -38,8 +38,7 @@ int run(int argc, char **argv)
     // cannot be read ends the run with nothing written.
     static filter::StationTable stations;
     if (opt.stations) {
-        static const filter::Record station_reader(filter::station_options(opt));
-        if (int err = stations.load(opt.stations, station_reader)) {
+        if (int err = stations.load(opt)) {
             filter::say(stderr, "%s: %s", opt.stations, std::strerror(err));
             return 2;
         }

@@ -8,6 +8,8 @@
 
 namespace filter {
 
+constexpr unsigned long max_messages = 100;  // bad lines reported per run
+
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif

@@ -36,9 +36,10 @@ namespace filter {
 
 const char usage[] =
     "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
-    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-j N] [file ...]\n"
-    "       ostrem -S FILE [-F LIST] [-D C] [-k] [-m | -n N] [-f LIST] [-d C] [-H] [-p N]\n"
-    "              [-r MIN,MAX] [-j N] [file ...]\n";
+    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
+    "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C]\n"
+    "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
+    "              [-j N] [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
@@ -64,6 +65,9 @@ const char help[] =
     "  -H          the first line of each file is a header\n"
     "  -p N        double precision, N decimals (0 to 9)\n"
     "  -r MIN,MAX  only pairs whose distance lies in [MIN, MAX] degrees (km with -k)\n"
+    "  -A MIN,MAX  only pairs whose azimuth lies from MIN clockwise to MAX degrees\n"
+    "              (350,10 wraps through north)\n"
+    "  -B MIN,MAX  the same on the back-azimuth, at the station\n"
     "  -j N        N threads (1 to " OSTREM_FILTER_TEXT(OSTREM_FILTER_MAX_THREADS)
     "; default: the CPUs available)\n"
     "  -S FILE     each line's earthquake (eqlat eqlon) paired with every station\n"
@@ -71,6 +75,13 @@ const char help[] =
     "              station's line, then the results\n"
     "  -F LIST     with -S, the station file's fields (as -f; default 1,2)\n"
     "  -D C        with -S, the station file's separator (as -d)\n"
+    "              with -S, -z N is the earthquake line's depth field and -Z N\n"
+    "              the station line's elevation field (counted as -F counts)\n"
+    "  -N K        with -S, each earthquake's K nearest stations in the windows,\n"
+    "              nearest first\n"
+    "  -t N        with -S, field N of an earthquake's line is its time, and\n"
+    "  -T S,E      fields S and E of a station's line its start and end (ISO\n"
+    "              8601; E empty: still running): only stations running then\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
     "Files are read in order; none, or -, is standard input. Status: 0 every\n"
@@ -79,10 +90,12 @@ const char help[] =
 
 namespace {
 
-// A -f list as cut writes it: numbers and ranges, separated by commas.
-// The count is summed, not stepped through, and in 64 bits: a list of
-// thousands of ranges of a million fields is counted, not overflowed.
-bool field_list(const char *s, int field[], long long *count)
+// A -f list as cut writes it: numbers and ranges, separated by commas,
+// the first most of them into field[] (a longer list is counted, and
+// refused by its caller).  The count is summed, not stepped through, and
+// in 64 bits: a list of thousands of ranges of a million fields is
+// counted, not overflowed.
+bool field_list(const char *s, int field[], int most, long long *count)
 {
     long long n = 0;
     for (const char *p = s;;) {
@@ -97,7 +110,7 @@ bool field_list(const char *s, int field[], long long *count)
             if (end == p || b < a || b > max_field)
                 return false;
         }
-        for (long k = a; k <= b && n + (k - a) < 4; k++)
+        for (long k = a; k <= b && n + (k - a) < most; k++)
             field[n + (k - a)] = static_cast<int>(k);
         n += b - a + 1;
         if (*end == '\0')
@@ -154,6 +167,12 @@ int number_list(const char *s, double *v, int most)
 
 bool two_numbers(const char *s, double v[2]) { return number_list(s, v, 2) == 2; }
 
+// -A's and -B's sector: two azimuths in [0, 360].
+bool sector(const char *s, double v[2])
+{
+    return two_numbers(s, v) && v[0] >= 0.0 && v[0] <= 360.0 && v[1] >= 0.0 && v[1] <= 360.0;
+}
+
 // "LAT,LON", and with -k "LAT,LON,DEPTH" (-e) or "LAT,LON,ELEVATION" (-s):
 // in range as the functions will see them (after the rounding to float
 // unless -p).  *third says whether the third number was given.
@@ -198,36 +217,45 @@ const char *heights(Options &o, int depth_field, int elevation_field, bool third
         o.field[o.want] = depth_field;
         o.slot[o.want++] = depth;
     }
-    if (elevation_field) {
+    if (elevation_field && o.stations) {  // in the station's line
+        o.station_elevation_field = elevation_field;
+    } else if (elevation_field) {
         o.field[o.want] = elevation_field;
         o.slot[o.want++] = elevation;
     }
     return nullptr;
 }
 
-// -S and its -F and -D: the earthquake's two numbers on each line, every
-// station's result after the line and the station's.  Returns nullptr, or
-// what is wrong.
-const char *station_table(Options &o, char fixed_opt, bool walks, bool heights_given,
-                          const char *list, bool sep_given)
+// -S and its -F, -D, -N, -t and -T: the earthquake's two numbers on each
+// line, every station's result after the line and the station's.  Fields
+// after the ones named may hold anything, as with -f and -F: the lines are
+// copied whole.  Returns nullptr, or what is wrong (a format for the
+// station list).
+const char *station_table(Options &o, char fixed_opt, bool walks, const char *list,
+                          bool sep_given, bool times_given)
 {
-    if (!o.stations)
+    if (!o.stations) {
+        if (o.nearest)
+            return "-N needs -S (the stations to choose the nearest from)";
+        if (times_given)
+            return "-t and -T need -S (the station file whose epochs they compare)";
         return list || sep_given ? "-F and -D need -S (the station file they describe)" : nullptr;
+    }
     if (fixed_opt)
         return fixed_opt == 'e' ? "-S cannot be used with -e (the lines hold the earthquakes)"
                                 : "-S cannot be used with -s (the file holds the stations)";
     if (walks)
         return "-S cannot be used with -w (a walk has no station)";
-    if (heights_given)
-        return "-S cannot be used with -z or -Z";
+    if (times_given && (!o.times || !o.station_time_field[0]))
+        return "-t and -T go together (the earthquake's time, the station's start and end)";
     if (list) {
         long long count = 0;
-        if (!field_list(list, o.station_field, &count))
+        if (!field_list(list, o.station_field, 2, &count))
             return "-F takes field numbers from 1, as 3,4 or 3-6, not '%s'";
         if (count != 2)
             return "-F must name 2 fields";
-        o.station_listed = true;
     }
+    o.listed = o.station_listed = true;
     o.append = true;
     return nullptr;
 }
@@ -246,10 +274,18 @@ Options station_options(const Options &o)
     s.field[1] = o.station_field[1];
     s.slot[0] = stlat;
     s.slot[1] = stlon;
+    if (o.station_elevation_field) {
+        s.field[s.want] = o.station_elevation_field;
+        s.slot[s.want++] = elevation;
+    }
+    s.times = o.station_time_field[0] ? 2 : 0;
+    s.time_field[0] = o.station_time_field[0];
+    s.time_field[1] = o.station_time_field[1];
     s.listed = o.station_listed;
     s.sep = o.station_sep;
     s.append = false;
-    s.window = false;
+    s.window = s.by_azimuth = s.by_back_azimuth = false;
+    s.nearest = 0;
     s.stations = nullptr;
     return s;
 }
@@ -259,6 +295,7 @@ namespace {
 // What the command line gave beyond what goes straight into Options.
 struct Given {
     const char *fixed_arg = nullptr, *list_arg = nullptr, *station_list_arg = nullptr;
+    bool times_given = false;  // -t or -T
     bool station_sep_given = false;
     char fixed_opt = 0;                        // 'e' or 's'
     int depth_field = 0, elevation_field = 0;  // -z, -Z
@@ -312,6 +349,34 @@ int take_number(int c, Options &o, Given &g)
                         optarg);
         o.window = true;
         break;
+    case 'A':
+    case 'B':
+        if (!sector(optarg, c == 'A' ? o.azimuth : o.back_azimuth))
+            return fail(c == 'A' ? "-A takes MIN,MAX, two azimuths from 0 to 360, not '%s'"
+                                 : "-B takes MIN,MAX, two back-azimuths from 0 to 360, not '%s'",
+                        optarg);
+        (c == 'A' ? o.by_azimuth : o.by_back_azimuth) = true;
+        break;
+    case 'N': {
+        int n = 0;
+        if (!whole_number(optarg, max_nearest, &n))
+            return fail("-N takes a number of stations from 1, not '%s'", optarg);
+        o.nearest = n;
+        break;
+    }
+    case 't':
+        if (!whole_number(optarg, max_field, &o.time_field[0]))
+            return fail("-t takes a field number from 1, not '%s'", optarg);
+        o.times = 1;
+        g.times_given = true;
+        break;
+    case 'T': {
+        long long count = 0;
+        if (!field_list(optarg, o.station_time_field, 2, &count) || count != 2)
+            return fail("-T takes two field numbers from 1, START,END, not '%s'", optarg);
+        g.times_given = true;
+        break;
+    }
     case 'j':
         if (!whole_number(optarg, max_threads, &g.threads))
             return fail("-j takes a number of threads from 1 to " OSTREM_FILTER_TEXT(
@@ -330,6 +395,11 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case 'Z':
     case 'p':
     case 'r':
+    case 'A':
+    case 'B':
+    case 'N':
+    case 't':
+    case 'T':
     case 'j':
         return take_number(c, o, g);
     case 'k': o.surface = Surface::ellipsoid; break;
@@ -381,11 +451,13 @@ int settle_modes(Options &o, const Given &g)
         return fail("-s cannot be used with -w (-e fixes the start)");
     if (o.window && g.walk)
         return fail("-r cannot be used with -w (a walk has no distance to select by)");
+    if ((o.by_azimuth || o.by_back_azimuth) && g.walk)
+        return fail("-A and -B cannot be used with -w (a walk has no pair to select by)");
     if (o.path && (g.mid || g.walk))
         return fail(g.mid ? "-n cannot be used with -m (a path has its own midpoint)"
                         : "-n cannot be used with -w (a path runs between two points)");
-    if (const char *wrong = station_table(o, g.fixed_opt, g.walk, g.depth_field || g.elevation_field,
-                                          g.station_list_arg, g.station_sep_given))
+    if (const char *wrong = station_table(o, g.fixed_opt, g.walk, g.station_list_arg,
+                                          g.station_sep_given, g.times_given))
         return fail(wrong, g.station_list_arg ? g.station_list_arg : "");
     if (o.surface == Surface::ellipsoid) {
         if (!geodesic_available()) {
@@ -428,7 +500,7 @@ int settle_numbers(Options &o, const Given &g)
     }
     if (g.list_arg) {
         long long count = 0;
-        if (!field_list(g.list_arg, o.field, &count))
+        if (!field_list(g.list_arg, o.field, pair_numbers, &count))
             return fail("-f takes field numbers from 1, as 3,4 or 3-6, not '%s'", g.list_arg);
         if (count != o.want) {
             char need[64];
@@ -453,7 +525,7 @@ int options(int argc, char **argv, Options &o, int *first)
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     Given g;
-    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:j:z:Z:S:F:D:h", longs, nullptr)) != -1;)
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:A:B:N:t:T:j:z:Z:S:F:D:h", longs, nullptr)) != -1;)
         if (int status = take_option(c, argv, o, g))
             return status;
     if (int status = settle_modes(o, g))

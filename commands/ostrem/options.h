@@ -40,6 +40,10 @@ struct Options {
     bool header = false;       // -H: each file's first line names its fields
     bool window = false;       // -r: only distances in [range[0], range[1]] are written (km with -k)
     double range[2] = {0, 180};
+    // -A, -B: only azimuths (at the earthquake) or back-azimuths (at the
+    // station) in the sector from [0] clockwise to [1], degrees.
+    bool by_azimuth = false, by_back_azimuth = false;
+    double azimuth[2] = {0, 360}, back_azimuth[2] = {0, 360};
     int threads = 1;           // -j: threads that compute lines
     // -S FILE: each line's earthquake (eqlat eqlon) paired with every
     // station of FILE, whose fields -F names (stlat stlon) and -D separates.
@@ -47,13 +51,22 @@ struct Options {
     int station_field[2] = {1, 2};
     bool station_listed = false;  // -F
     char station_sep = 0;         // -D
+    int station_elevation_field = 0;  // -Z under -S: in the station's line
+    long nearest = 0;             // -N: each earthquake's nearest N stations; 0: all
+    // Text fields that hold times: -t's in an earthquake's line (times 1),
+    // or for a station file's lines -T's start and end (times 2).
+    int times = 0;
+    int time_field[2] = {0, 0};
+    int station_time_field[2] = {0, 0};  // -T
 
-    int results() const { return mode == Mode::distance && !path ? 3 + hypocentral : 2; }
+    // A pair must lie in a window of its distance or of its directions.
+    bool windowed() const { return window || by_azimuth || by_back_azimuth; }
     char joiner() const { return sep ? sep : ' '; }
 };
 
 // How a station file's lines are read under -S: its fields and separator
-// in place of the earthquakes', each line a station's two numbers.
+// in place of the earthquakes', each line a station's two numbers, then
+// -Z's elevation and -T's times.
 Options station_options(const Options &o);
 
 // The limits of -j and -n, as numbers and as the text of the messages and
@@ -64,7 +77,8 @@ Options station_options(const Options &o);
 #define OSTREM_FILTER_TEXT_(x) #x
 constexpr int max_threads = OSTREM_FILTER_MAX_THREADS;
 constexpr long max_steps = OSTREM_FILTER_MAX_STEPS;  // -n
-constexpr long max_field = 1000000;  // -f, -z, -Z
+constexpr long max_field = 1000000;  // -f, -z, -Z, -t, -T
+constexpr long max_nearest = 1L << 30;  // -N: past any table's stations
 
 // The CPUs this process may run on: its default number of threads.
 int available_cpus();

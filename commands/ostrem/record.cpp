@@ -30,21 +30,28 @@ namespace filter {
 namespace {
 
 constexpr int most_results = 4;  // km az baz hypo
-constexpr int distance_at = most_results;  // after the results
-constexpr int result_slots = distance_at + 1;
+// After the results, what the windows see of the pair: its distance and
+// its two azimuths.
+constexpr int distance_at = most_results, azimuth_at = distance_at + 1,
+              back_azimuth_at = azimuth_at + 1;
+constexpr int result_slots = back_azimuth_at + 1;
 
 // The run's computations, each a template over an arithmetic (the float
 // sphere, the double sphere, the ellipsoid).  solve() takes a pair's
 // numbers (a walk's start, azimuth and distance in the first four), rounds
 // them to the arithmetic's numbers, and fills the results, and where the
-// pair has_distance, r[distance_at] with it for -r; it returns the
-// module's result code.  single: the results are floats, written as the
-// programs write them.  A path's point() gives the points along it.
+// pair has_distance, the slots the windows see; it returns the module's
+// result code.  single: the results are floats, written as the programs
+// write them.  names: what -H calls the results.  A path's point() gives
+// the points along it.
 template <class A>
 struct Computation {
     using Real = typename A::Real;
     static constexpr bool single = std::is_same<Real, float>::value;
     static constexpr bool path = false;
+    // A result that is NaN though the module took the numbers: a NaN
+    // that its comparisons let through.
+    static bool gives_nan(const double r[]) { return std::isnan(r[0]) || std::isnan(r[1]); }
 };
 
 // A problem's numbers in, rounded to its arithmetic's, and its results
@@ -55,41 +62,54 @@ int solve_problem(const double c[], double r[])
     return P::from_double(c, r);
 }
 
+// What the windows see: the distance and the azimuths, as computed.
+void seen_as(double r[], double distance, double azimuth, double back_azimuth)
+{
+    r[distance_at] = distance;
+    r[azimuth_at] = azimuth;
+    r[back_azimuth_at] = back_azimuth;
+}
+
+stations::Seen seen(const double r[]) { return {r[distance_at], r[azimuth_at], r[back_azimuth_at]}; }
+
 template <class A>
 struct Distance : Computation<A> {
     static constexpr int results = arithmetic::Inverse<A>::nout;
     static constexpr bool has_distance = true;
+    static constexpr std::string_view names[] = {
+        std::is_same<A, arithmetic::Ellipsoid>::value ? "km" : "dist", "az", "baz"};
     static int solve(const double c[], double r[])
     {
         int rc = solve_problem<arithmetic::Inverse<A>>(c, r);
         if (rc == 0)
-            r[distance_at] = r[0];
+            seen_as(r, r[0], r[1], r[2]);
         return rc;
     }
 };
 
-// A midpoint alone is the arithmetic's midpoint; under -r, whose window
-// needs the distance, the inverse problem and then the midpoint from it.
+// A midpoint alone is the arithmetic's midpoint; under a window, whose
+// test needs the distance and the azimuths, the inverse problem and then
+// the midpoint from it.
 template <class A>
 struct Midpoint : Computation<A> {
     static constexpr int results = arithmetic::Midpoint<A>::nout;
     static constexpr bool has_distance = false;
+    static constexpr std::string_view names[] = {"midlat", "midlon"};
     static int solve(const double c[], double r[]) { return solve_problem<arithmetic::Midpoint<A>>(c, r); }
 };
 
 template <class A>
-struct WindowedMidpoint : Computation<A> {
+struct WindowedMidpoint : Midpoint<A> {
     using Real = typename A::Real;
-    static constexpr int results = arithmetic::Midpoint<A>::nout;
     static constexpr bool has_distance = true;
     static int solve(const double c[], double r[])
     {
         const Real x[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]), static_cast<Real>(c[2]),
                            static_cast<Real>(c[3])};
-        Real inverse[3], mid[2];
+        Real inverse[arithmetic::Inverse<A>::nout], mid[arithmetic::Midpoint<A>::nout];
         int rc = arithmetic::Inverse<A>::call(x, inverse);
         if (rc == 0) {
-            r[distance_at] = inverse[0];
+            seen_as(r, inverse[0], inverse[1], inverse[2]);
             rc = A::midpoint_after(x, inverse, mid);
         }
         if (rc == 0)
@@ -102,6 +122,7 @@ template <class A>
 struct Walk : Computation<A> {
     static constexpr int results = arithmetic::Direct<A>::nout;
     static constexpr bool has_distance = false;
+    static constexpr std::string_view names[] = {"lat", "lon"};
     static int solve(const double c[], double r[]) { return solve_problem<arithmetic::Direct<A>>(c, r); }
 };
 
@@ -114,12 +135,13 @@ template <class A>
 struct Path : Distance<A> {
     using Real = typename A::Real;
     static constexpr bool path = true;
+    static constexpr std::string_view names[] = {"lat", "lon"};  // a point's
     static void point(const double c[], const double r[], double fraction, double *lat,
                       double *lon)
     {
         const Real along[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]),
                                static_cast<Real>(r[1]), static_cast<Real>(r[0] * fraction)};
-        Real reached[2];
+        Real reached[arithmetic::Direct<A>::nout];
         arithmetic::Direct<A>::call(along, reached);
         *lat = reached[0];
         *lon = reached[1];
@@ -129,45 +151,56 @@ struct Path : Distance<A> {
 // With the earthquake's depth and the station's elevation (-z, -Z): the
 // geodesic's numbers, then the straight line from the hypocentre.
 struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
-    static constexpr int results = Distance::results + arithmetic::Hypocentral::nout;
+    static constexpr int hypo = Distance::results;  // where it goes
+    static constexpr int results = hypo + arithmetic::Hypocentral::nout;
+    static constexpr std::string_view names[] = {"km", "az", "baz", "hypo"};
+    static_assert(std::size(names) == results, "a name for each result");
     static int solve(const double c[], double r[])
     {
         int rc = Distance::solve(c, r);
-        const double h[6] = {c[eqlat], c[eqlon], c[depth], c[stlat], c[stlon], c[elevation]};
-        return rc == 0 ? solve_problem<arithmetic::Hypocentral>(h, &r[Distance::results]) : rc;
+        const double h[arithmetic::Hypocentral::nin] = {c[eqlat],  c[eqlon], c[depth],
+                                                        c[stlat], c[stlon], c[elevation]};
+        return rc == 0 ? solve_problem<arithmetic::Hypocentral>(h, &r[hypo]) : rc;
     }
+    static bool gives_nan(const double r[]) { return Distance::gives_nan(r) || std::isnan(r[hypo]); }
 };
+
+static_assert(GeodesicHypocentral::results <= most_results, "results before the windows' slots");
 
 }  // namespace
 
-// Every computation of one arithmetic, as a line's work (or -S's).
+// The computation the options ask for, in the arithmetic A.
 template <class A>
-Record::Computations Record::computations(Reading r)
+void Record::choose(Reading r)
 {
-    return {pick<Distance<A>>(r), pick<Midpoint<A>>(r), pick<WindowedMidpoint<A>>(r), pick<Walk<A>>(r),
-            pick<Path<A>>(r)};
+    // A window, or the nearest stations, needs the pair's distance.
+    const bool selects = opt_.windowed() || opt_.nearest;
+    if (opt_.path)
+        use<Path<A>>(r);
+    else if (opt_.mode == Mode::walk)
+        use<Walk<A>>(r);
+    else if (opt_.mode == Mode::midpoint && selects)
+        use<WindowedMidpoint<A>>(r);
+    else if (opt_.mode == Mode::midpoint)
+        use<Midpoint<A>>(r);
+    else
+        use<Distance<A>>(r);
 }
 
 Record::Record(const Options &o)
-    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals))
+    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals)), window_(window_of(o))
 {
     const Reading r = opt_.stations ? Reading::paired
                       : reader_.plain() ? Reading::plain
                                         : Reading::general;
-    const Computations of = opt_.surface == Surface::ellipsoid ? computations<arithmetic::Ellipsoid>(r)
-                            : opt_.precision == Precision::float32
-                                ? computations<arithmetic::FloatSphere>(r)
-                                : computations<arithmetic::DoubleSphere>(r);
     if (opt_.hypocentral)
-        numbers_ = pick<GeodesicHypocentral>(r);
-    else if (opt_.path)
-        numbers_ = of.path;
-    else if (opt_.mode == Mode::walk)
-        numbers_ = of.walk;
-    else if (opt_.mode == Mode::midpoint)
-        numbers_ = opt_.window ? of.windowed_midpoint : of.midpoint;
+        use<GeodesicHypocentral>(r);
+    else if (opt_.surface == Surface::ellipsoid)
+        choose<arithmetic::Ellipsoid>(r);
+    else if (opt_.precision == Precision::float32)
+        choose<arithmetic::FloatSphere>(r);
     else
-        numbers_ = of.distance;
+        choose<arithmetic::DoubleSphere>(r);
     if (opt_.fixed != End::none) {
         const bool earthquake = opt_.fixed == End::earthquake;
         fixed_[earthquake ? eqlat : stlat] = opt_.fix[0];
@@ -192,7 +225,7 @@ char Record::joiner(const char *line, size_t n) const
 
 // An output line of words in place of the results: after the input line
 // with -a, joined like results.
-void Record::put_words(const char *line, size_t n, char join, const std::string_view words[3],
+void Record::put_words(const char *line, size_t n, char join, const std::string_view words[],
                        Bytes &out) const
 {
     if (opt_.append && line) {
@@ -203,97 +236,29 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
             out.put(&join, 1);
         }
     }
-    char *p = out.room(most_results * 8);  // no word is longer than 6 bytes
-    for (int i = 0; i < opt_.results(); i++) {
-        std::memcpy(p, words[i].data(), words[i].size());
-        p += words[i].size();
-        *p++ = i + 1 < opt_.results() ? join : '\n';
+    for (int i = 0; i < named_; i++) {
+        out.put(words[i]);
+        out.put(i + 1 < named_ ? &join : "\n", 1);
     }
-    out.commit(p);
 }
 
 static constexpr std::string_view nans[most_results] = {"nan", "nan", "nan", "nan"};
 
-void Record::overlong_reason(Reason &why, size_t limit) const
-{
-    std::snprintf(why.text, sizeof why.text, "line longer than %zu bytes", limit);
-    why.looks_separated_by = 0;
-}
-
 void Record::overlong(Bytes &out, Reason &why, size_t limit) const
 {
-    overlong_reason(why, limit);
+    LineNumbers::overlong(why, limit);
     if (writes_nan_lines())
         put_words(nullptr, 0, opt_.joiner(), nans, out);
 }
 
-// The ranges of the numbers a line gives, as the module sees them (rounded
-// to float unless -p); NaN is in none.  Returns nullptr, or which field is
-// out of which range, and its text.
-const char *Record::check(const Texts &t, const double c[], Reason &why) const
-{
-    using ranges::Range;
-    const bool walks = opt_.mode == Mode::walk;
-    const Range *in[pair_numbers] = {&ranges::latitude, &ranges::longitude,
-                                     walks ? &ranges::azimuth : &ranges::latitude,
-                                     !walks                                 ? &ranges::longitude
-                                     : opt_.surface == Surface::ellipsoid ? &ranges::kilometres
-                                                                          : &ranges::distance,
-                                     &ranges::depth, &ranges::elevation};
-    const Layout &layout = reader_.layout();
-    for (int i = 0; i < layout.count; i++) {
-        const int at = layout.slot[i];
-        double x = c[at];
-        if (opt_.precision == Precision::float32)
-            x = static_cast<float>(x);
-        const Range &r = *in[at];
-        if (r.holds(x))
-            continue;
-        char what[64];
-        r.describe(what, sizeof what);
-        char shown[shown_size];
-        show(shown, t.text[i], t.len[i]);
-        std::snprintf(why.text, sizeof why.text, "field %d is out of range (%s): %s",
-                      layout.field[i], what, shown);
-        return why.text;
-    }
-    return nullptr;
-}
-
-// The separator a bad line seems to use, when it was read without one.
-void Record::hint(const char *line, size_t n, Reason &why) const
-{
-    why.looks_separated_by = 0;
-    if (!opt_.sep)
-        for (char s : {'|', ';', '\t'})
-            if (std::memchr(line, s, n)) {
-                why.looks_separated_by = s;
-                break;
-            }
-}
-
-bool Record::point(char *line, size_t n, double c[], Reason &why) const
-{
-    Texts t;
-    const char *reason = reader_.read(line, n, c, t, why);
-    if (!reason)
-        reason = check(t, c, why);
-    if (!reason)
-        return true;
-    if (reason != why.text)
-        std::snprintf(why.text, sizeof why.text, "%s", reason);
-    hint(line, n, why);
-    return false;
-}
-
 // A bad line: why, the hint of a separator, and its nan line (none with
-// -r: it is not known to lie in the window).  Returns false.
+// a window: it is not known to lie in it).  Returns false.
 bool Record::refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                     Reason &why) const
 {
     if (reason != why.text)
         std::snprintf(why.text, sizeof why.text, "%s", reason);
-    hint(line, n, why);
+    reader_.hint(line, n, why);
     if (writes_nan_lines())
         put_words(line, n, join, nans, out);
     return false;
@@ -302,7 +267,6 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
 template <class Solve, bool plain>
 bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const
 {
-    static_assert(Solve::results <= most_results, "results beyond r[distance_at]'s place");
     double c[pair_numbers], r[result_slots];
     std::memcpy(c, fixed_, sizeof c);
     Texts t;
@@ -315,17 +279,16 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
     // The module checks the ranges itself; only a refusal, or a NaN that
     // its comparisons let through (and that gives a NaN result), is looked
     // at again, to name the field.
-    if (Solve::solve(c, r) != 0 || std::isnan(r[0]) || std::isnan(r[1]) ||
-        (Solve::results > 3 && std::isnan(r[3]))) {
+    if (Solve::solve(c, r) != 0 || Solve::gives_nan(r)) {
         if (!texts) {  // read again the general way, for the texts a message names
             Reason ignored;
             reader_.read(line, n, c, t, ignored);
         }
-        const char *named = check(t, c, why);
+        const char *named = reader_.check(t, c, why);
         return refuse(line, n, join, named ? named : "coordinate out of range", out, why);
     }
-    if constexpr (Solve::has_distance)  // -w and -r are never asked together
-        if (opt_.window && !(r[distance_at] >= opt_.range[0] && r[distance_at] <= opt_.range[1]))
+    if constexpr (Solve::has_distance)  // -w and a window are never asked together
+        if (opt_.windowed() && !window_.holds(seen(r)))
             return true;
     if constexpr (Solve::path) {
         put_path<Solve>(line, n, join, c, r, out);
@@ -355,48 +318,52 @@ template <class Solve>
     out.commit(p);
 }
 
-// -S: the line's earthquake, read and checked the general way (a line
-// gives many pairs, so its reading is no cost), then each station near
-// it in the file's order, its pair computed as any line's would be and
-// kept when its distance is in the window.  The output is the line, the
-// station's line and the results; it may be long, so it is handed on as
-// it grows.
+// -S: the line's earthquake (and its depth and time, where asked), read
+// and checked the general way (a line gives many pairs, so its reading is
+// no cost); then the stations the pairing engine keeps, each pair
+// computed as any line's would be.  The output is the line, the station's
+// line and the results; it may be long, so it is handed on as it grows.
 template <class Solve>
 bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const
 {
-    double c[pair_numbers], r[result_slots];
+    double c[pair_numbers];
     std::memcpy(c, fixed_, sizeof c);
-    if (!point(line, n, c, why))
+    Texts t;
+    stations::Instant time;
+    if (!reader_.point(line, n, c, t, why) ||
+        (reader_.layout().times && !reader_.time(t, 0, false, &time, why)))
         return refuse(line, n, join, why.text, out, why);
     const StationTable &table = *stations_;
-    auto pair = [&](size_t j) {
+    struct Results {
+        double r[result_slots];
+    };
+    auto at = [&](uint32_t j) {
         c[stlat] = table.lat(j);
         c[stlon] = table.lon(j);
-        if (Solve::solve(c, r) != 0)
-            return;  // not reached: both ends are in range
+        c[elevation] = table.elevation(j);
+    };
+    auto compute = [&](uint32_t j, Results &x, stations::Seen &s) {
+        at(j);
+        if (Solve::solve(c, x.r) != 0)
+            return false;  // not reached: both ends are in range
         if constexpr (Solve::has_distance)
-            if (opt_.window && !(r[distance_at] >= opt_.range[0] && r[distance_at] <= opt_.range[1]))
-                return;
+            s = seen(x.r);
+        return true;
+    };
+    auto take = [&](uint32_t j, const Results &x) {
         if constexpr (Solve::path) {
-            put_path<Solve>(line, n, join, c, r, out, table.line(j));
+            at(j);
+            put_path<Solve>(line, n, join, c, x.r, out, table.line(j));
         } else {
             out.put(line, n);
             out.put(&join, 1);
             out.put(table.line(j));
             out.put(&join, 1);
-            put_results<Solve>(r, join, out);
+            put_results<Solve>(x.r, join, out);
         }
         out.hand_on();
     };
-    if (!opt_.window || table.index().everywhere(opt_.range[1])) {
-        for (size_t j = 0; j < table.size(); j++)
-            pair(j);
-        return true;
-    }
-    thread_local std::vector<uint32_t> near;
-    table.index().near(c[eqlat], c[eqlon], opt_.range[1], near);
-    for (uint32_t j : near)
-        pair(j);
+    table.pairing().pair<Results>(c[eqlat], c[eqlon], time, compute, take);
     return true;
 }
 
@@ -440,16 +407,8 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
 {
     size_t body = n > 0 && line[n - 1] == '\r' ? n - 1 : n;  // CRLF
     const char join = joiner(line, body);
-    if (header) {
-        // The names of the results, in place of a header line or after it.
-        static constexpr std::string_view names[3][3] = {
-            {"dist", "az", "baz"}, {"midlat", "midlon", ""}, {"lat", "lon", ""}};
-        static constexpr std::string_view km[most_results] = {"km", "az", "baz", "hypo"};
-        const std::string_view *words = opt_.path ? names[2]
-                                        : opt_.surface == Surface::ellipsoid && opt_.mode == Mode::distance
-                                            ? km
-                                            : names[static_cast<int>(opt_.mode)];
-        put_words(line, body, join, words, out);
+    if (header) {  // the names of the results, in place of a header line or after it
+        put_words(line, body, join, names_, out);
         return true;
     }
     size_t k = 0;

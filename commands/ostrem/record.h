@@ -5,16 +5,16 @@
 #define OSTREM_FILTER_RECORD_H
 
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
 #include "format.h"
 #include "line_numbers.h"
 #include "options.h"
+#include "pairing.h"
 
 namespace filter {
-
-constexpr size_t max_line = 65536;  // bytes, without the line ending
 
 class StationTable;
 
@@ -44,17 +44,15 @@ public:
     // outlives the Record.  Before any line.
     void pair_with(const StationTable *t) { stations_ = t; }
 
-    // A line's numbers into their slots of c, in range, or false and why:
-    // a station file's line (with a Record made with station_options), or
-    // -S's earthquake.
-    bool point(char *line, size_t n, double c[], Reason &why) const;
-    void overlong_reason(Reason &why, size_t limit = max_line) const;
+    // How many results a line gives, and their names (-H).
+    int results() const { return named_; }
+    const std::string_view *names() const { return names_; }
 
 private:
     // A bad line's output is a line of nan, except under -r (it is not
     // known to lie in the window) and -n (it has no path).
     // Nor under -S: a bad earthquake has no stations.
-    bool writes_nan_lines() const { return !opt_.window && !opt_.path && !opt_.stations; }
+    bool writes_nan_lines() const { return !opt_.windowed() && !opt_.path && !opt_.stations; }
     // The rest of a line that holds numbers: the run's computation, one
     // instantiation per mode and precision, picked when the options are
     // read.  Solve says which module functions and how results are written.
@@ -64,15 +62,12 @@ private:
     bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const;
     template <class Solve>
     bool pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const;
-    // A line's work for each computation of one arithmetic.
-    struct Computations {
-        Numbers distance, midpoint, windowed_midpoint, walk, path;
-    };
     // How a line is read, chosen once: an earthquake for -S's stations,
     // the usual layout in one pass, or any other layout.
     enum class Reading { paired, plain, general };
+    // The computation the options ask for, in one arithmetic.
     template <class A>
-    static Computations computations(Reading r);
+    void choose(Reading r);
     template <class Solve>
     static Numbers pick(Reading r)
     {
@@ -80,21 +75,30 @@ private:
                : r == Reading::plain ? &Record::numbers<Solve, true>
                                      : &Record::numbers<Solve, false>;
     }
+    // The run's computation, and the names of what it gives.
+    template <class Solve>
+    void use(Reading r)
+    {
+        numbers_ = pick<Solve>(r);
+        names_ = Solve::names;
+        named_ = static_cast<int>(std::size(Solve::names));
+    }
     template <class Solve>
     void put_results(const double r[], char join, Bytes &out) const;
     template <class Solve>
     void put_path(const char *line, size_t n, char join, const double c[], const double r[],
                   Bytes &out, std::string_view station = {}) const;
-    void hint(const char *line, size_t n, Reason &why) const;
     bool refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                 Reason &why) const;
-    const char *check(const Texts &t, const double c[], Reason &why) const;
     void put_words(const char *line, size_t n, char join, const std::string_view words[],
                    Bytes &out) const;
 
     Options opt_;
     LineNumbers reader_;        // where the line's numbers are
     Numbers numbers_;
+    const std::string_view *names_ = nullptr;
+    int named_ = 0;
+    stations::Window window_;   // -r, -A, -B
     PutFixed put_fixed_;        // -p's writer of a value
     double fixed_[pair_numbers] = {};  // a pair's numbers, the fixed end's already in place
     const StationTable *stations_ = nullptr;

@@ -34,11 +34,40 @@ int read_all(const char *name, std::string &text)
     return err;
 }
 
+stations::Arithmetic arithmetic_of(const Options &o)
+{
+    return o.surface == Surface::ellipsoid     ? stations::Arithmetic::ellipsoid
+           : o.precision == Precision::float32 ? stations::Arithmetic::float_sphere
+                                               : stations::Arithmetic::double_sphere;
+}
+
 }  // namespace
+
+stations::Window window_of(const Options &o)
+{
+    stations::Window w;
+    w.by_distance = o.window;
+    w.min = o.range[0];
+    w.max = o.range[1];
+    if (o.by_azimuth)
+        w.azimuth = stations::Sector::between(o.azimuth[0], o.azimuth[1]);
+    if (o.by_back_azimuth)
+        w.back_azimuth = stations::Sector::between(o.back_azimuth[0], o.back_azimuth[1]);
+    return w;
+}
+
+stations::Selection selection_of(const Options &o)
+{
+    stations::Selection s;
+    s.window = window_of(o);
+    s.nearest = static_cast<size_t>(o.nearest);
+    s.by_time = o.times > 0;
+    return s;
+}
 
 // One line of the file: blank and comment lines are passed over, a good
 // station kept, a bad one noted.
-void StationTable::take(char *line, size_t n, const Record &reader, unsigned long lineno)
+void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno)
 {
     size_t k = 0;
     while (k < n && blank(line[k]))
@@ -47,13 +76,15 @@ void StationTable::take(char *line, size_t n, const Record &reader, unsigned lon
         return;
     Bad b{lineno, {}};
     double c[pair_numbers] = {};
+    Texts t;
+    stations::Instant epoch[most_times];
     bool good;
-    if (n > max_line) {
-        reader.overlong_reason(b.why);
-        good = false;
-    } else {
-        good = reader.point(line, n, c, b.why);
-    }
+    if (n > max_line)
+        LineNumbers::overlong(b.why, max_line), good = false;
+    else
+        good = reader.point(line, n, c, t, b.why);
+    for (int i = 0; good && i < reader.layout().times; i++)  // the start, then the end
+        good = reader.time(t, i, i == 1, &epoch[i], b.why);
     if (!good) {
         if (bad_.size() < max_messages)
             bad_.push_back(b);
@@ -64,13 +95,21 @@ void StationTable::take(char *line, size_t n, const Record &reader, unsigned lon
     length_.push_back(static_cast<uint32_t>(n));
     lat_.push_back(c[stlat]);
     lon_.push_back(c[stlon]);
+    if (reader.layout().count > 2)
+        elevation_.push_back(c[filter::elevation]);
+    if (reader.layout().times) {
+        start_time_.push_back(epoch[0]);
+        end_time_.push_back(epoch[1]);
+    }
 }
 
-int StationTable::load(const char *name, const Record &reader)
+int StationTable::load(const Options &o) { return load(o.stations, o); }
+
+int StationTable::load(const char *name, const Options &o)
 {
     if (int err = read_all(name, text_))
         return err;
-    const Options &o = reader.options();
+    const LineNumbers reader(line_layout(station_options(o)));
     // Room for a NUL after the last line and the bytes a line's reading
     // may look past its end.
     const size_t size = text_.size();
@@ -93,10 +132,15 @@ int StationTable::load(const char *name, const Record &reader)
         p[n] = after;
         p = nl ? nl + 1 : end;
     }
-    index_.reset(new stations::Index(o.surface == Surface::ellipsoid ? stations::Surface::ellipsoid
-                                                                     : stations::Surface::sphere,
-                                     o.precision == Precision::float32, lat_.data(), lon_.data(),
-                                     lat_.size()));
+    stations::Table table;
+    table.lat = lat_.data();
+    table.lon = lon_.data();
+    table.size = lat_.size();
+    if (o.times) {
+        table.start = start_time_.data();
+        table.end = end_time_.data();
+    }
+    pairing_.reset(new stations::Pairing(arithmetic_of(o), table, selection_of(o)));
     return 0;
 }
 

@@ -1,5 +1,5 @@
-// The station file of -S, held whole: each good line's text and numbers,
-// and the index that finds the stations near an earthquake.
+// The station file of -S, held whole: each good line's text, numbers and
+// epoch, and the pairing engine that finds each earthquake's stations.
 #ifndef OSTREM_FILTER_STATIONS_H
 #define OSTREM_FILTER_STATIONS_H
 
@@ -10,11 +10,16 @@
 #include <string_view>
 #include <vector>
 
-#include "record.h"
-#include "station_index.h"
-#include "stream.h"
+#include "line_numbers.h"
+#include "messages.h"
+#include "options.h"
+#include "pairing.h"
 
 namespace filter {
+
+// What the options ask of a pair, and of each earthquake's stations.
+stations::Window window_of(const Options &o);
+stations::Selection selection_of(const Options &o);
 
 class StationTable {
 public:
@@ -23,15 +28,20 @@ public:
         Reason why;
     };
 
-    // Reads every line of the named file with reader (a Record made with
-    // station_options).  Returns 0, or the errno of a file that cannot be
-    // read.  Bad lines take no part: the first max_messages are in bad(),
-    // and bad_count() counts them all.
-    int load(const char *name, const Record &reader);
+    // Reads every line of the file -S names, its fields as the options
+    // say (station_options), and makes the engine their selection asks
+    // for.  Returns 0, or the errno of a file that cannot be read.  Bad
+    // lines take no part: the first max_messages are in bad(), and
+    // bad_count() counts them all.
+    int load(const Options &o);
+    // The same for the named file (a test's or a fuzzer's).
+    int load(const char *name, const Options &o);
 
     size_t size() const { return lat_.size(); }
     double lat(size_t i) const { return lat_[i]; }
     double lon(size_t i) const { return lon_[i]; }
+    // -Z's elevation (m), 0 without it.
+    double elevation(size_t i) const { return elevation_.empty() ? 0.0 : elevation_[i]; }
     // The station's line, without its line ending.
     std::string_view line(size_t i) const
     {
@@ -40,19 +50,20 @@ public:
     std::string_view header() const { return header_; }
     const std::vector<Bad> &bad() const { return bad_; }
     unsigned long bad_count() const { return bad_count_; }
-    const stations::Index &index() const { return *index_; }
+    const stations::Pairing &pairing() const { return *pairing_; }
 
 private:
-    void take(char *line, size_t n, const Record &reader, unsigned long lineno);
+    void take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno);
 
     std::string text_;  // the good lines, one after the other
     std::vector<size_t> start_;
     std::vector<uint32_t> length_;
-    std::vector<double> lat_, lon_;  // as read
+    std::vector<double> lat_, lon_, elevation_;  // as read
+    std::vector<stations::Instant> start_time_, end_time_;
     std::string header_;
     std::vector<Bad> bad_;
     unsigned long bad_count_ = 0;
-    std::unique_ptr<stations::Index> index_;
+    std::unique_ptr<stations::Pairing> pairing_;
 };
 
 }  // namespace filter

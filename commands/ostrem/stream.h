@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "format.h"
+#include "messages.h"
 #include "reader.h"
 #include "record.h"
 
 namespace filter {
 
-constexpr unsigned long max_messages = 100;  // bad lines reported per run
 constexpr size_t default_block = 1 << 18;     // bytes of input a block holds
 constexpr size_t hand_on_size = 1 << 20;      // a block's output written once it holds this,
 constexpr size_t hold_size = 8 << 20;         // or held to this while blocks before it are worked on
