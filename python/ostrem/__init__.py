@@ -412,7 +412,7 @@ def geodesic_midpoint(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
     return _ellipsoid(_ufuncs.geodesic_midpoint, (eqlat, eqlon, stlat, stlon) + args, kwargs)
 
 
-def hypocentral(eqlat, eqlon, depth_km, stlat, stlon, elevation_m=0.0, /, **kwargs):
+def hypocentral(eqlat, eqlon, depth_km, stlat, stlon, elevation_m=0.0, **kwargs):
     """The hypocentral distance: the straight line from hypocentres to stations.
 
     A NumPy ufunc: the length of the chord between the earth-centred

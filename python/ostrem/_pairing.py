@@ -1,16 +1,20 @@
-"""Every earthquake against every station within a window, through the
-stations' spatial index: pairs_within and geodesic_pairs_within."""
+"""Every earthquake against every station in a selection, through the
+pairing engine and the stations' spatial index: pairs_within and
+geodesic_pairs_within."""
+
+import math
 
 from . import _ufuncs
 
-_LATITUDE = (-90.0, 90.0)
-_LONGITUDE = (-180.0, 540.0)
-_SPHERE_FLOAT, _SPHERE_DOUBLE, _ELLIPSOID = 0, 1, 2
+_BOUNDS = _ufuncs.BOUNDS
+_ARITHMETICS = _ufuncs.ARITHMETICS
+# The seconds an instant is given as where it is NaT: the least int64.
+_NOT_A_TIME = -(2 ** 63)
 
 
-def _coordinates(name, values, limits, single, function):
+def _checked(function, name, values, limits, single=False):
     """A 1-D float64 array, its range checked as the computation sees it
-    (rounded to float where it is float); NaN passes and takes no part."""
+    (rounded to float where it is float); NaN passes."""
     import numpy as np
 
     a = np.ascontiguousarray(values, dtype=np.float64)
@@ -32,52 +36,149 @@ def _window(function, low, high):
     return float(low), float(high)
 
 
-def _pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high):
+def _sector(function, name, sector):
+    """(from, to) in [0, 360], or None."""
+    if sector is None:
+        return None
+    try:
+        low, high = (float(x) for x in sector)
+    except (TypeError, ValueError):
+        raise ValueError(f"{function}: {name} must be (min, max), two azimuths, not {sector!r}") \
+            from None
+    if not (0.0 <= low <= 360.0 and 0.0 <= high <= 360.0):
+        raise ValueError(f"{function}: {name} must lie in [0, 360], not {sector!r}")
+    return low, high
+
+
+def _nearest(function, nearest):
+    import numbers
+
+    if nearest is None:
+        return 0
+    if isinstance(nearest, bool) or not isinstance(nearest, numbers.Integral) or nearest < 1:
+        raise ValueError(f"{function}: nearest must be a whole number from 1, not {nearest!r}")
+    return int(nearest)
+
+
+def _instants(function, name, values, size):
+    """datetime64 values as two int64 arrays, seconds and nanoseconds (NaT:
+    the least int64 seconds), exactly at any unit down to the nanosecond."""
     import numpy as np
 
-    single = kind == _SPHERE_FLOAT
-    arrays = [_coordinates(name, v, limits, single, function)
-              for name, v, limits in (("eqlat", eqlat, _LATITUDE), ("eqlon", eqlon, _LONGITUDE),
-                                      ("stlat", stlat, _LATITUDE), ("stlon", stlon, _LONGITUDE))]
+    a = np.asarray(values)
+    if a.dtype.kind != "M":
+        try:
+            a = a.astype("datetime64")
+        except (TypeError, ValueError):
+            raise ValueError(f"{function}: {name} must be datetime64 values, not {a.dtype}") \
+                from None
+    if a.shape != (size,):
+        raise ValueError(f"{function}: {name} must be 1-D with {size} elements, not of shape "
+                         f"{a.shape}")
+    nat = np.isnat(a)
+    unit = np.datetime_data(a.dtype)[0]
+    per_second = {"ms": 10 ** 3, "us": 10 ** 6, "ns": 10 ** 9}.get(unit)
+    if per_second is None:  # seconds or coarser exactly; finer than nanoseconds, to them
+        a = a.astype("datetime64[ns]" if unit in ("ps", "fs", "as") else "datetime64[s]")
+        per_second = 10 ** 9 if unit in ("ps", "fs", "as") else 1
+    ticks = a.view(np.int64)
+    seconds, rest = np.divmod(ticks, per_second)
+    nanoseconds = rest * (10 ** 9 // per_second)
+    seconds[nat] = _NOT_A_TIME
+    nanoseconds[nat] = 0
+    return np.ascontiguousarray(seconds), np.ascontiguousarray(nanoseconds)
+
+
+def _times(function, times, earthquakes, stations):
+    if times is None:
+        return None
+    try:
+        eqtime, start, end = times
+    except (TypeError, ValueError):
+        raise ValueError(f"{function}: times must be (eqtime, ststart, stend)") from None
+    parts = []
+    for name, values, size in (("eqtime", eqtime, earthquakes), ("ststart", start, stations),
+                               ("stend", end, stations)):
+        parts.extend(_instants(function, name, values, size))
+    return tuple(parts)
+
+
+def _pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth=None,
+           back_azimuth=None, nearest=0, times=None, depth_km=None, elevation_m=None):
+    import numpy as np
+
+    single = kind == _ARITHMETICS["float_sphere"]
+    arrays = [_checked(function, name, v, _BOUNDS[bounds], single)
+              for name, v, bounds in (("eqlat", eqlat, "latitude"), ("eqlon", eqlon, "longitude"),
+                                      ("stlat", stlat, "latitude"), ("stlon", stlon, "longitude"))]
     for a, b, names in ((arrays[0], arrays[1], "eqlat and eqlon"),
                         (arrays[2], arrays[3], "stlat and stlon")):
         if a.shape != b.shape:
             raise ValueError(f"{function}: {names} differ in length ({a.size} and {b.size})")
-    i, j, dist, az, baz = _ufuncs._pairs(*arrays, low, high, kind)
+    heights = []
+    for name, values, bounds, size in (("depth_km", depth_km, "depth", arrays[0].size),
+                                       ("elevation_m", elevation_m, "elevation", arrays[2].size)):
+        if values is not None:
+            values = _checked(function, name, np.broadcast_to(values, (size,)), _BOUNDS[bounds])
+        heights.append(values)
+    instants = _times(function, times, arrays[0].size, arrays[2].size)
+    i, j, dist, az, baz, hypo = _ufuncs._pairs(*arrays, low, high, kind, azimuth, back_azimuth,
+                                               nearest, instants, *heights)
     real = np.float32 if single else np.float64
-    return (np.frombuffer(i, dtype=np.intp), np.frombuffer(j, dtype=np.intp),
-            np.frombuffer(dist, dtype=real), np.frombuffer(az, dtype=real),
-            np.frombuffer(baz, dtype=real))
+    found = (np.frombuffer(i, dtype=np.intp), np.frombuffer(j, dtype=np.intp),
+             np.frombuffer(dist, dtype=real), np.frombuffer(az, dtype=real),
+             np.frombuffer(baz, dtype=real))
+    return found if hypo is None else found + (np.frombuffer(hypo, dtype=np.float64),)
 
 
 def _is_dask(*values):
     return any(type(v).__module__.startswith("dask.") for v in values)
 
 
-def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high):
-    """One task per block of earthquakes, each against every station; five
-    lazy arrays of unknown length, in the order of the blocks."""
+def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=None, **rest):
+    """One task per block of earthquakes, each against every station; lazy
+    arrays of unknown length, in the order of the blocks.  The earthquakes'
+    times and depths go with their blocks."""
     import dask
     import dask.array as da
     import numpy as np
 
-    stlat, stlon = (np.asarray(v.compute() if _is_dask(v) else v) for v in (stlat, stlon))
-    eqlat, eqlon = (v if _is_dask(v) else da.from_array(np.asarray(v)) for v in (eqlat, eqlon))
-    if eqlat.ndim != 1 or eqlat.shape != eqlon.shape:
-        raise ValueError(f"{function}: eqlat and eqlon must be 1-D and alike")
-    eqlon = eqlon.rechunk(eqlat.chunks)
-    real = np.float32 if kind == _SPHERE_FLOAT else np.float64
-    dtypes = (np.intp, np.intp, real, real, real)
+    def whole(v):
+        return None if v is None else np.asarray(v.compute() if _is_dask(v) else v)
 
-    def block(lat, lon, start):
-        i, *rest = _pairs(function, kind, lat, lon, stlat, stlon, low, high)
-        return (i + start, *rest)
+    stlat, stlon = whole(stlat), whole(stlon)
+    times = rest.pop("times")
+    if times is not None:
+        times = (times[0], whole(times[1]), whole(times[2]))
+    rest["elevation_m"] = whole(rest["elevation_m"])
+    eqlat = eqlat if _is_dask(eqlat) else da.from_array(np.asarray(eqlat))
+    if eqlat.ndim != 1:
+        raise ValueError(f"{function}: eqlat must be 1-D")
+
+    def along(v):  # a value per earthquake, in eqlat's blocks
+        if v is None:
+            return [None] * len(eqlat.chunks[0])
+        v = v if _is_dask(v) else da.from_array(np.broadcast_to(np.asarray(v), eqlat.shape))
+        if v.shape != eqlat.shape:
+            raise ValueError(f"{function}: a value per earthquake must have eqlat's shape "
+                             f"{eqlat.shape}, not {v.shape}")
+        return list(v.rechunk(eqlat.chunks).to_delayed().ravel())
+
+    real = np.float32 if kind == _ARITHMETICS["float_sphere"] else np.float64
+    dtypes = (np.intp, np.intp, real, real, real) + ((np.float64,) if depth_km is not None else ())
+
+    def block(lat, lon, when, depth, start):
+        t = None if times is None else (when, times[1], times[2])
+        i, *others = _pairs(function, kind, lat, lon, stlat, stlon, low, high, times=t,
+                            depth_km=depth, **rest)
+        return (i + start, *others)
 
     parts = [[] for _ in dtypes]
     start = 0
-    for lat, lon, n in zip(eqlat.to_delayed().ravel(), eqlon.to_delayed().ravel(),
-                           eqlat.chunks[0]):
-        found = dask.delayed(block, nout=5)(lat, lon, start)
+    blocks = zip(along(eqlat), along(eqlon), along(None if times is None else times[0]),
+                 along(depth_km), eqlat.chunks[0])
+    for lat, lon, when, depth, n in blocks:
+        found = dask.delayed(block, nout=len(dtypes))(lat, lon, when, depth, start)
         for k, dtype in enumerate(dtypes):
             parts[k].append(da.from_delayed(found[k], shape=(np.nan,), dtype=dtype))
         start += n
@@ -85,20 +186,31 @@ def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high):
                  for p, d in zip(parts, dtypes))
 
 
-def _either(function, kind, eqlat, eqlon, stlat, stlon, low, high):
-    if _is_dask(eqlat, eqlon, stlat, stlon):
-        return _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high)
-    return _pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high)
+def _either(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth, back_azimuth,
+            nearest, times, depth_km=None, elevation_m=None):
+    selection = dict(azimuth=_sector(function, "azimuth", azimuth),
+                     back_azimuth=_sector(function, "back_azimuth", back_azimuth),
+                     nearest=_nearest(function, nearest), times=times, depth_km=depth_km,
+                     elevation_m=elevation_m)
+    per_earthquake = (eqlat, eqlon, depth_km, None if times is None else times[0])
+    if _is_dask(*per_earthquake, stlat, stlon, elevation_m, *(times or ())):
+        return _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, **selection)
+    return _pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, **selection)
 
 
-def pairs_within(eqlat, eqlon, stlat, stlon, max, min=0.0, dtype=None):
-    """Every earthquake-station pair whose distance on the sphere lies in [min, max].
+def pairs_within(eqlat, eqlon, stlat, stlon, max=180.0, min=0.0, dtype=None, *, azimuth=None,
+                 back_azimuth=None, nearest=None, times=None):
+    """Every earthquake-station pair in a selection, on the sphere.
 
-    The stations are held in a spatial index, and each earthquake's
-    candidates are computed by the function `ostrem` calls, so the pairs
-    and their values are exactly those of computing every pair with
-    `ostrem` and keeping the window, at a cost that grows with the pairs
-    found rather than with earthquakes x stations.
+    The pairs whose distance lies in [min, max], and whose azimuth and
+    back-azimuth lie in the sectors given, of stations running at the
+    earthquake's time where times are given; or of those, each
+    earthquake's `nearest` stations.  The stations are held in a spatial
+    index, and each earthquake's candidates are computed by the function
+    `ostrem` calls, so the pairs and their values are exactly those of
+    computing every pair with `ostrem` and selecting, at a cost that grows
+    with the pairs near each earthquake rather than with earthquakes x
+    stations.
 
     Parameters
     ----------
@@ -110,16 +222,30 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max, min=0.0, dtype=None):
         Station latitudes and longitudes (degrees), likewise.
     max, min : float
         The window (degrees of arc), both ends included, on the distance as
-        computed.
+        computed; by default every distance.
     dtype : {np.float32, np.float64}, optional
         float32 (the default) gives the programs' bits; float64 computes in
         double precision throughout.
+    azimuth, back_azimuth : (float, float), optional
+        Sectors (degrees, in [0, 360]) from the first clockwise to the
+        second, both ends included, on the azimuth at the earthquake and
+        the back-azimuth at the station as computed; ``(350, 10)`` wraps
+        through north.
+    nearest : int, optional
+        Each earthquake's `nearest` stations among those selected, nearest
+        first, a tie going to the station that comes first; fewer where
+        fewer are selected.
+    times : (eqtime, ststart, stend), optional
+        datetime64 arrays (or what NumPy makes them from: ISO 8601 text) of
+        the earthquakes' times and the stations' epochs: a station takes
+        part when ``ststart <= eqtime <= stend``, NaT at either end being
+        open.  An earthquake whose time is NaT takes no part.
 
     Returns
     -------
     i, j : ndarray of intp
         The pairs: earthquake ``i[k]`` with station ``j[k]``, sorted by
-        `i`, then `j`.
+        `i`, then `j` (with `nearest`, each earthquake's nearest first).
     dist, az, baz : ndarray, of `dtype`
         Distance (degrees), azimuth at the earthquake and back-azimuth at
         the station, the bits ``ostrem(eqlat[i], eqlon[i], stlat[j],
@@ -129,15 +255,16 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max, min=0.0, dtype=None):
     ------
     ValueError
         A coordinate out of range (naming the argument and the index), an
-        argument not 1-D, or ``min > max``.
+        argument not 1-D, ``min > max``, a sector out of [0, 360], a
+        `nearest` below 1, or times that are not datetime64.
 
     Notes
     -----
     A NaN coordinate takes no part.  The GIL is released while the pairs
     are found.  With Dask arrays for the earthquakes, each block of them is
-    one task against all the stations, and the five results are Dask
-    arrays of unknown length.  The filter's ``ostrem -S STATIONS -r MIN,MAX``
-    gives the same pairs from files.
+    one task against all the stations, and the results are Dask arrays of
+    unknown length.  The filter's ``ostrem -S STATIONS -r MIN,MAX -A ...
+    -B ... -N K -t ... -T ...`` gives the same pairs from files.
 
     Examples
     --------
@@ -146,6 +273,27 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max, min=0.0, dtype=None):
     ...                                           [1.0, 0.0, 51.0], [1.0, 30.0, 10.0], 5.0)
     >>> i.tolist(), j.tolist(), ["%.2f" % d for d in dist]
     ([0, 1], [0, 2], ['1.41', '1.00'])
+
+    The nearest station of each earthquake, and the stations to its east:
+
+    >>> i, j, *_ = ostrem.pairs_within([0.0], [0.0], [1.0, 0.0, 0.0], [1.0, 30.0, -2.0],
+    ...                                nearest=1)
+    >>> j.tolist()
+    [0]
+    >>> i, j, *_ = ostrem.pairs_within([0.0], [0.0], [1.0, 0.0, 0.0], [1.0, 30.0, -2.0],
+    ...                                azimuth=(60, 120))
+    >>> j.tolist()
+    [1]
+
+    Stations running at the earthquake's time:
+
+    >>> eqtime = np.array(["2024-03-01T12:00"], dtype="datetime64[s]")
+    >>> start = np.array(["2000-01-01", "2020-01-01"], dtype="datetime64[s]")
+    >>> end = np.array(["2009-12-31", "NaT"], dtype="datetime64[s]")
+    >>> i, j, *_ = ostrem.pairs_within([0.0], [0.0], [1.0, 1.0], [1.0, 2.0],
+    ...                                times=(eqtime, start, end))
+    >>> j.tolist()
+    [1]
     """
     import numpy as np
 
@@ -153,44 +301,63 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max, min=0.0, dtype=None):
     if dtype not in (np.float32, np.float64):
         raise TypeError(f"pairs_within: dtype must be float32 or float64, not {dtype}")
     low, high = _window("pairs_within", min, max)
-    kind = _SPHERE_FLOAT if dtype == np.float32 else _SPHERE_DOUBLE
-    return _either("pairs_within", kind, eqlat, eqlon, stlat, stlon, low, high)
+    kind = _ARITHMETICS["float_sphere" if dtype == np.float32 else "double_sphere"]
+    return _either("pairs_within", kind, eqlat, eqlon, stlat, stlon, low, high, azimuth,
+                   back_azimuth, nearest, times)
 
 
-def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km, min_km=0.0):
-    """Every earthquake-station pair whose WGS84 geodesic lies in [min_km, max_km].
+def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.0, *,
+                          azimuth=None, back_azimuth=None, nearest=None, times=None,
+                          depth_km=None, elevation_m=None):
+    """Every earthquake-station pair in a selection, along the WGS84 geodesic.
 
     As `pairs_within`, on the ellipsoid: the stations' index holds their
     earth-centred positions (the geodesic is never shorter than the
     straight line between them), and each candidate's geodesic is the one
-    `geodesic` computes.
+    `geodesic` computes.  With `nearest`, the stations nearest along the
+    geodesic, which the straight line's order is not: the search widens
+    until no station outside it can be nearer.
 
     Parameters
     ----------
     eqlat, eqlon, stlat, stlon : array_like, 1-D
         As for `pairs_within`.
     max_km, min_km : float
-        The window (kilometres), both ends included.
+        The window (kilometres), both ends included; by default every
+        distance.
+    azimuth, back_azimuth, nearest, times : optional
+        As for `pairs_within`, on the geodesic's azimuths and kilometres.
+    depth_km : array_like, optional
+        The earthquakes' depths (kilometres below the ellipsoid, in
+        [-10, 1000]), one per earthquake: a sixth result, `hypo`.
+    elevation_m : array_like, optional
+        With `depth_km`, the stations' elevations (metres, in
+        [-12000, 9000]), one per station; 0 by default.
 
     Returns
     -------
     i, j : ndarray of intp
-        The pairs, sorted by `i`, then `j`.
+        The pairs, sorted by `i`, then `j` (with `nearest`, each
+        earthquake's nearest first).
     km, az, baz : ndarray of float64
         The bits ``geodesic(eqlat[i], eqlon[i], stlat[j], stlon[j])`` gives.
+    hypo : ndarray of float64
+        With `depth_km` only: the bits ``hypocentral(eqlat[i], eqlon[i],
+        depth_km[i], stlat[j], stlon[j], elevation_m[j])`` gives.
 
     Raises
     ------
     ValueError
-        As for `pairs_within`.
+        As for `pairs_within`, and for a depth or an elevation out of
+        range.
     RuntimeError
         In a build without GeographicLib.
 
     Notes
     -----
-    ``ostrem -k -S STATIONS -r MIN,MAX`` gives the same pairs from files.
-    Dask arrays for the earthquakes give lazy results, as for
-    `pairs_within`.
+    ``ostrem -k -S STATIONS -r MIN,MAX -z N -Z M`` gives the same pairs
+    from files.  Dask arrays for the earthquakes give lazy results, as for
+    `pairs_within`; their depths and times go with them block by block.
 
     Examples
     --------
@@ -199,12 +366,25 @@ def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km, min_km=0.0):
     ...                                                  [38.0, 34.95], [141.0, -106.46], 200.0)
     >>> i.tolist(), j.tolist(), "%.3f" % km[0]
     ([0], [0], '127.151')
+
+    The nearest station, and the hypocentral distance to it from 30 km down:
+
+    >>> i, j, km, az, baz, hypo = ostrem.geodesic_pairs_within(
+    ...     [38.3], [142.4], [38.0, 34.95], [141.0, -106.46], nearest=1,
+    ...     depth_km=[30.0], elevation_m=[120.0, 1850.0])
+    >>> j.tolist(), "%.3f" % hypo[0]
+    ([0], '130.378')
     """
     if not _ufuncs.has_ellipsoid:
         raise RuntimeError("ostrem.geodesic_pairs_within: this build of ostrem has no ellipsoid "
                            "(it was built without GeographicLib; Debian: libgeographiclib-dev)")
     low, high = _window("geodesic_pairs_within", min_km, max_km)
-    return _either("geodesic_pairs_within", _ELLIPSOID, eqlat, eqlon, stlat, stlon, low, high)
+    if elevation_m is not None and depth_km is None:
+        raise ValueError("geodesic_pairs_within: elevation_m needs depth_km (the hypocentral "
+                         "distance starts at the earthquake's depth)")
+    return _either("geodesic_pairs_within", _ARITHMETICS["ellipsoid"], eqlat, eqlon, stlat,
+                   stlon, low, high, azimuth, back_azimuth, nearest, times, depth_km,
+                   elevation_m)
 
 
 # Shown, and their examples found, as the package's own.

@@ -1,8 +1,8 @@
-// Every earthquake against every station within a window, for
-// ostrem.pairs_within and ostrem.geodesic_pairs_within: the stations' index
-// gives each earthquake's candidates, and each candidate's pair is computed
-// by the very function the ufuncs call, so the pairs and their bits are
-// those of computing every pair.  Plain buffers in and out, no NumPy C
+// Every earthquake against every station in a selection, for
+// ostrem.pairs_within and ostrem.geodesic_pairs_within: the pairing engine
+// finds each earthquake's pairs, each computed by the very function the
+// ufuncs call, so the pairs and their bits are those of computing every
+// pair and keeping the selection's.  Plain buffers in and out, no NumPy C
 // API: the Python side checks the ranges, makes the arrays and wraps what
 // comes back; this side runs without the GIL.
 #define PY_SSIZE_T_CLEAN
@@ -13,22 +13,25 @@
 #include <vector>
 
 #include "arithmetic.h"
-#include "station_index.h"
+#include "pairing.h"
 
 namespace {
 
-enum Kind { sphere_float, sphere_double, ellipsoid };
+using stations::Arithmetic;
+using stations::Instant;
 
-// The pairs found: indices, then the three results, float or double.
+// The pairs found: indices, the three results (float or double), and the
+// hypocentral distance where a depth was given.
 template <class Real>
 struct Found {
     std::vector<Py_ssize_t> i, j;
     std::vector<Real> distance, az, baz;
+    std::vector<double> hypo;
 };
 
 // The ufuncs' own inverse problem, in the arithmetic's numbers.
 template <class Real>
-int solve(Kind kind, double eqlat, double eqlon, double stlat, double stlon, Real r[3])
+int solve(Arithmetic kind, double eqlat, double eqlon, double stlat, double stlon, Real r[])
 {
     const Real c[4] = {static_cast<Real>(eqlat), static_cast<Real>(eqlon), static_cast<Real>(stlat),
                        static_cast<Real>(stlon)};
@@ -36,58 +39,90 @@ int solve(Kind kind, double eqlat, double eqlon, double stlat, double stlon, Rea
         (void)kind;
         return arithmetic::Inverse<arithmetic::FloatSphere>::call(c, r);
     } else {
-        return kind == ellipsoid ? arithmetic::Inverse<arithmetic::Ellipsoid>::call(c, r)
-                                 : arithmetic::Inverse<arithmetic::DoubleSphere>::call(c, r);
+        return kind == Arithmetic::ellipsoid ? arithmetic::Inverse<arithmetic::Ellipsoid>::call(c, r)
+                                             : arithmetic::Inverse<arithmetic::DoubleSphere>::call(c, r);
     }
 }
+
+// An instant from the Python side: seconds and nanoseconds, the seconds
+// of NaT the least int64.
+constexpr int64_t not_a_time = INT64_MIN;
 
 struct Tables {
     const double *eqlat, *eqlon, *stlat, *stlon;
     size_t earthquakes, stations;
+    const int64_t *times[6] = {};  // earthquake, start, end: seconds, nanoseconds each
+    const double *depth = nullptr, *elevation = nullptr;
 };
 
-// The stations without the NaN ones, which take no part.
-void usable(const double *lat, const double *lon, size_t n, std::vector<double> &la,
-            std::vector<double> &lo, std::vector<size_t> &at)
+Instant instant(const int64_t *const t[2], size_t k, const Instant &nat)
 {
-    for (size_t k = 0; k < n; k++) {
-        if (std::isnan(lat[k]) || std::isnan(lon[k]))
-            continue;
-        la.push_back(lat[k]);
-        lo.push_back(lon[k]);
-        at.push_back(k);
-    }
+    if (t[0][k] == not_a_time)
+        return nat;
+    return {t[0][k], static_cast<int32_t>(t[1][k])};
 }
 
 template <class Real>
-void pair_all(const Tables &t, Kind kind, double min, double max, Found<Real> &found)
+void pair_all(const Tables &t, Arithmetic kind, const stations::Selection &selection, Found<Real> &found)
 {
-    const bool single = kind == sphere_float;
+    // The stations without the NaN ones, which take no part.
     std::vector<double> la, lo;
     std::vector<size_t> at;
-    usable(t.stlat, t.stlon, t.stations, la, lo, at);
-    const stations::Index index(kind == ellipsoid ? stations::Surface::ellipsoid
-                                                  : stations::Surface::sphere,
-                                single, la.data(), lo.data(), la.size());
-    std::vector<uint32_t> near;
-    for (size_t e = 0; e < t.earthquakes; e++) {
-        if (std::isnan(t.eqlat[e]) || std::isnan(t.eqlon[e]))
+    std::vector<Instant> start, end;
+    for (size_t k = 0; k < t.stations; k++) {
+        if (std::isnan(t.stlat[k]) || std::isnan(t.stlon[k]))
             continue;
-        index.near(t.eqlat[e], t.eqlon[e], max, near);
-        for (uint32_t k : near) {
-            Real r[3];
-            const size_t s = at[k];
-            if (solve<Real>(kind, t.eqlat[e], t.eqlon[e], t.stlat[s], t.stlon[s], r) != 0)
-                continue;  // not reached: the caller checked the ranges
-            const double d = r[0];
-            if (!(d >= min && d <= max))
-                continue;
-            found.i.push_back(static_cast<Py_ssize_t>(e));
-            found.j.push_back(static_cast<Py_ssize_t>(s));
-            found.distance.push_back(r[0]);
-            found.az.push_back(r[1]);
-            found.baz.push_back(r[2]);
+        la.push_back(t.stlat[k]);
+        lo.push_back(t.stlon[k]);
+        at.push_back(k);
+        if (selection.by_time) {
+            start.push_back(instant(&t.times[2], k, Instant::earliest()));
+            end.push_back(instant(&t.times[4], k, Instant::latest()));
         }
+    }
+    stations::Table table;
+    table.lat = la.data();
+    table.lon = lo.data();
+    table.size = la.size();
+    table.start = start.data();
+    table.end = end.data();
+    const stations::Pairing pairing(kind, table, selection);
+    struct Pair {
+        Real r[arithmetic::Inverse<arithmetic::FloatSphere>::nout];
+    };
+    for (size_t e = 0; e < t.earthquakes; e++) {
+        const double eqlat = t.eqlat[e], eqlon = t.eqlon[e];
+        if (std::isnan(eqlat) || std::isnan(eqlon))
+            continue;
+        Instant time;
+        if (selection.by_time) {
+            if (t.times[0][e] == not_a_time)
+                continue;  // NaT: no time to compare
+            time = instant(&t.times[0], e, Instant());
+        }
+        auto compute = [&](uint32_t k, Pair &p, stations::Seen &s) {
+            if (solve<Real>(kind, eqlat, eqlon, t.stlat[at[k]], t.stlon[at[k]], p.r) != 0)
+                return false;  // not reached: the caller checked the ranges
+            s = {p.r[0], p.r[1], p.r[2]};
+            return true;
+        };
+        auto take = [&](uint32_t k, const Pair &p) {
+            const size_t st = at[k];
+            found.i.push_back(static_cast<Py_ssize_t>(e));
+            found.j.push_back(static_cast<Py_ssize_t>(st));
+            found.distance.push_back(p.r[0]);
+            found.az.push_back(p.r[1]);
+            found.baz.push_back(p.r[2]);
+            if (t.depth) {
+                const double h[arithmetic::Hypocentral::nin] = {
+                    eqlat, eqlon, t.depth[e], t.stlat[st], t.stlon[st], t.elevation ? t.elevation[st] : 0.0};
+                double r[arithmetic::Hypocentral::nout];
+                if (arithmetic::Hypocentral::call(h, r) != 0)
+                    r[0] = NAN;  // a NaN height, as the ufunc gives it
+                found.hypo.push_back(r[0]);
+            }
+        };
+        pairing.pair<Pair>(eqlat, eqlon, time, compute, take);
     }
 }
 
@@ -99,47 +134,157 @@ PyObject *bytes_of(const std::vector<T> &v)
 }
 
 template <class Real>
-PyObject *run(const Tables &t, Kind kind, double min, double max)
+PyObject *run(const Tables &t, Arithmetic kind, const stations::Selection &selection)
 {
     Found<Real> found;
     Py_BEGIN_ALLOW_THREADS
-    pair_all(t, kind, min, max, found);
+    pair_all(t, kind, selection, found);
     Py_END_ALLOW_THREADS
-    return Py_BuildValue("(NNNNN)", bytes_of(found.i), bytes_of(found.j), bytes_of(found.distance),
-                         bytes_of(found.az), bytes_of(found.baz));
+    PyObject *hypo = t.depth ? bytes_of(found.hypo) : (Py_INCREF(Py_None), Py_None);
+    return Py_BuildValue("(NNNNNN)", bytes_of(found.i), bytes_of(found.j), bytes_of(found.distance),
+                         bytes_of(found.az), bytes_of(found.baz), hypo);
 }
 
-// _pairs(eqlat, eqlon, stlat, stlon, min, max, kind): four C-contiguous
-// float64 buffers, the window, and 0 (float sphere), 1 (double sphere) or 2
-// (the ellipsoid); five bytearrays back: i and j (intp), then distance,
-// azimuth and back-azimuth (float32 for kind 0, else float64).
+// The buffers a call was given, released however it ends.
+class Buffers {
+public:
+    ~Buffers()
+    {
+        for (Py_buffer &b : held_)
+            PyBuffer_Release(&b);
+    }
+    // A C-contiguous buffer of elements of size bytes each, and how many:
+    // false and an error where o is none.
+    bool take(PyObject *o, size_t size, const void **data, size_t *n)
+    {
+        Py_buffer b;
+        if (PyObject_GetBuffer(o, &b, PyBUF_C_CONTIGUOUS) < 0)
+            return false;
+        held_.push_back(b);
+        *data = b.buf;
+        *n = static_cast<size_t>(b.len) / size;
+        return true;
+    }
+    // One of n elements, or None (nullptr back).
+    bool take(PyObject *o, size_t n, size_t size, const void **data)
+    {
+        size_t got = n;
+        *data = nullptr;
+        if (o != Py_None && !take(o, size, data, &got))
+            return false;
+        if (got != n) {
+            PyErr_SetString(PyExc_ValueError, "_pairs: a buffer of the wrong length");
+            return false;
+        }
+        return true;
+    }
+
+private:
+    std::vector<Py_buffer> held_;
+};
+
+// _pairs(eqlat, eqlon, stlat, stlon, min, max, kind, azimuth, back_azimuth,
+// nearest, times, depth, elevation): four C-contiguous float64 buffers;
+// the distance window; the arithmetic (ARITHMETICS' codes); each sector
+// (from, to) or None; the nearest N, or 0 for every pair; times None or
+// six int64 buffers (the earthquakes', the stations' starts and ends,
+// seconds then nanoseconds, NaT as the least int64); the earthquakes'
+// depths (km) and the stations' elevations (m), float64 or None.  Six
+// values back: i and j (intp), distance, azimuth and back-azimuth (float32
+// for the float sphere, else float64), and hypo (float64) or None.
 PyObject *pairs(PyObject *, PyObject *args)
 {
-    Py_buffer b[4];
+    PyObject *b[4], *azimuth, *back_azimuth, *times, *depth, *elevation;
     double min, max;
     int kind;
-    if (!PyArg_ParseTuple(args, "y*y*y*y*ddi", &b[0], &b[1], &b[2], &b[3], &min, &max, &kind))
+    Py_ssize_t nearest;
+    if (!PyArg_ParseTuple(args, "OOOOddiOOnOOO", &b[0], &b[1], &b[2], &b[3], &min, &max, &kind,
+                          &azimuth, &back_azimuth, &nearest, &times, &depth, &elevation))
         return nullptr;
-    Tables t{static_cast<const double *>(b[0].buf), static_cast<const double *>(b[1].buf),
-             static_cast<const double *>(b[2].buf), static_cast<const double *>(b[3].buf),
-             static_cast<size_t>(b[0].len) / sizeof(double),
-             static_cast<size_t>(b[2].len) / sizeof(double)};
-    PyObject *result = nullptr;
-    if (b[1].len != b[0].len || b[3].len != b[2].len || kind < 0 || kind > 2)
-        PyErr_SetString(PyExc_ValueError, "_pairs: mismatched buffers or kind");
-    else if (kind == ellipsoid && !geodesic_available())
+    Buffers held;
+    Tables t;
+    const void *data[4];
+    if (!held.take(b[0], sizeof(double), &data[0], &t.earthquakes) ||
+        !held.take(b[2], sizeof(double), &data[2], &t.stations) ||
+        !held.take(b[1], t.earthquakes, sizeof(double), &data[1]) ||
+        !held.take(b[3], t.stations, sizeof(double), &data[3]))
+        return nullptr;
+    t.eqlat = static_cast<const double *>(data[0]);
+    t.eqlon = static_cast<const double *>(data[1]);
+    t.stlat = static_cast<const double *>(data[2]);
+    t.stlon = static_cast<const double *>(data[3]);
+    stations::Selection selection;
+    selection.window.by_distance = true;
+    selection.window.min = min;
+    selection.window.max = max;
+    double sector[2];
+    for (PyObject *o : {azimuth, back_azimuth}) {
+        if (o == Py_None)
+            continue;
+        if (!PyArg_ParseTuple(o, "dd", &sector[0], &sector[1]))
+            return nullptr;
+        (o == azimuth ? selection.window.azimuth : selection.window.back_azimuth) =
+            stations::Sector::between(sector[0], sector[1]);
+    }
+    selection.nearest = nearest > 0 ? static_cast<size_t>(nearest) : 0;
+    if (times != Py_None) {
+        PyObject *parts[6];
+        if (!PyArg_ParseTuple(times, "OOOOOO", &parts[0], &parts[1], &parts[2], &parts[3], &parts[4],
+                              &parts[5]))
+            return nullptr;
+        for (int k = 0; k < 6; k++) {
+            const void *p;
+            if (!held.take(parts[k], k < 2 ? t.earthquakes : t.stations, sizeof(int64_t), &p))
+                return nullptr;
+            t.times[k] = static_cast<const int64_t *>(p);
+        }
+        selection.by_time = true;
+    }
+    const void *heights[2];
+    if (!held.take(depth, t.earthquakes, sizeof(double), &heights[0]) ||
+        !held.take(elevation, t.stations, sizeof(double), &heights[1]))
+        return nullptr;
+    t.depth = static_cast<const double *>(heights[0]);
+    t.elevation = static_cast<const double *>(heights[1]);
+    const Arithmetic a = static_cast<Arithmetic>(kind);
+    if (kind < 0 || kind > static_cast<int>(Arithmetic::ellipsoid)) {
+        PyErr_SetString(PyExc_ValueError, "_pairs: no such arithmetic");
+        return nullptr;
+    }
+    if (a == Arithmetic::ellipsoid && !geodesic_available()) {
         PyErr_SetString(PyExc_RuntimeError, "this build of ostrem has no ellipsoid");
-    else if (kind == sphere_float)
-        result = run<float>(t, sphere_float, min, max);
-    else
-        result = run<double>(t, static_cast<Kind>(kind), min, max);
-    for (Py_buffer &x : b)
-        PyBuffer_Release(&x);
-    return result;
+        return nullptr;
+    }
+    if (a == Arithmetic::float_sphere)
+        return run<float>(t, a, selection);
+    return run<double>(t, a, selection);
 }
 
 }  // namespace
 
 PyMethodDef pairs_methods[] = {
-    {"_pairs", pairs, METH_VARARGS, "Every pair within a window: see ostrem.pairs_within."},
+    {"_pairs", pairs, METH_VARARGS, "Every pair in a selection: see ostrem.pairs_within."},
     {nullptr, nullptr, 0, nullptr}};
+
+// The codes _pairs takes for its arithmetics, and the bounds the Python
+// side checks coordinates and heights against, from the module's headers.
+bool add_pairing_constants(PyObject *m)
+{
+    PyObject *codes = Py_BuildValue("{sisisi}", "float_sphere", static_cast<int>(Arithmetic::float_sphere),
+                                    "double_sphere", static_cast<int>(Arithmetic::double_sphere),
+                                    "ellipsoid", static_cast<int>(Arithmetic::ellipsoid));
+    PyObject *bounds = Py_BuildValue(
+        "{s(dd)s(dd)s(dd)s(dd)}", "latitude", OSTREM_LATITUDE_MIN, OSTREM_LATITUDE_MAX, "longitude",
+        OSTREM_LONGITUDE_MIN, OSTREM_LONGITUDE_MAX, "depth", GEODESIC_DEPTH_MIN, GEODESIC_DEPTH_MAX,
+        "elevation", GEODESIC_ELEVATION_MIN, GEODESIC_ELEVATION_MAX);
+    if (!codes || !bounds || PyModule_AddObject(m, "ARITHMETICS", codes) < 0) {
+        Py_XDECREF(codes);
+        Py_XDECREF(bounds);
+        return false;
+    }
+    if (PyModule_AddObject(m, "BOUNDS", bounds) < 0) {
+        Py_DECREF(bounds);
+        return false;
+    }
+    return true;
+}

@@ -75,16 +75,16 @@ struct Loops {
     static_assert(Float::nin == Double::nin && Float::nout == Double::nout,
                   "one problem, the same counts in both precisions");
     static constexpr int nin = Float::nin, nout = Float::nout, ntypes = 3;
-    PyUFuncGenericFunction funcs[3] = {loop<float, float, nin, nout, Float::call>,
-                                       loop<double, float, nin, nout, Float::call>,
-                                       loop<double, double, nin, nout, Double::call>};
+    PyUFuncGenericFunction funcs[ntypes] = {loop<float, float, nin, nout, Float::call>,
+                                            loop<double, float, nin, nout, Float::call>,
+                                            loop<double, double, nin, nout, Double::call>};
     char types[ntypes * (nin + nout)];
     Loops()
     {
         char *t = types;
-        const char in[3] = {NPY_FLOAT, NPY_DOUBLE, NPY_DOUBLE};
-        const char out[3] = {NPY_FLOAT, NPY_FLOAT, NPY_DOUBLE};
-        for (int l = 0; l < 3; l++) {
+        const char in[ntypes] = {NPY_FLOAT, NPY_DOUBLE, NPY_DOUBLE};
+        const char out[ntypes] = {NPY_FLOAT, NPY_FLOAT, NPY_DOUBLE};
+        for (int l = 0; l < ntypes; l++) {
             for (int k = 0; k < nin; k++)
                 *t++ = in[l];
             for (int k = 0; k < nout; k++)
@@ -98,7 +98,7 @@ struct Loops {
 template <class P>
 struct DoubleLoop {
     static constexpr int nin = P::nin, nout = P::nout, ntypes = 1;
-    PyUFuncGenericFunction funcs[1] = {loop<double, double, nin, nout, P::call>};
+    PyUFuncGenericFunction funcs[ntypes] = {loop<double, double, nin, nout, P::call>};
     char types[nin + nout];
     DoubleLoop()
     {
@@ -195,6 +195,7 @@ Examples
 }  // namespace
 
 extern PyMethodDef pairs_methods[];  // _pairs.cpp
+bool add_pairing_constants(PyObject *m);
 
 namespace {
 
@@ -249,6 +250,7 @@ PyMODINIT_FUNC PyInit__ufuncs(void)
         !add(m, "hypocentral", ufunc(hypocentral_loops, "hypocentral",
                                      "The hypocentral distance: see ostrem.hypocentral.")) ||
         PyModule_AddIntConstant(m, "has_ellipsoid", geodesic_available()) < 0 ||
+        !add_pairing_constants(m) ||
         !add(m, "geocen",
              PyUFunc_FromFuncAndData(geocen_loops, no_data, unary_types, 1, 1, 1,
                                      PyUFunc_None, "geocen", geocen_doc, 0)) ||
