@@ -67,6 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < o.want; i++)
         check(o.field[i] >= 1 && o.field[i] <= max_field && o.slot[i] >= 0 && o.slot[i] < pair_numbers);
     check(!o.window || o.range[0] <= o.range[1]);
+    for (const double *sector : {o.azimuth, o.back_azimuth})
+        check(sector[0] >= 0 && sector[0] <= 360 && sector[1] >= 0 && sector[1] <= 360);
+    check(o.nearest >= 0 && o.nearest <= max_nearest && (!o.nearest || o.stations));
+    check(o.station_field[0] >= 1 && o.station_field[1] >= 1);
+    check(!o.times || (o.stations && o.time_field[0] >= 1 && o.station_time_field[1] >= 1));
     check(o.decimals >= 0 && o.decimals <= 9 && o.path >= 0 && o.path <= max_steps);
     const Record rec(o);
     (void)rec;

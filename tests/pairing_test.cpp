@@ -2,7 +2,11 @@
 // the lines that every pair written out and filtered gives, byte for byte,
 // whatever the index leaves out; bad station lines are reported and take
 // no part.
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,7 +24,16 @@ const std::string filter = FILTER_PATH;
 struct Tables {
     std::vector<Pair> points;  // olat olon: an earthquake; tlat tlon: a station
     std::string earthquakes, stations, pairs;
+    // The numbers of each file's lines, as the filter reads them.
+    std::vector<std::array<double, 2>> quake_at, station_at;
 };
+
+std::array<double, 2> read_two(const std::string &line)
+{
+    char *end;
+    double a = std::strtod(line.c_str(), &end);
+    return {a, std::strtod(end, nullptr)};
+}
 
 std::string two(double a, double b)
 {
@@ -50,11 +63,14 @@ Tables tables(uint64_t seed, int n)
     }
     for (const std::string &q : quakes) {
         t.earthquakes += q + "\n";
+        t.quake_at.push_back(read_two(q));
         for (const std::string &s : stations)
             t.pairs += q + " " + s + "\n";
     }
-    for (const std::string &s : stations)
+    for (const std::string &s : stations) {
         t.stations += s + "\n";
+        t.station_at.push_back(read_two(s));
+    }
     return t;
 }
 
@@ -104,7 +120,12 @@ TEST(Pairing, ExactlyThePairsOfBruteForce)
         {"-r", "0,30"}, {"-r", "30,90"}, {"-r", "0,180"}, {"-r", "0,0"}, {},
         {"-p", "6", "-r", "0,12.5"}, {"-m", "-r", "0,20"}, {"-n", "3", "-r", "0,4"},
         {"-r", "179,180"}, {"-k", "-r", "0,100"}, {"-k", "-r", "0,0"},
-        {"-k", "-r", "5000,20040"}, {"-k", "-m", "-r", "0,2000"}, {"-k", "-n", "2", "-r", "0,800"}};
+        {"-k", "-r", "5000,20040"}, {"-k", "-m", "-r", "0,2000"}, {"-k", "-n", "2", "-r", "0,800"},
+        // Sectors, alone, wrapping through north, and with a window.
+        {"-A", "350,10"}, {"-B", "100,250", "-r", "30,90"}, {"-A", "300,60", "-r", "0,50"},
+        {"-m", "-A", "90,180", "-r", "0,60"}, {"-n", "2", "-B", "0,0", "-r", "0,30"},
+        {"-p", "6", "-A", "200,100", "-B", "10,350"}, {"-k", "-B", "0,90", "-r", "0,3000"},
+        {"-k", "-A", "270,90", "-r", "1000,9000"}};
     for (const std::vector<std::string> &w : windows_at_pairs(t))
         sets.push_back(w);
     for (const std::vector<std::string> &opts : sets) {
@@ -118,6 +139,238 @@ TEST(Pairing, ExactlyThePairsOfBruteForce)
                                          << want.out.size();
         EXPECT_EQ(got.err, "") << what;
         EXPECT_EQ(got.status, 0) << what;
+    }
+}
+
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// A pair's distance and azimuths as the run computes them: the programs'
+// floats, doubles with -p, or the geodesic with -k.
+std::array<double, 3> computed(const std::vector<std::string> &opts, const std::array<double, 2> &e,
+                               const std::array<double, 2> &s)
+{
+    double r[3];
+    if (asks_for_kilometres(opts)) {
+        geodesic(e[0], e[1], s[0], s[1], &r[0], &r[1], &r[2]);
+    } else if (std::find(opts.begin(), opts.end(), "-p") != opts.end()) {
+        ostremd(e[0], e[1], s[0], s[1], &r[0], &r[1], &r[2]);
+    } else {
+        float f[3];
+        ostrem(static_cast<float>(e[0]), static_cast<float>(e[1]), static_cast<float>(s[0]),
+               static_cast<float>(s[1]), &f[0], &f[1], &f[2]);
+        r[0] = f[0], r[1] = f[1], r[2] = f[2];
+    }
+    return {r[0], r[1], r[2]};
+}
+
+struct Chosen {
+    std::vector<std::string> opts;  // given to both runs
+    long nearest;
+    double range[2];
+    double sector[2];  // of the azimuth; from > to wraps
+};
+
+// -N K against sorting every station of each earthquake by its distance as
+// computed, then by its line, and taking the first K of those in the
+// windows: duplicate stations tie, and K may pass the table.
+TEST(Pairing, TheNearestAreThoseOfSortingEveryPair)
+{
+    const Tables t = tables(13579, slow_starts() ? 40 : 120);
+    TempFile earthquakes(t.earthquakes), stations(t.stations), pairs(t.pairs);
+    const std::vector<Chosen> sets = {
+        {{}, 1, {0, 180}, {0, 360}},
+        {{}, 6, {0, 180}, {0, 360}},
+        {{"-r", "10,60"}, 7, {10, 60}, {0, 360}},
+        {{"-A", "300,60"}, 3, {0, 180}, {300, 60}},
+        {{}, 100000, {0, 180}, {0, 360}},
+        {{"-p", "6", "-m"}, 4, {0, 180}, {0, 360}},
+        {{"-n", "2"}, 2, {0, 180}, {0, 360}},
+        {{"-k"}, 5, {0, 1e9}, {0, 360}},
+        {{"-k", "-r", "500,4000", "-A", "90,270"}, 4, {500, 4000}, {90, 270}},
+    };
+    for (const Chosen &c : sets) {
+        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(c.opts))
+            continue;
+        std::vector<std::string> every_opts;  // the same computation, without the choice
+        for (size_t k = 0; k < c.opts.size(); k++) {
+            if (c.opts[k] == "-r" || c.opts[k] == "-A")
+                k++;
+            else
+                every_opts.push_back(c.opts[k]);
+        }
+        const bool path = std::find(c.opts.begin(), c.opts.end(), "-n") != c.opts.end();
+        const Outcome every = run(filter, with(with({"-a", "-j", "1"}, every_opts), {pairs.path}));
+        const std::vector<std::string> lines = lines_of(every.out);
+        const size_t n = t.station_at.size(), per_pair = path ? 4 : 1;
+        ASSERT_EQ(lines.size(), t.quake_at.size() * n * per_pair);
+        std::string want;
+        for (size_t e = 0; e < t.quake_at.size(); e++) {
+            std::vector<std::pair<double, size_t>> kept;
+            for (size_t j = 0; j < n; j++) {
+                std::array<double, 3> r = computed(c.opts, t.quake_at[e], t.station_at[j]);
+                const double from = c.sector[0], to = c.sector[1];
+                if (r[0] >= c.range[0] && r[0] <= c.range[1] &&
+                    (from <= to ? r[1] >= from && r[1] <= to : r[1] >= from || r[1] <= to))
+                    kept.emplace_back(r[0], j);
+            }
+            std::sort(kept.begin(), kept.end());
+            kept.resize(std::min(kept.size(), static_cast<size_t>(c.nearest)));
+            for (const auto &k : kept)
+                for (size_t l = 0; l < per_pair; l++)
+                    want += lines[(e * n + k.second) * per_pair + l] + "\n";
+        }
+        const Outcome got = run(filter, with(with({"-S", stations.path, "-j", "1", "-N",
+                                                   std::to_string(c.nearest)},
+                                                  c.opts),
+                                             {earthquakes.path}));
+        const std::string what = testing::PrintToString(c.opts) + " -N " + std::to_string(c.nearest);
+        EXPECT_TRUE(got.out == want) << what << ": " << got.out.size() << " bytes, not " << want.size();
+        EXPECT_EQ(got.err, "") << what;
+        EXPECT_EQ(got.status, 0) << what;
+    }
+}
+
+// -S -k -z -Z: the depth from the earthquake's line, the elevation from the
+// station's, give the line mode's bytes for the pairs written out with both;
+// a bad depth or elevation is reported as any field is.
+TEST(Pairing, DepthFromOneTableElevationFromTheOther)
+{
+    if (!OSTREM_HAVE_ELLIPSOID)
+        GTEST_SKIP() << "this build has no ellipsoid";
+    Rng rng{8642};
+    std::string quakes = "lat lon depth\n", stations = "lat lon elevation\n",
+                pairs = "lat lon depth lat lon elevation\n";
+    std::vector<std::string> q, s;
+    for (int i = 0; i < 60; i++) {
+        Pair p = varied_pair(rng);
+        char line[96];
+        std::snprintf(line, sizeof line, "%.9g %.9g %.3f", p.olat, p.olon, rng.uniform(-10, 700));
+        q.push_back(line);
+        std::snprintf(line, sizeof line, "%.9g %.9g %.1f", p.tlat, p.tlon, rng.uniform(-500, 4000));
+        s.push_back(line);
+    }
+    for (const std::string &a : q) {
+        quakes += a + "\n";
+        for (const std::string &b : s)
+            pairs += a + " " + b + "\n";
+    }
+    for (const std::string &b : s)
+        stations += b + "\n";
+    TempFile tq(quakes), ts(stations), tp(pairs);
+    for (const std::vector<std::string> &opts :
+         std::vector<std::vector<std::string>>{{}, {"-r", "0,3000"}, {"-p", "6", "-r", "5000,20000"}}) {
+        Outcome want = run(filter, with(with({"-k", "-H", "-a", "-f", "1,2,4,5", "-z", "3", "-Z", "6"}, opts),
+                                        {tp.path}));
+        Outcome got = run(filter, with(with({"-k", "-H", "-S", ts.path, "-z", "3", "-Z", "3"}, opts),
+                                       {tq.path}));
+        ASSERT_EQ(want.status, 0) << want.err;
+        EXPECT_EQ(got.out.substr(0, got.out.find('\n')),
+                  "lat lon depth lat lon elevation km az baz hypo");
+        EXPECT_TRUE(got.out == want.out) << testing::PrintToString(opts);
+        EXPECT_EQ(got.status, 0);
+    }
+    TempFile bad_station("0 0 x\n1 1 100\n"), bad_quake("0 0 2000\n");
+    Outcome r = run(filter, {"-k", "-S", bad_station.path, "-z", "3", "-Z", "3"}, {}, bad_quake.path);
+    EXPECT_EQ(r.err, "ostrem: " + bad_station.path + ":1: field 3 is not a number: x\n"
+                     "ostrem: -:1: field 3 is out of range (depth -10 to 1000 km): 2000\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 1);
+}
+
+// Stations by their epochs, in the forms the FDSN formats write times,
+// against the pairs of stations running at each earthquake's day.
+TEST(Pairing, OnlyStationsRunningAtTheEarthquakesTime)
+{
+    Rng rng{1357};
+    struct Day {
+        int y, m, d;
+        int key() const { return (y * 100 + m) * 100 + d; }
+    };
+    auto day = [&] { return Day{1990 + static_cast<int>(rng.next() % 35), 1 + static_cast<int>(rng.next() % 12),
+                                1 + static_cast<int>(rng.next() % 28)}; };
+    auto text = [](const Day &d, const char *rest) {
+        char s[64];
+        std::snprintf(s, sizeof s, "%04d-%02d-%02d%s", d.y, d.m, d.d, rest);
+        return std::string(s);
+    };
+    static const char *starts[] = {"", "T00:00:00Z", "T00:00", "T00:00:00.0000"};
+    static const char *ends[] = {"T23:59:59.999999", "T23:59:59Z"};
+    static const char *times[] = {"T12:00:00Z", "T00:00:00", "T23:59:59.5", "T12:30"};
+    std::vector<std::string> st, eq;
+    std::vector<std::array<int, 2>> epoch;  // first and last day running; 0: still
+    std::vector<int> when;
+    for (int i = 0; i < 80; i++) {
+        Pair p = varied_pair(rng);
+        Day a = day(), b = day();
+        if (b.key() < a.key())
+            std::swap(a, b);
+        const bool open = rng.next() % 4 == 0;
+        char line[160];
+        std::snprintf(line, sizeof line, "%.9g,%.9g,%s,%s", p.tlat, p.tlon,
+                      text(a, starts[rng.next() % 4]).c_str(),
+                      open ? "" : text(b, ends[rng.next() % 2]).c_str());
+        st.push_back(line);
+        epoch.push_back({a.key(), open ? 0 : b.key()});
+        // Some earthquakes on a station's first day, at its first instant.
+        const bool at_start = rng.next() % 5 == 0;
+        Day e = at_start ? a : day();
+        std::snprintf(line, sizeof line, "%.9g,%.9g,%s", p.olat, p.olon,
+                      text(e, at_start ? "T00:00:00Z" : times[rng.next() % 4]).c_str());
+        eq.push_back(line);
+        when.push_back(e.key());
+    }
+    std::string quakes, stations, pairs;
+    for (size_t e = 0; e < eq.size(); e++) {
+        quakes += eq[e] + "\n";
+        for (size_t j = 0; j < st.size(); j++)
+            if (epoch[j][0] <= when[e] && (epoch[j][1] == 0 || when[e] <= epoch[j][1]))
+                pairs += eq[e] + "," + st[j] + "\n";
+    }
+    for (const std::string &s : st)
+        stations += s + "\n";
+    TempFile tq(quakes), ts(stations), tp(pairs);
+    for (const std::vector<std::string> &opts :
+         std::vector<std::vector<std::string>>{{}, {"-r", "0,60"}, {"-A", "0,180"}}) {
+        Outcome want = run(filter, with(with({"-a", "-d", ",", "-f", "1,2,4,5"}, opts), {tp.path}));
+        Outcome got = run(filter, with(with({"-S", ts.path, "-d", ",", "-D", ",", "-t", "3", "-T", "3,4"},
+                                            opts),
+                                       {tq.path}));
+        ASSERT_EQ(want.status, 0) << want.err;
+        EXPECT_TRUE(got.out == want.out) << testing::PrintToString(opts) << got.err;
+        EXPECT_EQ(got.status, 0);
+    }
+}
+
+// Sectors on the values as computed: the north's azimuth is 0.00, the
+// south's back-azimuth -0, which a sector from 0 holds.
+TEST(Windows, SectorsOfTheLineMode)
+{
+    TempFile four("0 0 0 90\n0 0 0 -90\n0 0 10 0\n0 0 -10 0\n");
+    const std::string east = "90.00 90.00 270.00\n", west = "90.00 270.00 90.00\n",
+                      north = "9.93 0.00 180.00\n", south = "9.93 180.00 -0.00\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"-A", "350,10"}, north},          {{"-A", "80,100"}, east},
+        {{"-A", "180,180"}, south},         {{"-A", "90,270"}, east + west + south},
+        {{"-A", "270,90"}, east + west + north},
+        {{"-B", "0,10"}, south},            {{"-B", "90,180"}, west + north},
+        {{"-A", "0,360", "-B", "0,360"}, east + west + north + south},
+        {{"-A", "0,180", "-r", "10,90"}, east},
+        {{"-A", "0,200", "-B", "170,360"}, east + north},
+    };
+    for (const auto &c : cases) {
+        Outcome r = run(filter, c.args, {}, four.path);
+        EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.status, 0);
     }
 }
 
@@ -136,7 +389,8 @@ TEST(Pairing, ThreadsWriteWhatOneThreadWrites)
     }
     TempFile q(quakes), s(stations);
     for (const std::vector<std::string> &opts :
-         std::vector<std::vector<std::string>>{{}, {"-r", "20,120"}, {"-n", "40", "-r", "0,50"}}) {
+         std::vector<std::vector<std::string>>{{}, {"-r", "20,120"}, {"-n", "40", "-r", "0,50"},
+                                               {"-N", "3"}, {"-A", "10,200", "-r", "0,90"}}) {
         std::vector<std::string> args = with({"-S", s.path, "-f", "1,2"}, opts);
         Outcome want = run(filter, with(with({"-j", "1"}, args), {q.path}));
         for (const char *j : {"2", "5"}) {
@@ -191,6 +445,37 @@ const Case cases[] = {
      "ostrem: STATIONS:1: line longer than 65536 bytes\n",
      1},
     {"no_stations", {}, "# none\n", "0 0\n", "", "", 0},
+    // The lines are copied whole, so fields after the coordinates are
+    // welcome without -f or -F, as with them.
+    {"fields_after_the_coordinates",
+     {},
+     "34.95 -106.46 ANMO\n",
+     "38.3 142.4 quake\n",
+     "38.3 142.4 quake 34.95 -106.46 ANMO 83.17 50.50 312.35\n",
+     "",
+     0},
+    // -N: nearest first, a tie to the station that comes first, fewer where
+    // fewer lie in the window.
+    {"nearest_with_ties",
+     {"-N", "3", "-r", "0,2"},
+     "1 1 a\n0 1 b\n1 1 c\n5 5 d\n",
+     "0 0\n",
+     "0 0 0 1 b 1.00 90.00 270.00\n0 0 1 1 a 1.41 45.19 225.20\n0 0 1 1 c 1.41 45.19 225.20\n",
+     "",
+     0},
+    // Epochs: both ends included, an empty end still running; a time that
+    // cannot be read is reported as any bad field is.
+    {"epochs",
+     {"-d", ",", "-D", ",", "-t", "3", "-T", "3,4"},
+     "1,1,2000-01-01,2010-01-01T00:00:00Z\n2,2,2010-01-01T00:00:00.000000001,\n3,3,2011-02-29,\n"
+     "4,4,,\n",
+     "0,0,2010-01-01\n0,0,2010-01-01T00:00:00.5\n0,0,2010-13-01\n",
+     "0,0,2010-01-01,1,1,2000-01-01,2010-01-01T00:00:00Z,1.41,45.19,225.20\n"
+     "0,0,2010-01-01T00:00:00.5,2,2,2010-01-01T00:00:00.000000001,,2.82,45.17,225.21\n",
+     "ostrem: STATIONS:3: field 3 is not a time: 2011-02-29\n"
+     "ostrem: STATIONS:4: field 3 is empty\n"
+     "ostrem: -:3: field 3 is not a time: 2010-13-01\n",
+     1},
 };
 
 class PairingCase : public testing::TestWithParam<Case> {};
@@ -221,7 +506,13 @@ TEST(Pairing, RefusedBeforeAnythingIsWritten)
         {"-S", stations.path, "-s", "1,2"},   {"-S", stations.path, "-w"},
         {"-S", stations.path, "-F", "1"},     {"-S", stations.path, "-F", "0,1"},
         {"-S", stations.path, "-f", "1-4"},   {"-F", "1,2"},
-        {"-D", ","}};
+        {"-D", ","},                          {"-N", "3"},
+        {"-S", stations.path, "-N", "0"},     {"-S", stations.path, "-t", "3"},
+        {"-S", stations.path, "-T", "3,4"},   {"-t", "3", "-T", "3,4"},
+        {"-S", stations.path, "-T", "3"},     {"-S", stations.path, "-A", "10"},
+        {"-S", stations.path, "-B", "0,361"}, {"-S", stations.path, "-A", "-1,10"},
+        {"-w", "-A", "0,10"},                 {"-S", stations.path, "-z", "3"},
+        {"-S", stations.path, "-F", "1,2,3"}};
     for (const std::vector<std::string> &args : refused) {
         Outcome got = run(filter, args, {}, "");
         EXPECT_EQ(got.out, "") << testing::PrintToString(args);

@@ -1,16 +1,21 @@
 // The filter's readers and writers at the edges of their fast paths: the
 // number reader's eight-character load and the one-pass line reader against
-// strtod and the general reading, and the digit writers against printf.
+// strtod and the general reading, and the digit writers against printf;
+// the times of -S's epochs, and the option reader's field lists.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include <getopt.h>
 #include <gtest/gtest.h>
 
 #include "../commands/number.h"
 #include "../commands/ostrem/fields.h"
 #include "../commands/ostrem/format.h"
+#include "../commands/ostrem/options.h"
+#include "instant.h"
 
 namespace {
 
@@ -93,6 +98,72 @@ TEST(Writing, DigitsWhereTheirNumberChanges)
             EXPECT_STREQ(got, want) << v << " with " << decimals << " decimals";
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// ISO 8601 as the FDSN formats write it, read to the instant: each form of
+// one instant alike, the calendar's ranges refused.
+TEST(Reading, InstantsAsTheFormatsWriteThem)
+{
+    const struct {
+        const char *text;
+        bool good;
+        int64_t seconds;
+        int32_t nanoseconds;
+    } cases[] = {
+        {"1970-01-01", true, 0, 0},
+        {"1970-01-01T00:00:00Z", true, 0, 0},
+        {"1970-01-01T00:00", true, 0, 0},
+        {"2024-02-29T12:30:05.25Z", true, 1709209805, 250000000},
+        {"1969-12-31T23:59:59.999999999", true, -1, 999999999},
+        {"2000-03-01T00:00:00.1234567891", true, 951868800, 123456789},  // to the nanosecond
+        {"2599-12-31T23:59:59", true, 19880899199, 0},
+        {"1600-01-01", true, -11676096000, 0},
+        {"2016-12-31T23:59:60", true, 1483228800, 0},  // a leap second: the next minute's first
+        {"2023-02-29", false, 0, 0},
+        {"1900-02-29", false, 0, 0},
+        {"2024-13-01", false, 0, 0},
+        {"2024-00-10", false, 0, 0},
+        {"2024-01-32", false, 0, 0},
+        {"2024-01-01T24:00", false, 0, 0},
+        {"2024-01-01T12", false, 0, 0},
+        {"2024-01-01T12:00:00.", false, 0, 0},
+        {"2024-01-01 12:00", false, 0, 0},
+        {"2024-1-01", false, 0, 0},
+        {"2024-01-01ZZ", false, 0, 0},
+        {"", false, 0, 0},
+    };
+    for (const auto &c : cases) {
+        stations::Instant t;
+        const bool good = stations::read_instant(c.text, c.text + std::strlen(c.text), &t);
+        EXPECT_EQ(good, c.good) << c.text;
+        if (good && c.good) {
+            EXPECT_EQ(t.seconds, c.seconds) << c.text;
+            EXPECT_EQ(t.nanoseconds, c.nanoseconds) << c.text;
+        }
+    }
+}
+
+// A field list longer than its array is refused without writing past it
+// into the options that follow.
+TEST(Options, ALongStationListWritesNothingPastIt)
+{
+    const char *words[] = {"ostrem", "-S", "stations.txt", "-D", "|", "-F", "1,2,3,4,5,6,7,8"};
+    std::vector<char *> argv;
+    for (const char *w : words)
+        argv.push_back(const_cast<char *>(w));
+    filter::Options o;
+    int first = 0;
+    optind = 0;
+    const int status = filter::options(static_cast<int>(argv.size()), argv.data(), o, &first);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(o.station_sep, '|');
+    EXPECT_FALSE(o.station_listed);
+    EXPECT_EQ(o.station_elevation_field, 0);
+    EXPECT_EQ(o.nearest, 0);
 }
 
 }  // namespace

@@ -67,7 +67,11 @@ def _instants(function, name, values, size):
 
     a = np.asarray(values)
     if a.dtype.kind != "M":
+        # Text and datetime objects only: NumPy would take numbers as
+        # counts of some unit, which no caller means.
         try:
+            if a.dtype.kind not in "USO":
+                raise TypeError
             a = a.astype("datetime64")
         except (TypeError, ValueError):
             raise ValueError(f"{function}: {name} must be datetime64 values, not {a.dtype}") \

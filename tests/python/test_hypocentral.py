@@ -111,3 +111,8 @@ def test_filter_gives_the_functions_numbers():
     km, az, baz = ostrem.geodesic(eqlat, eqlon, stlat, stlon)
     hypo = ostrem.hypocentral(eqlat, eqlon, depth, stlat, stlon, elevation)
     assert run.stdout == "".join("%.9f %.9f %.9f %.9f\n" % r for r in zip(km, az, baz, hypo))
+
+
+def test_elevation_is_a_keyword_as_documented():
+    assert ostrem.hypocentral(38.3, 142.4, 30.0, 38.0, 141.0, elevation_m=120.0) == \
+        ostrem.hypocentral(38.3, 142.4, 30.0, 38.0, 141.0, 120.0)

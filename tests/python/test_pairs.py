@@ -1,5 +1,6 @@
 """pairs_within and geodesic_pairs_within against every pair computed by the
-ufuncs and windowed: the same pairs, in order, with the same bits; their
+ufuncs and selected in NumPy (windows, sectors, epochs, the nearest N, the
+hypocentral distance): the same pairs, in order, with the same bits; their
 refusals, NaN, and Dask."""
 import numpy as np
 import pytest
@@ -23,16 +24,36 @@ def tables(seed, n=400, m=300):
     return eqlat, eqlon, stlat, stlon
 
 
-def brute_force(function, low, high, eqlat, eqlon, stlat, stlon, **kwargs):
+def in_sector(x, sector):
+    if sector is None:
+        return np.ones(x.shape, dtype=bool)
+    low, high = sector
+    return ((x >= low) & (x <= high)) if low <= high else ((x >= low) | (x <= high))
+
+
+def brute_force(function, low, high, eqlat, eqlon, stlat, stlon, azimuth=None,
+                back_azimuth=None, nearest=None, running=None, **kwargs):
+    """Every pair computed, then selected; running[i, j]: station j was
+    running at earthquake i's time."""
     i, j = (a.ravel() for a in np.meshgrid(np.arange(eqlat.size), np.arange(stlat.size),
                                            indexing="ij"))
     dist, az, baz = function(eqlat[i], eqlon[i], stlat[j], stlon[j], **kwargs)
-    keep = (dist >= low) & (dist <= high)
-    return i[keep], j[keep], dist[keep], az[keep], baz[keep]
+    keep = ((dist >= low) & (dist <= high) & in_sector(az, azimuth)
+            & in_sector(baz, back_azimuth))
+    if running is not None:
+        keep &= running[i, j]
+    found = [i[keep], j[keep], dist[keep], az[keep], baz[keep]]
+    if nearest is not None:  # by event, then distance, then station; the first of each event
+        order = np.lexsort((found[1], found[2], found[0]))
+        found = [f[order] for f in found]
+        starts = np.searchsorted(found[0], found[0], side="left")
+        first = np.arange(found[0].size) - starts < nearest
+        found = [f[first] for f in found]
+    return tuple(found)
 
 
 def same(got, want):
-    assert len(got) == len(want) == 5
+    assert len(got) == len(want)
     for g, w in zip(got, want):
         assert g.dtype == w.dtype
         np.testing.assert_array_equal(g.view(np.uint8), w.view(np.uint8))
@@ -90,3 +111,107 @@ def test_dask_blocks_give_the_numpy_pairs():
                               t[2], t[3], 40.0)
     assert all(isinstance(g, da.Array) for g in got)
     same([g.compute() for g in got], ostrem.pairs_within(*t, 40.0))
+
+
+@pytest.mark.parametrize("selection", [
+    dict(azimuth=(350, 10)), dict(azimuth=(90, 270), back_azimuth=(200, 100)),
+    dict(back_azimuth=(0, 0)), dict(nearest=1), dict(nearest=7), dict(nearest=100000),
+    dict(nearest=3, azimuth=(300, 60)),
+])
+@pytest.mark.parametrize("dtype", [np.float32, np.float64])
+def test_sectors_and_nearest_on_the_sphere(selection, dtype):
+    t = tables(11, n=200, m=150)
+    low, high = (10.0, 100.0) if selection.get("nearest") == 7 else (0.0, 180.0)
+    same(ostrem.pairs_within(*t, high, low, dtype=dtype, **selection),
+         brute_force(ostrem.ostrem, low, high, *t, dtype=dtype, **selection))
+
+
+@ellipsoid
+@pytest.mark.parametrize("selection, low, high", [
+    (dict(nearest=10), 0, np.inf), (dict(nearest=4, back_azimuth=(45, 135)), 0, np.inf),
+    (dict(nearest=5), 1000, 5000), (dict(azimuth=(270, 90)), 0, 3000),
+])
+def test_sectors_and_nearest_on_the_ellipsoid(selection, low, high):
+    t = tables(12, n=200, m=150)
+    same(ostrem.geodesic_pairs_within(*t, high, low, **selection),
+         brute_force(ostrem.geodesic, low, high, *t, **selection))
+
+
+def epochs(seed, earthquakes, stations):
+    """Earthquake times and station epochs at mixed units, with NaT ends,
+    some earthquakes at a station's first instant; and who was running."""
+    rng = np.random.default_rng(seed)
+    base = np.datetime64("1990-01-01T00:00:00", "s")
+    start = base + rng.integers(0, 10 ** 9, stations).astype("timedelta64[s]")
+    end = (start + rng.integers(0, 4 * 10 ** 8, stations).astype("timedelta64[s]")).astype(
+        "datetime64[ms]")
+    end[::5] = np.datetime64("NaT")
+    eqtime = (base + rng.integers(0, 13 * 10 ** 8, earthquakes).astype("timedelta64[s]")).astype(
+        "datetime64[ns]") + np.timedelta64(250, "ns")
+    eqtime[:10] = start[:10]  # exactly at the start: both ends are included
+    eqtime[10] = np.datetime64("NaT")
+    with np.errstate(invalid="ignore"):
+        running = ((start[None, :] <= eqtime[:, None])
+                   & (np.isnat(end)[None, :] | (eqtime[:, None] <= end[None, :])))
+    return (eqtime, start, end), running
+
+
+@pytest.mark.parametrize("selection", [dict(), dict(nearest=2), dict(azimuth=(0, 180))])
+def test_stations_running_at_the_earthquakes_time(selection):
+    t = tables(13, n=150, m=120)
+    times, running = epochs(14, t[0].size, t[2].size)
+    assert 0 < running.sum() < running.size
+    got = ostrem.pairs_within(*t, 60.0, times=times, **selection)
+    same(got, brute_force(ostrem.ostrem, 0.0, 60.0, *t, running=running, **selection))
+    assert 10 not in got[0].tolist()  # NaT: no time to compare
+
+
+@ellipsoid
+def test_hypocentral_distance_of_each_pair():
+    t = tables(15, n=120, m=100)
+    rng = np.random.default_rng(16)
+    depth, elevation = rng.uniform(-10, 700, t[0].size), rng.uniform(-500, 5000, t[2].size)
+    for heights in (dict(depth_km=depth, elevation_m=elevation), dict(depth_km=depth)):
+        i, j, km, az, baz, hypo = ostrem.geodesic_pairs_within(*t, 2000.0, nearest=8, **heights)
+        same((i, j, km, az, baz), brute_force(ostrem.geodesic, 0, 2000.0, *t, nearest=8))
+        want = ostrem.hypocentral(t[0][i], t[1][i], depth[i], t[2][j], t[3][j],
+                                  elevation[j] if "elevation_m" in heights else 0.0)
+        np.testing.assert_array_equal(hypo.view(np.uint64), want.view(np.uint64))
+
+
+@pytest.mark.parametrize("kwargs, message", [
+    (dict(azimuth=(0, 361)), r"azimuth must lie in \[0, 360\]"),
+    (dict(back_azimuth=(10,)), "back_azimuth must be"),
+    (dict(nearest=0), "nearest must be a whole number"),
+    (dict(nearest=2.5), "nearest must be a whole number"),
+    (dict(times=([0], [0])), "times must be"),
+    (dict(times=(np.array(["2020-01-01"], "datetime64[s]"), np.array(["2020"], "datetime64[Y]"),
+                 np.array([1.5]))), "stend must be datetime64"),
+])
+def test_refusals_of_the_selections(kwargs, message):
+    with pytest.raises(ValueError, match=message):
+        ostrem.pairs_within([0.0], [0.0], [1.0], [1.0], **kwargs)
+
+
+@ellipsoid
+def test_refusals_of_the_heights():
+    with pytest.raises(ValueError, match=r"depth_km\[0\] is out of range"):
+        ostrem.geodesic_pairs_within([0.0], [0.0], [1.0], [1.0], depth_km=[1001.0])
+    with pytest.raises(ValueError, match="elevation_m needs depth_km"):
+        ostrem.geodesic_pairs_within([0.0], [0.0], [1.0], [1.0], elevation_m=[0.0])
+
+
+def test_dask_blocks_carry_their_times_and_depths():
+    da = pytest.importorskip("dask.array")
+    t = tables(17)
+    times, _ = epochs(18, t[0].size, t[2].size)
+    lazy = (da.from_array(t[0], chunks=61), da.from_array(t[1], chunks=61))
+    lazy_times = (da.from_array(times[0], chunks=61),) + times[1:]
+    got = ostrem.pairs_within(*lazy, t[2], t[3], 50.0, nearest=3, times=lazy_times)
+    same([g.compute() for g in got], ostrem.pairs_within(*t, 50.0, nearest=3, times=times))
+    if ostrem._ufuncs.has_ellipsoid:
+        depth = np.linspace(0, 600, t[0].size)
+        got = ostrem.geodesic_pairs_within(*lazy, t[2], t[3], 3000.0,
+                                           depth_km=da.from_array(depth, chunks=61))
+        same([g.compute() for g in got],
+             ostrem.geodesic_pairs_within(*t, 3000.0, depth_km=depth))
