@@ -104,8 +104,8 @@ struct WindowedMidpoint : Midpoint<A> {
     static constexpr bool has_distance = true;
     static int solve(const double c[], double r[])
     {
-        const Real x[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]), static_cast<Real>(c[2]),
-                           static_cast<Real>(c[3])};
+        const Real x[arithmetic::Inverse<A>::nin] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]),
+                                                     static_cast<Real>(c[2]), static_cast<Real>(c[3])};
         Real inverse[arithmetic::Inverse<A>::nout], mid[arithmetic::Midpoint<A>::nout];
         int rc = arithmetic::Inverse<A>::call(x, inverse);
         if (rc == 0) {
@@ -139,8 +139,9 @@ struct Path : Distance<A> {
     static void point(const double c[], const double r[], double fraction, double *lat,
                       double *lon)
     {
-        const Real along[4] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]),
-                               static_cast<Real>(r[1]), static_cast<Real>(r[0] * fraction)};
+        const Real along[arithmetic::Direct<A>::nin] = {static_cast<Real>(c[0]), static_cast<Real>(c[1]),
+                                                        static_cast<Real>(r[1]),
+                                                        static_cast<Real>(r[0] * fraction)};
         Real reached[arithmetic::Direct<A>::nout];
         arithmetic::Direct<A>::call(along, reached);
         *lat = reached[0];

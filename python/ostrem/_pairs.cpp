@@ -33,8 +33,9 @@ struct Found {
 template <class Real>
 int solve(Arithmetic kind, double eqlat, double eqlon, double stlat, double stlon, Real r[])
 {
-    const Real c[4] = {static_cast<Real>(eqlat), static_cast<Real>(eqlon), static_cast<Real>(stlat),
-                       static_cast<Real>(stlon)};
+    const Real c[arithmetic::Inverse<arithmetic::FloatSphere>::nin] = {
+        static_cast<Real>(eqlat), static_cast<Real>(eqlon), static_cast<Real>(stlat),
+        static_cast<Real>(stlon)};
     if constexpr (sizeof(Real) == sizeof(float)) {
         (void)kind;
         return arithmetic::Inverse<arithmetic::FloatSphere>::call(c, r);
