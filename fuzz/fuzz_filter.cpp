@@ -220,7 +220,10 @@ void station_table(const uint8_t *data, size_t size)
         o.decimals = 4;
     }
     o.mode = data[0] & 4 ? Mode::midpoint : Mode::distance;
-    o.path = data[0] & 8 && o.mode == Mode::distance ? 2 : 0;
+    // Bit 8: each pair's path, or with an odd range byte one line an
+    // earthquake of how its stations surround it (-G).
+    o.geometry = data[0] & 8 && data[1] & 1 && o.mode == Mode::distance;
+    o.path = data[0] & 8 && !o.geometry && o.mode == Mode::distance ? 2 : 0;
     const double unit = o.surface == Surface::ellipsoid ? 111.2 : 1.0;
     o.window = !(data[0] & 128);
     o.range[1] = data[1] * (180.0 / 255.0) * unit;
@@ -283,6 +286,16 @@ void station_table(const uint8_t *data, size_t size)
                 kept.emplace_back(o.nearest ? s.distance : 0.0, j);
             });
         check(kept == every);
+        // The gaps of the stations kept lie within the compass, and taking
+        // a direction away never narrows the largest.
+        stations::NetworkGeometry<double> network;
+        network.clear();
+        for (const auto &k : kept) {
+            inverse(o, c[0], c[1], stations.lat(k.second), stations.lon(k.second), s);
+            network.add(s.distance, s.azimuth);
+        }
+        const stations::Geometry<double> g = network.result();
+        check(g.count == kept.size() && g.gap >= 0 && g.gap <= g.secondary && g.secondary <= 360.001);
     }
     const Run small = run(o, in, 1, 64, 24, &stations), threaded = run(o, in, 2, 64, 24, &stations);
     check(threaded.out == small.out && threaded.msgs == small.msgs);

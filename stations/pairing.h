@@ -145,7 +145,7 @@ void Pairing::pair(double lat, double lon, const Instant &time, Compute &&comput
         return;
     }
     Result r;
-    Seen s;
+    Seen s{};
     const double reach = selection_.window.reach();
     if (index_.everywhere(reach)) {
         for (uint32_t j = 0; j < table_.size; j++)
@@ -175,7 +175,7 @@ void Pairing::nearest(double lat, double lon, const Instant &time, Compute &comp
     const size_t n = selection_.nearest;
     const double limit = selection_.window.reach();
     Found<Result> f;
-    Seen s;
+    Seen s{};
     auto consider = [&](uint32_t j) {
         if (qualifies(j, time, compute, f.result, s)) {
             f.distance = s.distance;

@@ -20,7 +20,7 @@ const std::string usage =
     "              [-d C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
-    "              [-j N] [file ...]\n";
+    "              [-G] [-j N] [file ...]\n";
 
 struct Stream {
     const char *name;
@@ -318,7 +318,7 @@ TEST(Filter, Help)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind(usage, 0), 0u);
     for (const char *o : {"-k", "-z", "-Z", "-m", "-w", "-n", "-e", "-s", "-f", "-a", "-d", "-H", "-p",
-                          "-r", "-A", "-B", "-S", "-F", "-D", "-N", "-t", "-T", "--version"})
+                          "-r", "-A", "-B", "-S", "-F", "-D", "-N", "-t", "-T", "-G", "--version"})
         EXPECT_NE(r.out.find(o, usage.size()), std::string::npos) << o;
 }
 

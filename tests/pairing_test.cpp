@@ -237,6 +237,117 @@ TEST(Pairing, TheNearestAreThoseOfSortingEveryPair)
     }
 }
 
+// The largest gap between neighbouring directions around the compass, in
+// the arithmetic's numbers; 360 for one direction or none.
+template <class Real>
+Real largest_gap(const std::vector<Real> &sorted)
+{
+    if (sorted.size() < 2)
+        return 360;
+    Real gap = (sorted.front() + Real(360)) - sorted.back();
+    for (size_t k = 1; k < sorted.size(); k++)
+        gap = std::max(gap, Real(sorted[k] - sorted[k - 1]));
+    return gap;
+}
+
+// n dmin gap gap2 as every pair gives them: the secondary gap found by
+// taking each direction away in turn.
+template <class Real>
+std::string surrounding(const std::vector<std::pair<Real, Real>> &kept, const char *format)
+{
+    std::vector<Real> directions;
+    Real nearest = NAN;
+    for (const auto &k : kept) {
+        nearest = directions.empty() || k.first < nearest ? k.first : nearest;
+        directions.push_back(k.second);
+    }
+    std::sort(directions.begin(), directions.end());
+    directions.erase(std::unique(directions.begin(), directions.end()), directions.end());
+    Real secondary = 360;
+    if (directions.size() > 2) {
+        secondary = 0;
+        for (size_t k = 0; k < directions.size(); k++) {
+            std::vector<Real> rest = directions;
+            rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(k));
+            secondary = std::max(secondary, largest_gap(rest));
+        }
+    }
+    char s[160];
+    std::snprintf(s, sizeof s, format, kept.size(), static_cast<double>(nearest),
+                  static_cast<double>(largest_gap(directions)), static_cast<double>(secondary));
+    return s;
+}
+
+// -G against every pair computed: no, one, two and many stations in the
+// windows, stations twice and on the earthquakes, earthquakes on the
+// poles, gaps across north; with -r, -A, -N, -p and -k.
+TEST(Pairing, HowTheStationsSurroundEachEarthquake)
+{
+    Tables t = tables(86420, slow_starts() ? 40 : 100);
+    for (double lat : {90.0, -90.0}) {
+        t.quake_at.push_back({lat, 0.0});
+        t.earthquakes += two(lat, 0.0) + "\n";
+    }
+    TempFile earthquakes(t.earthquakes), stations(t.stations);
+    const std::vector<Chosen> sets = {
+        {{}, 0, {0, 180}, {0, 360}},          {{"-r", "0,20"}, 0, {0, 20}, {0, 360}},
+        {{"-r", "0,6"}, 0, {0, 6}, {0, 360}},  {{"-N", "2"}, 2, {0, 180}, {0, 360}},
+        {{"-N", "5", "-r", "0,60"}, 5, {0, 60}, {0, 360}},
+        {{"-A", "300,60", "-r", "0,40"}, 0, {0, 40}, {300, 60}},
+        {{"-p", "6", "-r", "0,30"}, 0, {0, 30}, {0, 360}},
+        {{"-k", "-r", "0,1500"}, 0, {0, 1500}, {0, 360}},
+        {{"-k", "-N", "3", "-A", "0,180"}, 3, {0, 1e9}, {0, 180}},
+    };
+    int few = 0;  // earthquakes with two stations or fewer
+    for (const Chosen &c : sets) {
+        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(c.opts))
+            continue;
+        const bool single = !asks_for_kilometres(c.opts) &&
+                            std::find(c.opts.begin(), c.opts.end(), "-p") == c.opts.end();
+        const char *format = single                      ? "%zu %.2f %.2f %.2f"
+                             : asks_for_kilometres(c.opts) ? "%zu %.3f %.3f %.3f"
+                                                           : "%zu %.6f %.6f %.6f";
+        std::string want;
+        for (size_t e = 0; e < t.quake_at.size(); e++) {
+            std::vector<std::pair<double, double>> every;  // distance, azimuth
+            std::vector<std::pair<double, size_t>> order;
+            for (size_t j = 0; j < t.station_at.size(); j++) {
+                std::array<double, 3> r = computed(c.opts, t.quake_at[e], t.station_at[j]);
+                const double from = c.sector[0], to = c.sector[1];
+                if (r[0] >= c.range[0] && r[0] <= c.range[1] &&
+                    (from <= to ? r[1] >= from && r[1] <= to : r[1] >= from || r[1] <= to)) {
+                    order.emplace_back(r[0], every.size());
+                    every.emplace_back(r[0], r[1]);
+                }
+            }
+            if (c.nearest) {
+                std::sort(order.begin(), order.end());
+                order.resize(std::min(order.size(), static_cast<size_t>(c.nearest)));
+            }
+            std::vector<std::pair<float, float>> as_floats;
+            std::vector<std::pair<double, double>> kept;
+            for (const auto &o : order) {
+                kept.push_back(every[o.second]);
+                as_floats.emplace_back(static_cast<float>(every[o.second].first),
+                                       static_cast<float>(every[o.second].second));
+            }
+            few += kept.size() <= 2;
+            want += two(t.quake_at[e][0], t.quake_at[e][1]) + " " +
+                    (single ? surrounding(as_floats, format) : surrounding(kept, format)) + "\n";
+        }
+        const Outcome got = run(filter, with(with({"-S", stations.path, "-G", "-j", "1"}, c.opts),
+                                             {earthquakes.path}));
+        const std::string what = testing::PrintToString(c.opts);
+        EXPECT_TRUE(got.out == want) << what << "\n" << got.out.substr(0, 400) << "\n" << want.substr(0, 400);
+        EXPECT_EQ(got.err, "") << what;
+        EXPECT_EQ(got.status, 0) << what;
+    }
+    EXPECT_GT(few, 20);
+    Outcome header = run(filter, {"-H", "-S", stations.path, "-G", "-r", "0,1"}, {},
+                         TempFile("lat lon\n10 10\n").path);
+    EXPECT_EQ(header.out, "lat lon n dmin gap gap2\n10 10 0 nan 360.00 360.00\n");
+}
+
 // -S -k -z -Z: the depth from the earthquake's line, the elevation from the
 // station's, give the line mode's bytes for the pairs written out with both;
 // a bad depth or elevation is reported as any field is.
@@ -390,7 +501,8 @@ TEST(Pairing, ThreadsWriteWhatOneThreadWrites)
     TempFile q(quakes), s(stations);
     for (const std::vector<std::string> &opts :
          std::vector<std::vector<std::string>>{{}, {"-r", "20,120"}, {"-n", "40", "-r", "0,50"},
-                                               {"-N", "3"}, {"-A", "10,200", "-r", "0,90"}}) {
+                                               {"-N", "3"}, {"-A", "10,200", "-r", "0,90"},
+                                               {"-G", "-r", "0,60"}}) {
         std::vector<std::string> args = with({"-S", s.path, "-f", "1,2"}, opts);
         Outcome want = run(filter, with(with({"-j", "1"}, args), {q.path}));
         for (const char *j : {"2", "5"}) {
@@ -512,7 +624,9 @@ TEST(Pairing, RefusedBeforeAnythingIsWritten)
         {"-S", stations.path, "-T", "3"},     {"-S", stations.path, "-A", "10"},
         {"-S", stations.path, "-B", "0,361"}, {"-S", stations.path, "-A", "-1,10"},
         {"-w", "-A", "0,10"},                 {"-S", stations.path, "-z", "3"},
-        {"-S", stations.path, "-F", "1,2,3"}};
+        {"-S", stations.path, "-F", "1,2,3"}, {"-G"},
+        {"-S", stations.path, "-G", "-m"},    {"-S", stations.path, "-G", "-n", "3"},
+        {"-S", stations.path, "-G", "-k", "-z", "3"}};
     for (const std::vector<std::string> &args : refused) {
         Outcome got = run(filter, args, {}, "");
         EXPECT_EQ(got.out, "") << testing::PrintToString(args);

@@ -39,7 +39,7 @@ const char usage[] =
     "              [-d C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
-    "              [-j N] [file ...]\n";
+    "              [-G] [-j N] [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
@@ -82,6 +82,8 @@ const char help[] =
     "  -t N        with -S, field N of an earthquake's line is its time, and\n"
     "  -T S,E      fields S and E of a station's line its start and end (ISO\n"
     "              8601; E empty: still running): only stations running then\n"
+    "  -G          with -S, one line an earthquake: the line, then n dmin gap gap2\n"
+    "              of its stations (count, nearest, azimuthal and secondary gap)\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
     "Files are read in order; none, or -, is standard input. Status: 0 every\n"
@@ -237,6 +239,8 @@ const char *station_table(Options &o, char fixed_opt, bool walks, const char *li
     if (!o.stations) {
         if (o.nearest)
             return "-N needs -S (the stations to choose the nearest from)";
+        if (o.geometry)
+            return "-G needs -S (the stations whose geometry it gives)";
         if (times_given)
             return "-t and -T need -S (the station file whose epochs they compare)";
         return list || sep_given ? "-F and -D need -S (the station file they describe)" : nullptr;
@@ -425,6 +429,7 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case 'S': o.stations = optarg; break;
     case 'F': g.station_list_arg = optarg; break;
     case 'H': o.header = true; break;
+    case 'G': o.geometry = true; break;
     case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
     case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
     case ':': {
@@ -511,6 +516,8 @@ int settle_numbers(Options &o, const Given &g)
     }
     if (const char *wrong = heights(o, g.depth_field, g.elevation_field, third))
         return fail(wrong);
+    if (o.geometry && (o.mode != Mode::distance || o.path || o.hypocentral))
+        return fail("-G cannot be used with -m, -n, -z or -Z (it gives one line an earthquake)");
     o.threads = g.threads ? g.threads : available_cpus();
     return 0;
 
@@ -525,7 +532,7 @@ int options(int argc, char **argv, Options &o, int *first)
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     Given g;
-    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:A:B:N:t:T:j:z:Z:S:F:D:h", longs, nullptr)) != -1;)
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:h", longs, nullptr)) != -1;)
         if (int status = take_option(c, argv, o, g))
             return status;
     if (int status = settle_modes(o, g))

@@ -53,6 +53,7 @@ struct Options {
     char station_sep = 0;         // -D
     int station_elevation_field = 0;  // -Z under -S: in the station's line
     long nearest = 0;             // -N: each earthquake's nearest N stations; 0: all
+    bool geometry = false;        // -G: one line per earthquake, how the stations surround it
     // Text fields that hold times: -t's in an earthquake's line (times 1),
     // or for a station file's lines -T's start and end (times 2).
     int times = 0;

@@ -49,6 +49,7 @@ struct Computation {
     using Real = typename A::Real;
     static constexpr bool single = std::is_same<Real, float>::value;
     static constexpr bool path = false;
+    static constexpr bool summary = false;  // one line an earthquake, of all its pairs
     // A result that is NaN though the module took the numbers: a NaN
     // that its comparisons let through.
     static bool gives_nan(const double r[]) { return std::isnan(r[0]) || std::isnan(r[1]); }
@@ -149,6 +150,14 @@ struct Path : Distance<A> {
     }
 };
 
+// How the stations surround an earthquake (-G): its pairs' distances and
+// azimuths, summed up in one line.
+template <class A>
+struct Surrounding : Distance<A> {
+    static constexpr bool summary = true;
+    static constexpr std::string_view names[] = {"n", "dmin", "gap", "gap2"};
+};
+
 // With the earthquake's depth and the station's elevation (-z, -Z): the
 // geodesic's numbers, then the straight line from the hypocentre.
 struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
@@ -176,7 +185,9 @@ void Record::choose(Reading r)
 {
     // A window, or the nearest stations, needs the pair's distance.
     const bool selects = opt_.windowed() || opt_.nearest;
-    if (opt_.path)
+    if (opt_.geometry)
+        use<Surrounding<A>>(r);
+    else if (opt_.path)
         use<Path<A>>(r);
     else if (opt_.mode == Mode::walk)
         use<Walk<A>>(r);
@@ -232,7 +243,7 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
     if (opt_.append && line) {
         out.put(line, n);
         out.put(&join, 1);
-        if (stations_) {  // a header: the station file's follows the line's
+        if (stations_ && !opt_.geometry) {  // a header: the station file's follows the line's
             out.put(stations_->header());
             out.put(&join, 1);
         }
@@ -351,6 +362,17 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
             s = seen(x.r);
         return true;
     };
+    if constexpr (Solve::summary) {
+        using Real = typename Solve::Real;
+        thread_local stations::NetworkGeometry<Real> network;
+        network.clear();
+        auto add = [&](uint32_t, const Results &x) {
+            network.add(static_cast<Real>(x.r[0]), static_cast<Real>(x.r[1]));  // exact
+        };
+        table.pairing().pair<Results>(c[eqlat], c[eqlon], time, compute, add);
+        put_geometry<Solve>(line, n, join, network.result(), out);
+        return true;
+    }
     auto take = [&](uint32_t j, const Results &x) {
         if constexpr (Solve::path) {
             at(j);
@@ -366,6 +388,29 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
     };
     table.pairing().pair<Results>(c[eqlat], c[eqlon], time, compute, take);
     return true;
+}
+
+// -G's line: the earthquake's line, then how many stations, the nearest's
+// distance, the gap and the secondary gap, written as the pairs' numbers
+// would be.
+template <class Solve, class Real>
+void Record::put_geometry(const char *line, size_t n, char join, const stations::Geometry<Real> &g,
+                          Bytes &out) const
+{
+    out.put(line, n);
+    out.put(&join, 1);
+    char *p = out.room(4 * 64);
+    p = put_digits(p, g.count);
+    for (Real x : {g.nearest, g.gap, g.secondary}) {
+        *p++ = join;
+        if constexpr (Solve::single)
+            p = put_value(p, x);
+        else
+            p = put_fixed_(p, x);
+    }
+    *p++ = '\n';
+    out.commit(p);
+    out.hand_on();
 }
 
 // A pair's path: "> " and its line (a multiple-segment header, as GMT

@@ -12,6 +12,7 @@
 #include "format.h"
 #include "line_numbers.h"
 #include "options.h"
+#include "geometry.h"
 #include "pairing.h"
 
 namespace filter {
@@ -85,6 +86,9 @@ private:
     }
     template <class Solve>
     void put_results(const double r[], char join, Bytes &out) const;
+    template <class Solve, class Real>
+    void put_geometry(const char *line, size_t n, char join, const stations::Geometry<Real> &g,
+                      Bytes &out) const;
     template <class Solve>
     void put_path(const char *line, size_t n, char join, const double c[], const double r[],
                   Bytes &out, std::string_view station = {}) const;
@@ -98,8 +102,8 @@ private:
     Numbers numbers_;
     const std::string_view *names_ = nullptr;
     int named_ = 0;
-    stations::Window window_;   // -r, -A, -B
     PutFixed put_fixed_;        // -p's writer of a value
+    stations::Window window_;   // -r, -A, -B
     double fixed_[pair_numbers] = {};  // a pair's numbers, the fixed end's already in place
     const StationTable *stations_ = nullptr;
 };

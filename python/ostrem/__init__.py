@@ -14,14 +14,20 @@ ellipsoid instead, in kilometres, in float64 (through GeographicLib), and
 `hypocentral` gives the straight line from a hypocentre to a station.
 
 `pairs_within` and `geodesic_pairs_within` pair every earthquake with every
-station within a window, through a spatial index of the stations.
+station in a selection (windows of distance and azimuth, epochs, the
+nearest N), through a spatial index of the stations; `network_geometry`
+and `geodesic_network_geometry` tell how those stations surround each
+earthquake (how many, the nearest, the azimuthal gap and the secondary
+gap).
 """
 
 from . import _ufuncs
-from ._pairing import geodesic_pairs_within, pairs_within
+from ._pairing import (geodesic_network_geometry, geodesic_pairs_within, network_geometry,
+                       pairs_within)
 
 __all__ = ["ostrem", "midpoint", "walk", "geocen", "geogrf", "geodesic", "geodesic_walk",
-           "geodesic_midpoint", "hypocentral", "pairs_within", "geodesic_pairs_within"]
+           "geodesic_midpoint", "hypocentral", "pairs_within", "geodesic_pairs_within",
+           "network_geometry", "geodesic_network_geometry"]
 __version__ = _ufuncs.version
 
 geocen = _ufuncs.geocen

@@ -1,6 +1,7 @@
 """Every earthquake against every station in a selection, through the
 pairing engine and the stations' spatial index: pairs_within and
-geodesic_pairs_within."""
+geodesic_pairs_within, and how the stations surround each earthquake,
+network_geometry and geodesic_network_geometry."""
 
 import math
 
@@ -107,8 +108,9 @@ def _times(function, times, earthquakes, stations):
     return tuple(parts)
 
 
-def _pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth=None,
-           back_azimuth=None, nearest=0, times=None, depth_km=None, elevation_m=None):
+def _arguments(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth=None,
+               back_azimuth=None, nearest=0, times=None, depth_km=None, elevation_m=None):
+    """The extension's arguments, each checked."""
     import numpy as np
 
     single = kind == _ARITHMETICS["float_sphere"]
@@ -126,23 +128,45 @@ def _pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth=None,
             values = _checked(function, name, np.broadcast_to(values, (size,)), _BOUNDS[bounds])
         heights.append(values)
     instants = _times(function, times, arrays[0].size, arrays[2].size)
-    i, j, dist, az, baz, hypo = _ufuncs._pairs(*arrays, low, high, kind, azimuth, back_azimuth,
-                                               nearest, instants, *heights)
-    real = np.float32 if single else np.float64
+    return (*arrays, low, high, kind, azimuth, back_azimuth, nearest, instants, *heights)
+
+
+def _real(kind):
+    import numpy as np
+
+    return np.float32 if kind == _ARITHMETICS["float_sphere"] else np.float64
+
+
+def _pairs(function, kind, *args, **selection):
+    import numpy as np
+
+    i, j, dist, az, baz, hypo = _ufuncs._pairs(*_arguments(function, kind, *args, **selection))
+    real = _real(kind)
     found = (np.frombuffer(i, dtype=np.intp), np.frombuffer(j, dtype=np.intp),
              np.frombuffer(dist, dtype=real), np.frombuffer(az, dtype=real),
              np.frombuffer(baz, dtype=real))
     return found if hypo is None else found + (np.frombuffer(hypo, dtype=np.float64),)
 
 
+def _surroundings(function, kind, *args, **selection):
+    import numpy as np
+
+    n, nearest, gap, gap2 = _ufuncs._surroundings(*_arguments(function, kind, *args, **selection))
+    real = _real(kind)
+    return (np.frombuffer(n, dtype=np.intp), np.frombuffer(nearest, dtype=real),
+            np.frombuffer(gap, dtype=real), np.frombuffer(gap2, dtype=real))
+
+
 def _is_dask(*values):
     return any(type(v).__module__.startswith("dask.") for v in values)
 
 
-def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=None, **rest):
+def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=None,
+                per_earthquake=False, **rest):
     """One task per block of earthquakes, each against every station; lazy
-    arrays of unknown length, in the order of the blocks.  The earthquakes'
-    times and depths go with their blocks."""
+    arrays, of unknown length for the pairs (in the order of the blocks),
+    of the block's for per_earthquake's values.  The earthquakes' times and
+    depths go with their blocks."""
     import dask
     import dask.array as da
     import numpy as np
@@ -168,11 +192,16 @@ def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=
                              f"{eqlat.shape}, not {v.shape}")
         return list(v.rechunk(eqlat.chunks).to_delayed().ravel())
 
-    real = np.float32 if kind == _ARITHMETICS["float_sphere"] else np.float64
-    dtypes = (np.intp, np.intp, real, real, real) + ((np.float64,) if depth_km is not None else ())
+    real = _real(kind)
+    if per_earthquake:
+        dtypes = (np.intp, real, real, real)
+    else:
+        dtypes = (np.intp, np.intp, real, real, real) + ((np.float64,) if depth_km is not None else ())
 
     def block(lat, lon, when, depth, start):
         t = None if times is None else (when, times[1], times[2])
+        if per_earthquake:
+            return _surroundings(function, kind, lat, lon, stlat, stlon, low, high, times=t, **rest)
         i, *others = _pairs(function, kind, lat, lon, stlat, stlon, low, high, times=t,
                             depth_km=depth, **rest)
         return (i + start, *others)
@@ -184,21 +213,25 @@ def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=
     for lat, lon, when, depth, n in blocks:
         found = dask.delayed(block, nout=len(dtypes))(lat, lon, when, depth, start)
         for k, dtype in enumerate(dtypes):
-            parts[k].append(da.from_delayed(found[k], shape=(np.nan,), dtype=dtype))
+            shape = (n,) if per_earthquake else (np.nan,)
+            parts[k].append(da.from_delayed(found[k], shape=shape, dtype=dtype))
         start += n
     return tuple(da.concatenate(p) if p else da.empty((0,), dtype=d)
                  for p, d in zip(parts, dtypes))
 
 
 def _either(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth, back_azimuth,
-            nearest, times, depth_km=None, elevation_m=None):
+            nearest, times, depth_km=None, elevation_m=None, per_earthquake=False):
     selection = dict(azimuth=_sector(function, "azimuth", azimuth),
                      back_azimuth=_sector(function, "back_azimuth", back_azimuth),
                      nearest=_nearest(function, nearest), times=times, depth_km=depth_km,
                      elevation_m=elevation_m)
-    per_earthquake = (eqlat, eqlon, depth_km, None if times is None else times[0])
-    if _is_dask(*per_earthquake, stlat, stlon, elevation_m, *(times or ())):
-        return _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, **selection)
+    quakes = (eqlat, eqlon, depth_km, None if times is None else times[0])
+    if _is_dask(*quakes, stlat, stlon, elevation_m, *(times or ())):
+        return _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high,
+                           per_earthquake=per_earthquake, **selection)
+    if per_earthquake:
+        return _surroundings(function, kind, eqlat, eqlon, stlat, stlon, low, high, **selection)
     return _pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, **selection)
 
 
@@ -299,13 +332,8 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max=180.0, min=0.0, dtype=None, *, 
     >>> j.tolist()
     [1]
     """
-    import numpy as np
-
-    dtype = np.dtype(np.float32 if dtype is None else dtype)
-    if dtype not in (np.float32, np.float64):
-        raise TypeError(f"pairs_within: dtype must be float32 or float64, not {dtype}")
     low, high = _window("pairs_within", min, max)
-    kind = _ARITHMETICS["float_sphere" if dtype == np.float32 else "double_sphere"]
+    kind = _sphere_kind("pairs_within", dtype)
     return _either("pairs_within", kind, eqlat, eqlon, stlat, stlon, low, high, azimuth,
                    back_azimuth, nearest, times)
 
@@ -391,5 +419,122 @@ def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.
                    elevation_m)
 
 
+def _sphere_kind(function, dtype):
+    import numpy as np
+
+    dtype = np.dtype(np.float32 if dtype is None else dtype)
+    if dtype not in (np.float32, np.float64):
+        raise TypeError(f"{function}: dtype must be float32 or float64, not {dtype}")
+    return _ARITHMETICS["float_sphere" if dtype == np.float32 else "double_sphere"]
+
+
+def network_geometry(eqlat, eqlon, stlat, stlon, max=180.0, min=0.0, *, nearest=None,
+                     azimuth=None, back_azimuth=None, times=None, dtype=None):
+    """How the stations surround each earthquake, on the sphere.
+
+    Of the stations `pairs_within` would pair with an earthquake (those in
+    the windows, or its `nearest`), how many there are, the distance to the
+    nearest of them, the largest gap between the azimuths at which the
+    earthquake sees them, and the secondary gap, the largest gap left when
+    any one direction is taken away; from the pairs' own numbers, without
+    making the pairs.
+
+    Parameters
+    ----------
+    eqlat, eqlon, stlat, stlon, max, min, nearest, azimuth, back_azimuth, times, dtype
+        As for `pairs_within`.
+
+    Returns
+    -------
+    n : ndarray of intp
+        The stations of each earthquake; each counts, even where several
+        share an azimuth.
+    dmin : ndarray, of `dtype`
+        The distance to the nearest of them (degrees); NaN where n is 0.
+    gap : ndarray, of `dtype`
+        The largest angle (degrees) between two of their azimuths that are
+        neighbours around the compass, the one across north included;
+        stations at the same azimuth, as computed, are one direction, and
+        with one direction or none the gap is 360.
+    gap2 : ndarray, of `dtype`
+        The largest angle from one of the sorted distinct azimuths to the
+        one two further on, across north included: the largest gap once any
+        one direction is removed; 360 with two directions or fewer.
+
+    Raises
+    ------
+    ValueError, TypeError
+        As for `pairs_within`.
+
+    Notes
+    -----
+    The gaps are differences of the azimuths in their own precision
+    (float32 by default), the one across north ``(first + 360) - last``.
+    An earthquake that takes no part (a NaN coordinate, a NaT time) gets
+    n = 0 and NaN for the rest.  The numbers are those of ``ostrem -S
+    STATIONS -G``.  Dask arrays of earthquakes give lazy arrays, one task
+    per block.
+
+    Examples
+    --------
+    >>> import ostrem
+    >>> n, dmin, gap, gap2 = ostrem.network_geometry([0.0], [0.0], [0.0, 1.0, -1.0],
+    ...                                              [1.0, 0.0, 0.0], 5.0)
+    >>> int(n[0]), "%.2f %.2f %.2f" % (dmin[0], gap[0], gap2[0])
+    (3, '0.99 180.00 270.00')
+    """
+    low, high = _window("network_geometry", min, max)
+    return _either("network_geometry", _sphere_kind("network_geometry", dtype), eqlat, eqlon,
+                   stlat, stlon, low, high, azimuth, back_azimuth, nearest, times,
+                   per_earthquake=True)
+
+
+def geodesic_network_geometry(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.0, *,
+                              nearest=None, azimuth=None, back_azimuth=None, times=None):
+    """How the stations surround each earthquake, along the WGS84 geodesic.
+
+    As `network_geometry`, with the pairs of `geodesic_pairs_within`:
+    `dmin` in kilometres, the gaps between the geodesic's azimuths, all
+    float64.
+
+    Parameters
+    ----------
+    eqlat, eqlon, stlat, stlon, max_km, min_km, nearest, azimuth, back_azimuth, times
+        As for `geodesic_pairs_within`.
+
+    Returns
+    -------
+    n, dmin, gap, gap2 : ndarray
+        As for `network_geometry`; `dmin` in kilometres.
+
+    Raises
+    ------
+    ValueError
+        As for `geodesic_pairs_within`.
+    RuntimeError
+        In a build without GeographicLib.
+
+    Notes
+    -----
+    ``ostrem -k -S STATIONS -G`` gives the same numbers from files.
+
+    Examples
+    --------
+    >>> import ostrem
+    >>> n, dmin, gap, gap2 = ostrem.geodesic_network_geometry(
+    ...     [38.3], [142.4], [38.0, 36.5457, 37.4776], [141.0, 138.2041, 126.6239], 2000.0)
+    >>> int(n[0]), "%.3f %.3f" % (dmin[0], gap[0])
+    (3, '127.151 332.498')
+    """
+    if not _ufuncs.has_ellipsoid:
+        raise RuntimeError("ostrem.geodesic_network_geometry: this build of ostrem has no "
+                           "ellipsoid (it was built without GeographicLib; Debian: "
+                           "libgeographiclib-dev)")
+    low, high = _window("geodesic_network_geometry", min_km, max_km)
+    return _either("geodesic_network_geometry", _ARITHMETICS["ellipsoid"], eqlat, eqlon, stlat,
+                   stlon, low, high, azimuth, back_azimuth, nearest, times, per_earthquake=True)
+
+
 # Shown, and their examples found, as the package's own.
-pairs_within.__module__ = geodesic_pairs_within.__module__ = "ostrem"
+for _shown in (pairs_within, geodesic_pairs_within, network_geometry, geodesic_network_geometry):
+    _shown.__module__ = "ostrem"

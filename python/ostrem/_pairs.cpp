@@ -1,18 +1,22 @@
 // Every earthquake against every station in a selection, for
-// ostrem.pairs_within and ostrem.geodesic_pairs_within: the pairing engine
-// finds each earthquake's pairs, each computed by the very function the
-// ufuncs call, so the pairs and their bits are those of computing every
-// pair and keeping the selection's.  Plain buffers in and out, no NumPy C
-// API: the Python side checks the ranges, makes the arrays and wraps what
-// comes back; this side runs without the GIL.
+// ostrem.pairs_within and ostrem.geodesic_pairs_within, and how those
+// stations surround each earthquake, for ostrem.network_geometry and
+// ostrem.geodesic_network_geometry: the pairing engine finds each
+// earthquake's pairs, each computed by the very function the ufuncs call,
+// so the pairs and their bits are those of computing every pair and
+// keeping the selection's.  Plain buffers in and out, no NumPy C API: the
+// Python side checks the ranges, makes the arrays and wraps what comes
+// back; this side runs without the GIL.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "arithmetic.h"
+#include "geometry.h"
 #include "pairing.h"
 
 namespace {
@@ -63,68 +67,126 @@ Instant instant(const int64_t *const t[2], size_t k, const Instant &nat)
     return {t[0][k], static_cast<int32_t>(t[1][k])};
 }
 
-template <class Real>
-void pair_all(const Tables &t, Arithmetic kind, const stations::Selection &selection, Found<Real> &found)
-{
-    // The stations without the NaN ones, which take no part.
-    std::vector<double> la, lo;
-    std::vector<size_t> at;
-    std::vector<Instant> start, end;
-    for (size_t k = 0; k < t.stations; k++) {
-        if (std::isnan(t.stlat[k]) || std::isnan(t.stlon[k]))
-            continue;
-        la.push_back(t.stlat[k]);
-        lo.push_back(t.stlon[k]);
-        at.push_back(k);
-        if (selection.by_time) {
-            start.push_back(instant(&t.times[2], k, Instant::earliest()));
-            end.push_back(instant(&t.times[4], k, Instant::latest()));
+// The stations that take part (NaN ones do not), as the engine holds
+// them, each with its place in the caller's arrays.
+class Stations {
+public:
+    Stations(const Tables &t, Arithmetic kind, const stations::Selection &selection)
+    {
+        for (size_t k = 0; k < t.stations; k++) {
+            if (std::isnan(t.stlat[k]) || std::isnan(t.stlon[k]))
+                continue;
+            lat_.push_back(t.stlat[k]);
+            lon_.push_back(t.stlon[k]);
+            at_.push_back(k);
+            if (selection.by_time) {
+                start_.push_back(instant(&t.times[2], k, Instant::earliest()));
+                end_.push_back(instant(&t.times[4], k, Instant::latest()));
+            }
         }
+        stations::Table table;
+        table.lat = lat_.data();
+        table.lon = lon_.data();
+        table.size = lat_.size();
+        table.start = start_.data();
+        table.end = end_.data();
+        pairing_.reset(new stations::Pairing(kind, table, selection));
     }
-    stations::Table table;
-    table.lat = la.data();
-    table.lon = lo.data();
-    table.size = la.size();
-    table.start = start.data();
-    table.end = end.data();
-    const stations::Pairing pairing(kind, table, selection);
-    struct Pair {
-        Real r[arithmetic::Inverse<arithmetic::FloatSphere>::nout];
-    };
+    const stations::Pairing &pairing() const { return *pairing_; }
+    size_t at(uint32_t k) const { return at_[k]; }
+
+private:
+    std::vector<double> lat_, lon_;
+    std::vector<size_t> at_;
+    std::vector<Instant> start_, end_;
+    std::unique_ptr<stations::Pairing> pairing_;
+};
+
+// A pair's results in the arithmetic's numbers.
+template <class Real>
+struct Pair {
+    Real r[arithmetic::Inverse<arithmetic::FloatSphere>::nout];
+};
+
+// Each earthquake that takes part (not NaN, its time not NaT), with its
+// pairs: each(e, pair) calls pair(compute) with the computation of its
+// pairs, which the caller hands to the engine with what it keeps.
+template <class Real, class Each>
+void each_earthquake(const Tables &t, Arithmetic kind, const stations::Selection &selection,
+                     const Stations &st, Each &&each)
+{
     for (size_t e = 0; e < t.earthquakes; e++) {
         const double eqlat = t.eqlat[e], eqlon = t.eqlon[e];
-        if (std::isnan(eqlat) || std::isnan(eqlon))
-            continue;
+        bool takes_part = !std::isnan(eqlat) && !std::isnan(eqlon);
         Instant time;
         if (selection.by_time) {
-            if (t.times[0][e] == not_a_time)
-                continue;  // NaT: no time to compare
+            takes_part = takes_part && t.times[0][e] != not_a_time;  // NaT: no time to compare
             time = instant(&t.times[0], e, Instant());
         }
-        auto compute = [&](uint32_t k, Pair &p, stations::Seen &s) {
-            if (solve<Real>(kind, eqlat, eqlon, t.stlat[at[k]], t.stlon[at[k]], p.r) != 0)
+        auto compute = [&](uint32_t k, Pair<Real> &p, stations::Seen &s) {
+            if (solve<Real>(kind, eqlat, eqlon, t.stlat[st.at(k)], t.stlon[st.at(k)], p.r) != 0)
                 return false;  // not reached: the caller checked the ranges
             s = {p.r[0], p.r[1], p.r[2]};
             return true;
         };
-        auto take = [&](uint32_t k, const Pair &p) {
-            const size_t st = at[k];
+        each(e, takes_part, [&](auto &&take) {
+            st.pairing().template pair<Pair<Real>>(eqlat, eqlon, time, compute, take);
+        });
+    }
+}
+
+template <class Real>
+void pair_all(const Tables &t, Arithmetic kind, const stations::Selection &selection, Found<Real> &found)
+{
+    const Stations st(t, kind, selection);
+    each_earthquake<Real>(t, kind, selection, st, [&](size_t e, bool takes_part, auto &&pairs) {
+        if (!takes_part)
+            return;
+        pairs([&](uint32_t k, const Pair<Real> &p) {
+            const size_t s = st.at(k);
             found.i.push_back(static_cast<Py_ssize_t>(e));
-            found.j.push_back(static_cast<Py_ssize_t>(st));
+            found.j.push_back(static_cast<Py_ssize_t>(s));
             found.distance.push_back(p.r[0]);
             found.az.push_back(p.r[1]);
             found.baz.push_back(p.r[2]);
             if (t.depth) {
                 const double h[arithmetic::Hypocentral::nin] = {
-                    eqlat, eqlon, t.depth[e], t.stlat[st], t.stlon[st], t.elevation ? t.elevation[st] : 0.0};
+                    t.eqlat[e], t.eqlon[e], t.depth[e], t.stlat[s], t.stlon[s],
+                    t.elevation ? t.elevation[s] : 0.0};
                 double r[arithmetic::Hypocentral::nout];
                 if (arithmetic::Hypocentral::call(h, r) != 0)
                     r[0] = NAN;  // a NaN height, as the ufunc gives it
                 found.hypo.push_back(r[0]);
             }
-        };
-        pairing.pair<Pair>(eqlat, eqlon, time, compute, take);
-    }
+        });
+    });
+}
+
+// How the stations surround each earthquake: one value of each a quake.
+template <class Real>
+struct Surroundings {
+    std::vector<Py_ssize_t> n;
+    std::vector<Real> nearest, gap, secondary;
+};
+
+template <class Real>
+void surround_all(const Tables &t, Arithmetic kind, const stations::Selection &selection,
+                  Surroundings<Real> &found)
+{
+    const Stations st(t, kind, selection);
+    stations::NetworkGeometry<Real> network;
+    each_earthquake<Real>(t, kind, selection, st, [&](size_t, bool takes_part, auto &&pairs) {
+        stations::Geometry<Real> g{0, NAN, NAN, NAN};  // an earthquake that takes no part
+        if (takes_part) {
+            network.clear();
+            pairs([&](uint32_t, const Pair<Real> &p) { network.add(p.r[0], p.r[1]); });
+            g = network.result();
+        }
+        found.n.push_back(static_cast<Py_ssize_t>(g.count));
+        found.nearest.push_back(g.nearest);
+        found.gap.push_back(g.gap);
+        found.secondary.push_back(g.secondary);
+    });
 }
 
 template <class T>
@@ -135,7 +197,7 @@ PyObject *bytes_of(const std::vector<T> &v)
 }
 
 template <class Real>
-PyObject *run(const Tables &t, Arithmetic kind, const stations::Selection &selection)
+PyObject *pairs_of(const Tables &t, Arithmetic kind, const stations::Selection &selection)
 {
     Found<Real> found;
     Py_BEGIN_ALLOW_THREADS
@@ -144,6 +206,17 @@ PyObject *run(const Tables &t, Arithmetic kind, const stations::Selection &selec
     PyObject *hypo = t.depth ? bytes_of(found.hypo) : (Py_INCREF(Py_None), Py_None);
     return Py_BuildValue("(NNNNNN)", bytes_of(found.i), bytes_of(found.j), bytes_of(found.distance),
                          bytes_of(found.az), bytes_of(found.baz), hypo);
+}
+
+template <class Real>
+PyObject *surroundings_of(const Tables &t, Arithmetic kind, const stations::Selection &selection)
+{
+    Surroundings<Real> found;
+    Py_BEGIN_ALLOW_THREADS
+    surround_all(t, kind, selection, found);
+    Py_END_ALLOW_THREADS
+    return Py_BuildValue("(NNNN)", bytes_of(found.n), bytes_of(found.nearest), bytes_of(found.gap),
+                         bytes_of(found.secondary));
 }
 
 // The buffers a call was given, released however it ends.
@@ -193,28 +266,36 @@ private:
 // depths (km) and the stations' elevations (m), float64 or None.  Six
 // values back: i and j (intp), distance, azimuth and back-azimuth (float32
 // for the float sphere, else float64), and hypo (float64) or None.
-PyObject *pairs(PyObject *, PyObject *args)
+// What a call asks, read from its arguments.
+struct Call {
+    Buffers held;
+    Tables t;
+    stations::Selection selection;
+    Arithmetic kind = Arithmetic::float_sphere;
+};
+
+bool parse(PyObject *args, Call &call)
 {
+    Buffers &held = call.held;
+    Tables &t = call.t;
+    stations::Selection &selection = call.selection;
     PyObject *b[4], *azimuth, *back_azimuth, *times, *depth, *elevation;
     double min, max;
     int kind;
     Py_ssize_t nearest;
     if (!PyArg_ParseTuple(args, "OOOOddiOOnOOO", &b[0], &b[1], &b[2], &b[3], &min, &max, &kind,
                           &azimuth, &back_azimuth, &nearest, &times, &depth, &elevation))
-        return nullptr;
-    Buffers held;
-    Tables t;
+        return false;
     const void *data[4];
     if (!held.take(b[0], sizeof(double), &data[0], &t.earthquakes) ||
         !held.take(b[2], sizeof(double), &data[2], &t.stations) ||
         !held.take(b[1], t.earthquakes, sizeof(double), &data[1]) ||
         !held.take(b[3], t.stations, sizeof(double), &data[3]))
-        return nullptr;
+        return false;
     t.eqlat = static_cast<const double *>(data[0]);
     t.eqlon = static_cast<const double *>(data[1]);
     t.stlat = static_cast<const double *>(data[2]);
     t.stlon = static_cast<const double *>(data[3]);
-    stations::Selection selection;
     selection.window.by_distance = true;
     selection.window.min = min;
     selection.window.max = max;
@@ -223,7 +304,7 @@ PyObject *pairs(PyObject *, PyObject *args)
         if (o == Py_None)
             continue;
         if (!PyArg_ParseTuple(o, "dd", &sector[0], &sector[1]))
-            return nullptr;
+            return false;
         (o == azimuth ? selection.window.azimuth : selection.window.back_azimuth) =
             stations::Sector::between(sector[0], sector[1]);
     }
@@ -232,11 +313,11 @@ PyObject *pairs(PyObject *, PyObject *args)
         PyObject *parts[6];
         if (!PyArg_ParseTuple(times, "OOOOOO", &parts[0], &parts[1], &parts[2], &parts[3], &parts[4],
                               &parts[5]))
-            return nullptr;
+            return false;
         for (int k = 0; k < 6; k++) {
             const void *p;
             if (!held.take(parts[k], k < 2 ? t.earthquakes : t.stations, sizeof(int64_t), &p))
-                return nullptr;
+                return false;
             t.times[k] = static_cast<const int64_t *>(p);
         }
         selection.by_time = true;
@@ -244,27 +325,49 @@ PyObject *pairs(PyObject *, PyObject *args)
     const void *heights[2];
     if (!held.take(depth, t.earthquakes, sizeof(double), &heights[0]) ||
         !held.take(elevation, t.stations, sizeof(double), &heights[1]))
-        return nullptr;
+        return false;
     t.depth = static_cast<const double *>(heights[0]);
     t.elevation = static_cast<const double *>(heights[1]);
-    const Arithmetic a = static_cast<Arithmetic>(kind);
     if (kind < 0 || kind > static_cast<int>(Arithmetic::ellipsoid)) {
         PyErr_SetString(PyExc_ValueError, "_pairs: no such arithmetic");
-        return nullptr;
+        return false;
     }
-    if (a == Arithmetic::ellipsoid && !geodesic_available()) {
+    call.kind = static_cast<Arithmetic>(kind);
+    if (call.kind == Arithmetic::ellipsoid && !geodesic_available()) {
         PyErr_SetString(PyExc_RuntimeError, "this build of ostrem has no ellipsoid");
-        return nullptr;
+        return false;
     }
-    if (a == Arithmetic::float_sphere)
-        return run<float>(t, a, selection);
-    return run<double>(t, a, selection);
+    return true;
+}
+
+PyObject *pairs(PyObject *, PyObject *args)
+{
+    Call c;
+    if (!parse(args, c))
+        return nullptr;
+    return c.kind == Arithmetic::float_sphere ? pairs_of<float>(c.t, c.kind, c.selection)
+                                              : pairs_of<double>(c.t, c.kind, c.selection);
+}
+
+// _surroundings(...): the arguments of _pairs (depth and elevation None);
+// four values back, one of each an earthquake: n (intp), then the
+// nearest's distance, the gap and the secondary gap (float32 for the
+// float sphere, else float64).
+PyObject *surroundings(PyObject *, PyObject *args)
+{
+    Call c;
+    if (!parse(args, c))
+        return nullptr;
+    return c.kind == Arithmetic::float_sphere ? surroundings_of<float>(c.t, c.kind, c.selection)
+                                              : surroundings_of<double>(c.t, c.kind, c.selection);
 }
 
 }  // namespace
 
 PyMethodDef pairs_methods[] = {
     {"_pairs", pairs, METH_VARARGS, "Every pair in a selection: see ostrem.pairs_within."},
+    {"_surroundings", surroundings, METH_VARARGS,
+     "How the stations surround each earthquake: see ostrem.network_geometry."},
     {nullptr, nullptr, 0, nullptr}};
 
 // The codes _pairs takes for its arithmetics, and the bounds the Python

@@ -215,3 +215,63 @@ def test_dask_blocks_carry_their_times_and_depths():
                                            depth_km=da.from_array(depth, chunks=61))
         same([g.compute() for g in got],
              ostrem.geodesic_pairs_within(*t, 3000.0, depth_km=depth))
+
+
+def surroundings_by_hand(found, earthquakes, real):
+    """n, dmin, gap, gap2 from every pair: the secondary gap by taking each
+    direction away in turn."""
+    i, _, dist, az, _ = found[:5]
+    full = real(360)
+
+    def largest(a):
+        if a.size < 2:
+            return full
+        return max(real((a[0] + full) - a[-1]), *(a[1:] - a[:-1]))
+
+    n = np.zeros(earthquakes, dtype=np.intp)
+    dmin, gap, gap2 = (np.full(earthquakes, np.nan, dtype=real) for _ in range(3))
+    for e in range(earthquakes):
+        mine = i == e
+        n[e] = mine.sum()
+        directions = np.unique(az[mine])
+        gap[e] = largest(directions)
+        gap2[e] = full if directions.size <= 2 else max(
+            largest(np.delete(directions, k)) for k in range(directions.size))
+        if n[e]:
+            dmin[e] = dist[mine].min()
+    return n, dmin, gap, gap2
+
+
+@pytest.mark.parametrize("selection, low, high", [
+    (dict(), 0, 180), (dict(), 0, 8), (dict(nearest=3), 0, 180),
+    (dict(nearest=4, azimuth=(300, 60)), 0, 90), (dict(back_azimuth=(90, 270)), 10, 60),
+])
+@pytest.mark.parametrize("dtype", [np.float32, np.float64])
+def test_network_geometry_is_that_of_every_pair(selection, low, high, dtype):
+    t = tables(19, n=150, m=120)
+    got = ostrem.network_geometry(*t, high, low, dtype=dtype, **selection)
+    found = brute_force(ostrem.ostrem, low, high, *t, dtype=dtype, **selection)
+    want = surroundings_by_hand(found, t[0].size, dtype)
+    assert (got[0] <= 2).sum() > (10 if high == 8 else -1)
+    same(got, want)
+
+
+@ellipsoid
+@pytest.mark.parametrize("selection, low, high", [(dict(), 0, 1500), (dict(nearest=5), 0, np.inf)])
+def test_geodesic_network_geometry_is_that_of_every_pair(selection, low, high):
+    t = tables(20, n=150, m=120)
+    got = ostrem.geodesic_network_geometry(*t, high, low, **selection)
+    found = brute_force(ostrem.geodesic, low, high, *t, **selection)
+    same(got, surroundings_by_hand(found, t[0].size, np.float64))
+
+
+def test_network_geometry_of_earthquakes_that_take_no_part_and_on_dask():
+    n, dmin, gap, gap2 = ostrem.network_geometry([np.nan, 0.0], [0.0, 0.0], [0.0], [1.0], 5.0)
+    assert n.tolist() == [0, 1] and np.isnan([dmin[0], gap[0], gap2[0]]).all()
+    assert (gap[1], gap2[1]) == (360, 360)
+    da = pytest.importorskip("dask.array")
+    t = tables(21)
+    got = ostrem.network_geometry(da.from_array(t[0], chunks=97), da.from_array(t[1], chunks=97),
+                                  t[2], t[3], 30.0, nearest=6)
+    assert all(isinstance(g, da.Array) and g.shape == t[0].shape for g in got)
+    same([g.compute() for g in got], ostrem.network_geometry(*t, 30.0, nearest=6))
