@@ -15,16 +15,6 @@ Pairing::Pairing(Arithmetic arithmetic, const Table &table, const Selection &sel
 {
 }
 
-void Pairing::candidates(double lat, double lon, double max, std::vector<uint32_t> &near) const
-{
-    index_.near(lat, lon, max, near);
-}
-
-double Pairing::first_reach(double lat, double lon, size_t n, std::vector<uint32_t> &seeds) const
-{
-    return index_.nearest(lat, lon, n, seeds);
-}
-
 // A tenth of a degree, or ten kilometres: a search that found nothing
 // within a point's own place still grows.
 double Pairing::widening() const { return index_.surface() == Surface::ellipsoid ? 10.0 : 0.1; }

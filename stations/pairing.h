@@ -119,16 +119,10 @@ private:
     {
         return running(j, time) && compute(j, r, s) && selection_.window.holds(s);
     }
-    // The stations that may lie within max of the point, in the table's
-    // order (all of them when max reaches everywhere).
-    void candidates(double lat, double lon, double max, std::vector<uint32_t> &near) const;
     // The nearest N: the stations the selection keeps, chosen as sorting
     // all of them by distance would choose them.
     template <class Result, class Compute, class Take>
     void nearest(double lat, double lon, const Instant &time, Compute &compute, Take &take) const;
-    // A first guess of the distance within which the n stations nearest
-    // by the straight line lie, and those stations.
-    double first_reach(double lat, double lon, size_t n, std::vector<uint32_t> &seeds) const;
     // The least step by which a search that found too few widens.
     double widening() const;
 
@@ -154,7 +148,7 @@ void Pairing::pair(double lat, double lon, const Instant &time, Compute &&comput
         return;
     }
     thread_local std::vector<uint32_t> near;
-    candidates(lat, lon, reach, near);
+    index_.near(lat, lon, reach, near);
     for (uint32_t j : near)
         if (qualifies(j, time, compute, r, s))
             take(j, static_cast<const Result &>(r));
@@ -183,7 +177,7 @@ void Pairing::nearest(double lat, double lon, const Instant &time, Compute &comp
             found.push_back(f);
         }
     };
-    double reach = first_reach(lat, lon, n, seen);
+    double reach = index_.nearest(lat, lon, n, seen);  // a first guess
     for (uint32_t j : seen)
         consider(j);
     std::sort(seen.begin(), seen.end());
@@ -201,7 +195,7 @@ void Pairing::nearest(double lat, double lon, const Instant &time, Compute &comp
         const bool all = !(reach < limit) || index_.everywhere(reach);
         if (all)
             reach = limit;
-        candidates(lat, lon, reach, near);
+        index_.near(lat, lon, reach, near);
         fresh.clear();
         std::set_difference(near.begin(), near.end(), seen.begin(), seen.end(), std::back_inserter(fresh));
         for (uint32_t j : fresh)

@@ -161,9 +161,9 @@ constexpr int plain_most = 6;  // the most numbers plain_fields reads: want <= p
 }
 #endif
 
-// One field under -d as a number: blanks around it are allowed, and so
-// are quotes around it (with blanks inside them).
-inline bool field_number(const char *start, const char *stop, double *v)
+// A field's value without the blanks around it, and without quotes
+// around it (and the blanks inside them), as a CSV writer may quote it.
+inline void unwrap(const char *&start, const char *&stop)
 {
     while (start < stop && blank(*start))
         start++;
@@ -177,6 +177,12 @@ inline bool field_number(const char *start, const char *stop, double *v)
         while (stop > start && blank(stop[-1]))
             stop--;
     }
+}
+
+// One field under -d as a number: blanks and quotes around it allowed.
+inline bool field_number(const char *start, const char *stop, double *v)
+{
+    unwrap(start, stop);
     return number::read(start, stop, v);
 }
 

@@ -168,21 +168,15 @@ bool LineNumbers::point(char *line, size_t n, double v[], Texts &t, Reason &why)
 bool LineNumbers::time(const Texts &t, int k, bool open_end, stations::Instant *at, Reason &why) const
 {
     const int i = layout_.count + k;
-    const char *p = t.text[i];
-    size_t n = t.len[i];
-    while (n > 0 && blank(*p))
-        p++, n--;
-    while (n > 0 && blank(p[n - 1]))
-        n--;
-    if (n > 1 && p[0] == '"' && p[n - 1] == '"')  // a quoted field, as a CSV writer quotes
-        p++, n -= 2;
-    if (n == 0 && open_end) {
+    const char *p = t.text[i], *stop = p + t.len[i];
+    unwrap(p, stop);
+    if (p == stop && open_end) {
         *at = stations::Instant::latest();
         return true;
     }
-    if (stations::read_instant(p, p + n, at))
+    if (stations::read_instant(p, stop, at))
         return true;
-    if (n == 0) {
+    if (p == stop) {
         std::snprintf(why.text, sizeof why.text, "field %d is empty", layout_.time_field[k]);
     } else {
         char shown[shown_size];

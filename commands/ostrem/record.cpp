@@ -20,7 +20,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "../ranges.h"
 #include "arithmetic.h"
 #include "fields.h"
 #include "stations.h"
