@@ -1,9 +1,10 @@
 // A line's numbers alone, under a layout the first byte chooses (how many
-// numbers, which fields, the separator, -f's freedom): the reader ends in
-// numbers or a reason, never reads past the line and its slack, and reads
-// the bits the number reader gives each field's text; and the one-pass
-// reading of the usual layout takes a line only where the general reading
-// finds as many fields and the same bits.
+// numbers, which fields, the separator, -f's freedom, two time fields after
+// them): the reader ends in numbers or a reason, never reads past the line
+// and its slack, and reads the bits the number reader gives each field's
+// text; a time's text is an instant or a reason; and the one-pass reading
+// of the usual layout takes a line only where the general reading finds as
+// many fields and the same bits.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,11 @@ Layout choose(uint8_t a)
     for (int i = 0; i < l.count; i++) {
         l.field[i] = orders[(a >> 5) & 1][i];
         l.slot[i] = i;
+    }
+    if (a & 64) {  // a field of its own, and one a number has too
+        l.times = most_times;
+        l.time_field[0] = l.count + 1;
+        l.time_field[1] = 2;
     }
     return l;
 }
@@ -75,5 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (took)
         check(std::memcmp(quick, v, sizeof(double) * layout.count) == 0);
+    for (int k = 0; k < layout.times; k++) {
+        const int i = layout.count + k;
+        check(t.text[i] >= buf.data() && t.text[i] + t.len[i] <= buf.data() + len);
+        stations::Instant at;
+        if (reader.time(t, k, k == 1, &at, why))
+            check(at.nanoseconds >= 0 && at.nanoseconds < 1000000000);
+        else
+            check(std::strlen(why.text) < sizeof why.text);
+    }
     return 0;
 }
