@@ -556,7 +556,26 @@ const Case cases[] = {
      "0 0 1 1 1.41 45.19 225.20\n",
      "ostrem: STATIONS:1: line longer than 65536 bytes\n",
      1},
-    {"no_stations", {}, "# none\n", "0 0\n", "", "", 0},
+    // A station file with no station is said, not a quiet success.
+    {"no_stations", {}, "# none\n", "0 0\n", "", "ostrem: no stations in STATIONS\n", 2},
+    // A byte-order mark before a file's first line is passed over; one
+    // elsewhere, or a zero-width space, is shown escaped.
+    {"byte_order_marks",
+     {},
+     "\xef\xbb\xbf" "1 1\n",
+     "\xef\xbb\xbf" "0 0\n\xef\xbb\xbf" "0 0\n\xe2\x80\x8b" "0 0\n",
+     "0 0 1 1 1.41 45.19 225.20\n",
+     "ostrem: -:2: field 1 is not a number: \\xef\\xbb\\xbf0\n"
+     "ostrem: -:3: field 1 is not a number: \\xe2\\x80\\x8b0\n",
+     1},
+    // The station file's separator is -D's, and its hint says so.
+    {"station_file_hint_names_its_option",
+     {},
+     "1|1\n2 2\n",
+     "0 0\n",
+     "0 0 2 2 2.82 45.17 225.21\n",
+     "ostrem: STATIONS:1: expected at least 2 fields, found 1 (fields separated by '|'? use -D '|')\n",
+     1},
     // The lines are copied whole, so fields after the coordinates are
     // welcome without -f or -F, as with them.
     {"fields_after_the_coordinates",

@@ -39,9 +39,21 @@ std::vector<std::string> emulator()
 
 }  // namespace
 
+// A build under a sanitizer, known from the compiler's own word however
+// it was asked for (OSTREM_SANITIZE, or -fsanitize in CMAKE_CXX_FLAGS):
+// its programs reserve address space of their own and start slowly.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define OSTREM_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define OSTREM_SANITIZED 1
+#endif
+#endif
+
 bool slow_starts()
 {
-#ifdef OSTREM_SLOW_STARTS
+#if defined(OSTREM_SLOW_STARTS) || defined(OSTREM_SANITIZED)
     return true;
 #else
     return false;

@@ -12,6 +12,10 @@ namespace filter {
 
 inline bool blank(char c) { return c == ' ' || c == '\t'; }
 
+// UTF-8's byte-order mark, which some writers put before a file's first
+// line.
+constexpr char byte_order_mark[] = "\xef\xbb\xbf";
+
 // The fields of a line, split on blanks, tabs and/or one comma.  take(k,
 // start, stop) is called for field k (from 1); returns the field count.
 template <typename Take>

@@ -199,22 +199,57 @@ inline PutFixed fixed_writer(int decimals)
     return writers[decimals];
 }
 
+// How many bytes at s (n of them) show nothing where a message is read:
+// a control byte; a character that takes no room (a byte-order mark, a
+// zero-width space or joiner, a direction mark, a soft hyphen) or looks
+// like a space (a no-break space); a byte that is no part of UTF-8.  0
+// for a character that shows.
+inline size_t unseen(const unsigned char *s, size_t n)
+{
+    const unsigned c = s[0];
+    if (c < 0x80)
+        return c < 0x20 || c == 0x7f;
+    const size_t len = c >= 0xc2 && c < 0xe0 ? 2 : c >= 0xe0 && c < 0xf0 ? 3 : c >= 0xf0 && c < 0xf5 ? 4 : 0;
+    if (len == 0 || len > n)
+        return 1;
+    uint32_t code = c & (0x7f >> len);
+    for (size_t k = 1; k < len; k++) {
+        if ((s[k] & 0xc0) != 0x80)
+            return 1;
+        code = code << 6 | (s[k] & 0x3f);
+    }
+    const uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[len] || code > 0x10ffff || (code >= 0xd800 && code < 0xe000))
+        return 1;  // an overlong form, a surrogate, past Unicode: no character
+    const bool blank_looking = code == 0xa0 || code == 0xad || (code >= 0x200b && code <= 0x200f) ||
+                               (code >= 0x2028 && code <= 0x202e) || code == 0x2060 || code == 0xfeff;
+    return blank_looking ? len : 0;
+}
+
 // Text from the input or the command line, as a message shows it: at most
-// 40 bytes of it (then "..."), and control bytes written as \xHH, so that
-// no escape sequence reaches the terminal.  dst holds at least 4 * 40 + 4.
+// 40 bytes of it (then "..."), and the bytes that show nothing (a CR, a
+// byte-order mark, an escape) written as \xHH, so that what is wrong can
+// be seen and no escape sequence reaches the terminal.  dst holds at least
+// 4 * 40 + 4.
 inline void show(char *dst, const char *s, size_t n)
 {
     static const char hex[] = "0123456789abcdef";
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(s);
+    const size_t most = n < 40 ? n : 40;
     size_t k = 0;
-    for (; k < n && k < 40; k++) {
-        unsigned char c = static_cast<unsigned char>(s[k]);
-        if (c < 0x20 || c == 0x7f) {
+    while (k < most) {
+        size_t hidden = unseen(u + k, most - k);
+        if (hidden == 0) {  // a character that shows, whole
+            size_t len = u[k] < 0x80 ? 1 : u[k] < 0xe0 ? 2 : u[k] < 0xf0 ? 3 : 4;
+            for (size_t end = k + len; k < end; k++)
+                *dst++ = s[k];
+            continue;
+        }
+        for (size_t end = k + hidden; k < end; k++) {
             *dst++ = '\\';
             *dst++ = 'x';
-            *dst++ = hex[c >> 4];
-            *dst++ = hex[c & 15];
-        } else {
-            *dst++ = static_cast<char>(c);
+            *dst++ = hex[u[k] >> 4];
+            *dst++ = hex[u[k] & 15];
         }
     }
     if (k < n)

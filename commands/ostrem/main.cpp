@@ -48,6 +48,10 @@ int run(int argc, char **argv)
     for (const filter::StationTable::Bad &b : stations.bad())
         s.report(opt.stations, b.line, b.why);
     s.count_unreported(stations.bad_count() - stations.bad().size());
+    if (opt.stations && stations.size() == 0) {  // nothing to pair with: not a quiet success
+        filter::say(stderr, "no stations in %s", opt.stations);
+        return 2;
+    }
     if (first == argc)
         s.file("-");
     for (int i = first; i < argc && out.ok(); i++)

@@ -109,6 +109,8 @@ int StationTable::load(const char *name, const Options &o)
 {
     if (int err = read_all(name, text_))
         return err;
+    if (text_.compare(0, 3, byte_order_mark) == 0)  // no part of the first line
+        text_.erase(0, 3);
     const LineNumbers reader(line_layout(station_options(o)));
     // Room for a NUL after the last line and the bytes a line's reading
     // may look past its end.

@@ -55,17 +55,18 @@ Stream::~Stream() { finish(); }
 
 // A bad line: the message (the first max_messages of a run), and a status
 // of 1 at the end.  The run's first message says which separator the line
-// seems to use, when it was read without -d.
-void Stream::bad(const char *name, unsigned long lineno, const Reason &why)
+// seems to use, when it was read without -d (or, for the station file,
+// -D: option names which).
+void Stream::bad(const char *name, unsigned long lineno, const Reason &why, char option)
 {
     if (++reported_ > max_messages)
         return;
     char hint[64] = "";
     if (reported_ == 1 && why.looks_separated_by == '\t')
-        std::snprintf(hint, sizeof hint, " (fields separated by tabs? use -d '\\t')");
+        std::snprintf(hint, sizeof hint, " (fields separated by tabs? use -%c '\\t')", option);
     else if (reported_ == 1 && why.looks_separated_by)
-        std::snprintf(hint, sizeof hint, " (fields separated by '%c'? use -d '%c')",
-                      why.looks_separated_by, why.looks_separated_by);
+        std::snprintf(hint, sizeof hint, " (fields separated by '%c'? use -%c '%c')",
+                      why.looks_separated_by, option, why.looks_separated_by);
     say(msgs_, "%s:%lu: %s%s", name, lineno, why.text, hint);
 }
 
@@ -347,6 +348,11 @@ void Stream::stream(int fd, const char *name)
         if (b->size == 0 && !b->overlong_first && !b->last) {
             idle_.push_back(b);
             continue;
+        }
+        // A byte-order mark before a file's first line is no part of it.
+        if (first && b->size >= 3 && std::memcmp(b->in.get(), byte_order_mark, 3) == 0) {
+            std::memmove(b->in.get(), b->in.get() + 3, b->size - 3);
+            b->size -= 3;
         }
         // Every byte a line's reading may look at is set: the last line's
         // NUL and the slack after it.

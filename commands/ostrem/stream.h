@@ -71,9 +71,9 @@ public:
     // Everything still in the workers' hands written; the threads ended.
     void finish();
 
-    // A bad line of another file (the stations of -S), counted and
-    // reported as the stream's own.
-    void report(const char *name, unsigned long lineno, const Reason &why) { bad(name, lineno, why); }
+    // A bad line of another file (the stations of -S, whose separator is
+    // -D's), counted and reported as the stream's own.
+    void report(const char *name, unsigned long lineno, const Reason &why) { bad(name, lineno, why, 'D'); }
     void count_unreported(unsigned long n) { reported_ += n; }
 
     bool bad_lines() const { return reported_ > 0; }
@@ -114,7 +114,7 @@ private:
     Block *free_block();
     void start();
     void worker();
-    void bad(const char *name, unsigned long lineno, const Reason &why);
+    void bad(const char *name, unsigned long lineno, const Reason &why, char option = 'd');
     void unreadable(const char *name, int err);
 
     const Record &rec_;
