@@ -235,6 +235,8 @@ void station_table(const uint8_t *data, size_t size)
     }
     if (data[0] & 64)
         o.nearest = 1 + data[1] % 6;
+    if (data[1] & 2)  // every field joined by one separator
+        o.out_sep = ',';
     std::string text(reinterpret_cast<const char *>(data + 2), size - 2);
     size_t nul = text.find('\0');
     std::string table = text.substr(0, nul), in = nul == std::string::npos ? "" : text.substr(nul + 1);

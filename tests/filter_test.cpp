@@ -17,8 +17,8 @@ namespace {
 const std::string filter = FILTER_PATH;
 const std::string usage =
     "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
-    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
-    "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C]\n"
+    "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
+    "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
     "              [-G] [-j N] [file ...]\n";
 
@@ -318,7 +318,7 @@ TEST(Filter, Help)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind(usage, 0), 0u);
     for (const char *o : {"-k", "-z", "-Z", "-m", "-w", "-n", "-e", "-s", "-f", "-a", "-d", "-H", "-p",
-                          "-r", "-A", "-B", "-S", "-F", "-D", "-N", "-t", "-T", "-G", "--version"})
+                          "-r", "-A", "-B", "-S", "-F", "-D", "-N", "-t", "-T", "-G", "-o", "--version"})
         EXPECT_NE(r.out.find(o, usage.size()), std::string::npos) << o;
 }
 

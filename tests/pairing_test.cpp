@@ -645,7 +645,7 @@ TEST(Pairing, RefusedBeforeAnythingIsWritten)
         {"-w", "-A", "0,10"},                 {"-S", stations.path, "-z", "3"},
         {"-S", stations.path, "-F", "1,2,3"}, {"-G"},
         {"-S", stations.path, "-G", "-m"},    {"-S", stations.path, "-G", "-n", "3"},
-        {"-S", stations.path, "-G", "-k", "-z", "3"}};
+        {"-S", stations.path, "-G", "-k", "-z", "3"}, {"-o", "ab"}, {"-o", "\""}};
     for (const std::vector<std::string> &args : refused) {
         Outcome got = run(filter, args, {}, "");
         EXPECT_EQ(got.out, "") << testing::PrintToString(args);

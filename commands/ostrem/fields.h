@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "../number.h"
 
@@ -164,6 +165,62 @@ constexpr int plain_most = 6;  // the most numbers plain_fields reads: want <= p
     }
 }
 #endif
+
+// A field's value written for -o: as it is, or, where it holds the
+// separator, a quote, a CR or a LF, in quotes with each quote doubled, as
+// RFC 4180 writes CSV.
+inline void put_field(std::string &out, const char *start, const char *stop, char sep)
+{
+    bool plain = true;
+    for (const char *p = start; p < stop && plain; p++)
+        plain = *p != sep && *p != '"' && *p != '\r' && *p != '\n';
+    if (plain) {
+        out.append(start, stop);
+        return;
+    }
+    out += '"';
+    for (const char *p = start; p < stop; p++) {
+        if (*p == '"')
+            out += '"';
+        out += *p;
+    }
+    out += '"';
+}
+
+// A line's fields joined by out_sep instead, each written by put_field:
+// split on sep (a field in quotes, as CSV writes it, taken without them,
+// "" as one quote) or, where sep is 0, on blanks and/or a comma.  A quote
+// the line never closes leaves the rest of it one field, as it stands.
+inline void rejoin(const char *line, size_t n, char sep, char out_sep, std::string &out)
+{
+    const char *end = line + n, *after = line;
+    std::string value;
+    bool first = true;
+    auto take = [&](int, const char *start, const char *stop) {
+        if (!first)
+            out += out_sep;
+        first = false;
+        after = stop;
+        if (sep && sep != '"' && stop - start >= 2 && *start == '"' && stop[-1] == '"') {  // its value
+            value.clear();
+            for (const char *p = start + 1; p < stop - 1; p++) {
+                value += *p;
+                if (*p == '"' && p + 1 < stop - 1 && p[1] == '"')
+                    p++;
+            }
+            put_field(out, value.data(), value.data() + value.size(), out_sep);
+        } else {
+            put_field(out, start, stop, out_sep);
+        }
+    };
+    const int fields = sep ? split_on(line, end, sep, take) : split_blanks(line, end, take);
+    if (fields < 0) {  // an unterminated quote: the rest as it stands
+        if (!first)
+            out += out_sep;
+        const char *rest = after == line ? line : after + 1;
+        put_field(out, rest, end, out_sep);
+    }
+}
 
 // A field's value without the blanks around it, and without quotes
 // around it (and the blanks inside them), as a CSV writer may quote it.

@@ -36,8 +36,8 @@ namespace filter {
 
 const char usage[] =
     "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
-    "              [-d C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
-    "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C]\n"
+    "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
+    "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
     "              [-G] [-j N] [file ...]\n";
 
@@ -62,6 +62,8 @@ const char help[] =
     "  -a          each input line, then its results\n"
     "  -d C        fields are separated by exactly C ('|', ',', ';', '\\t');\n"
     "              with it, a field that begins with '\"' is quoted as in CSV\n"
+    "  -o C        every output field (the line's, the station's, the results)\n"
+    "              joined by C, quoted as CSV where it holds C, a quote or a line end\n"
     "  -H          the first line of each file is a header\n"
     "  -p N        double precision, N decimals (0 to 9)\n"
     "  -r MIN,MAX  only pairs whose distance lies in [MIN, MAX] degrees (km with -k)\n"
@@ -426,6 +428,12 @@ int take_option(int c, char **argv, Options &o, Given &g)
                         optarg);
         g.station_sep_given = g.station_sep_given || c == 'D';
         break;
+    case 'o':
+        if (!separator(optarg, &o.out_sep) || o.out_sep == '"' || o.out_sep == '\n' ||
+            o.out_sep == '\r')
+            return fail("-o takes one character (or \\t) other than a quote or a line end, not '%s'",
+                        optarg);
+        break;
     case 'S': o.stations = optarg; break;
     case 'F': g.station_list_arg = optarg; break;
     case 'H': o.header = true; break;
@@ -532,7 +540,7 @@ int options(int argc, char **argv, Options &o, int *first)
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     Given g;
-    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:h", longs, nullptr)) != -1;)
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:o:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:h", longs, nullptr)) != -1;)
         if (int status = take_option(c, argv, o, g))
             return status;
     if (int status = settle_modes(o, g))

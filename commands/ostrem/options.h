@@ -37,6 +37,7 @@ struct Options {
     bool listed = false;       // -f: other fields may hold anything
     bool append = false;       // -a: the input line, then the results
     char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
+    char out_sep = 0;          // -o: every output field joined by it, CSV-quoted where needed
     bool header = false;       // -H: each file's first line names its fields
     bool window = false;       // -r: only distances in [range[0], range[1]] are written (km with -k)
     double range[2] = {0, 180};
@@ -62,7 +63,7 @@ struct Options {
 
     // A pair must lie in a window of its distance or of its directions.
     bool windowed() const { return window || by_azimuth || by_back_azimuth; }
-    char joiner() const { return sep ? sep : ' '; }
+    char joiner() const { return out_sep ? out_sep : sep ? sep : ' '; }
 };
 
 // How a station file's lines are read under -S: its fields and separator

@@ -222,7 +222,7 @@ Record::Record(const Options &o)
 
 char Record::joiner(const char *line, size_t n) const
 {
-    if (opt_.sep || !opt_.append)
+    if (opt_.out_sep || opt_.sep || !opt_.append)
         return opt_.joiner();
     const char *p = line, *end = line + n;
     while (p < end && blank(*p))
@@ -236,11 +236,21 @@ char Record::joiner(const char *line, size_t n) const
 
 // An output line of words in place of the results: after the input line
 // with -a, joined like results.
+std::string_view Record::shown(const char *line, size_t n) const
+{
+    if (!opt_.out_sep)
+        return std::string_view(line, n);
+    thread_local std::string fields;
+    fields.clear();
+    rejoin(line, n, opt_.sep, opt_.out_sep, fields);
+    return fields;
+}
+
 void Record::put_words(const char *line, size_t n, char join, const std::string_view words[],
                        Bytes &out) const
 {
     if (opt_.append && line) {
-        out.put(line, n);
+        out.put(shown(line, n));
         out.put(&join, 1);
         if (stations_ && !opt_.geometry) {  // a header: the station file's follows the line's
             out.put(stations_->header());
@@ -302,11 +312,14 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
         if (opt_.windowed() && !window_.holds(seen(r)))
             return true;
     if constexpr (Solve::path) {
-        put_path<Solve>(line, n, join, c, r, out);
+        put_path<Solve>(shown(line, n), join, c, r, out);
         return true;
     }
     if (opt_.append) {
-        out.put(line, n);
+        if (opt_.out_sep)
+            out.put(shown(line, n));
+        else
+            out.put(line, n);
         out.put(&join, 1);
     }
     put_results<Solve>(r, join, out);
@@ -345,6 +358,7 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
         (reader_.layout().times && !reader_.time(t, 0, false, &time, why)))
         return refuse(line, n, join, why.text, out, why);
     const StationTable &table = *stations_;
+    const std::string_view quake = shown(line, n);  // written for each pair
     struct Results {
         double r[result_slots];
     };
@@ -369,15 +383,15 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
             network.add(static_cast<Real>(x.r[0]), static_cast<Real>(x.r[1]));  // exact
         };
         table.pairing().pair<Results>(c[eqlat], c[eqlon], time, compute, add);
-        put_geometry<Solve>(line, n, join, network.result(), out);
+        put_geometry<Solve>(quake, join, network.result(), out);
         return true;
     }
     auto take = [&](uint32_t j, const Results &x) {
         if constexpr (Solve::path) {
             at(j);
-            put_path<Solve>(line, n, join, c, x.r, out, table.line(j));
+            put_path<Solve>(quake, join, c, x.r, out, table.line(j));
         } else {
-            out.put(line, n);
+            out.put(quake);
             out.put(&join, 1);
             out.put(table.line(j));
             out.put(&join, 1);
@@ -393,10 +407,10 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) con
 // distance, the gap and the secondary gap, written as the pairs' numbers
 // would be.
 template <class Solve, class Real>
-void Record::put_geometry(const char *line, size_t n, char join, const stations::Geometry<Real> &g,
+void Record::put_geometry(std::string_view line, char join, const stations::Geometry<Real> &g,
                           Bytes &out) const
 {
-    out.put(line, n);
+    out.put(line);
     out.put(&join, 1);
     char *p = out.room(4 * 64);
     p = put_digits(p, g.count);
@@ -416,11 +430,11 @@ void Record::put_geometry(const char *line, size_t n, char join, const stations:
 // reads one), then opt_.path + 1 points, from the earthquake (fraction 0)
 // to the station (fraction 1).
 template <class Solve>
-void Record::put_path(const char *line, size_t n, char join, const double c[], const double r[],
+void Record::put_path(std::string_view line, char join, const double c[], const double r[],
                       Bytes &out, std::string_view station) const
 {
     out.put("> ", 2);
-    out.put(line, n);
+    out.put(line);
     if (stations_) {
         out.put(&join, 1);
         out.put(station);

@@ -86,11 +86,14 @@ private:
     }
     template <class Solve>
     void put_results(const double r[], char join, Bytes &out) const;
+    // The line as it is written: itself, or with -o its fields rejoined
+    // (in storage of this thread's, until its next call).
+    std::string_view shown(const char *line, size_t n) const;
     template <class Solve, class Real>
-    void put_geometry(const char *line, size_t n, char join, const stations::Geometry<Real> &g,
+    void put_geometry(std::string_view line, char join, const stations::Geometry<Real> &g,
                       Bytes &out) const;
     template <class Solve>
-    void put_path(const char *line, size_t n, char join, const double c[], const double r[],
+    void put_path(std::string_view line, char join, const double c[], const double r[],
                   Bytes &out, std::string_view station = {}) const;
     bool refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                 Reason &why) const;

@@ -67,7 +67,8 @@ stations::Selection selection_of(const Options &o)
 
 // One line of the file: blank and comment lines are passed over, a good
 // station kept, a bad one noted.
-void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno)
+void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno,
+                        char out_sep)
 {
     size_t k = 0;
     while (k < n && blank(line[k]))
@@ -91,8 +92,15 @@ void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigne
         bad_count_++;
         return;
     }
-    start_.push_back(static_cast<size_t>(line - text_.data()));
-    length_.push_back(static_cast<uint32_t>(n));
+    if (out_sep) {
+        const size_t at = rejoined_.size();
+        rejoin(line, n, reader.layout().sep, out_sep, rejoined_);
+        start_.push_back(at);
+        length_.push_back(static_cast<uint32_t>(rejoined_.size() - at));
+    } else {
+        start_.push_back(static_cast<size_t>(line - text_.data()));
+        length_.push_back(static_cast<uint32_t>(n));
+    }
     lat_.push_back(c[stlat]);
     lon_.push_back(c[stlon]);
     if (reader.layout().count > 2)
@@ -127,10 +135,12 @@ int StationTable::load(const char *name, const Options &o)
         ++lineno;
         const char after = p[n];
         p[n] = '\0';
-        if (lineno == 1 && o.header)
+        if (lineno == 1 && o.header && o.out_sep)
+            rejoin(p, n, o.station_sep, o.out_sep, header_);
+        else if (lineno == 1 && o.header)
             header_.assign(p, n);
         else
-            take(p, n, reader, lineno);
+            take(p, n, reader, lineno, o.out_sep);
         p[n] = after;
         p = nl ? nl + 1 : end;
     }

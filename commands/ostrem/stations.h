@@ -42,10 +42,11 @@ public:
     double lon(size_t i) const { return lon_[i]; }
     // -Z's elevation (m), 0 without it.
     double elevation(size_t i) const { return elevation_.empty() ? 0.0 : elevation_[i]; }
-    // The station's line, without its line ending.
+    // The station's line, without its line ending (with -o, its fields
+    // joined as -o joins them).
     std::string_view line(size_t i) const
     {
-        return std::string_view(text_.data() + start_[i], length_[i]);
+        return std::string_view((rejoined_.empty() ? text_ : rejoined_).data() + start_[i], length_[i]);
     }
     std::string_view header() const { return header_; }
     const std::vector<Bad> &bad() const { return bad_; }
@@ -53,9 +54,10 @@ public:
     const stations::Pairing &pairing() const { return *pairing_; }
 
 private:
-    void take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno);
+    void take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno, char out_sep);
 
     std::string text_;  // the good lines, one after the other
+    std::string rejoined_;  // with -o, each good line's fields joined by -o's separator
     std::vector<size_t> start_;
     std::vector<uint32_t> length_;
     std::vector<double> lat_, lon_, elevation_;  // as read
