@@ -691,3 +691,68 @@ TEST(Output, LongOutputIsNotHeld)
 }
 
 }  // namespace
+
+namespace {
+
+// Fields by the header's names: exactly, then without regard to case, a
+// leading '#' no part of the first; a name missing or found twice is
+// refused before anything is written, naming it and the header's names.
+TEST(Names, FieldsByTheHeadersNames)
+{
+    TempFile stations("#Network|Station|Latitude|Longitude|Elevation\nIU|A|1|1|100\nIU|B|0|1|5\n");
+    TempFile quakes("id,lat,LAT,lon,depth\nq,0,9,0,10\n");
+    const std::string quake_header = "id,lat,LAT,lon,depth";
+    const struct {
+        std::vector<std::string> args;
+        std::string out, err;
+        int status;
+    } cases[] = {
+        {{"-F", "Latitude,Longitude", "-f", "lat,lon", "-r", "0,1.2"},
+         quake_header + ",#Network|Station|Latitude|Longitude|Elevation,dist,az,baz\n"
+                        "q,0,9,0,10,IU|B|0|1|5,1.00,90.00,270.00\n",
+         "", 0},
+        {{"-F", "latitude,LONGITUDE", "-f", "LAT,lon", "-r", "0,1.2"},  // LAT: exactly the third
+         quake_header + ",#Network|Station|Latitude|Longitude|Elevation,dist,az,baz\n", "", 0},
+        {{"-F", "3,Longitude", "-f", "2,lon", "-N", "1"},  // numbers and names together
+         quake_header + ",#Network|Station|Latitude|Longitude|Elevation,dist,az,baz\n"
+                        "q,0,9,0,10,IU|B|0|1|5,1.00,90.00,270.00\n",
+         "", 0},
+        {{"-F", "Latitude,Longitud"},
+         "",
+         "ostrem: -F names 'Longitud', which the header of STATIONS does not hold (its names: "
+         "Network, Station, Latitude, Longitude, Elevation)",
+         2},
+        {{"-f", "Lat,lon"}, "", "ostrem: -f names 'Lat', which the header of QUAKES holds twice", 2},
+        {{"-k", "-F", "Latitude,Longitude", "-Z", "Elevation", "-f", "lat,lon", "-z", "depth", "-N", "1"},
+         quake_header + ",#Network|Station|Latitude|Longitude|Elevation,km,az,baz,hypo\n"
+                        "q,0,9,0,10,IU|B|0|1|5,111.319,90.000,270.000,111.680\n",
+         "", 0},
+    };
+    for (const auto &c : cases) {
+        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(c.args))
+            continue;
+        std::vector<std::string> args = {"-H", "-S", stations.path, "-D", "|", "-d", ","};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(quakes.path);
+        Outcome r = run(filter, args);
+        std::string err = c.err;
+        for (auto [word, path] : {std::pair<std::string, std::string>{"STATIONS", stations.path},
+                                  {"QUAKES", quakes.path}})
+            for (size_t at; (at = err.find(word)) != std::string::npos;)
+                err.replace(at, word.size(), path);
+        const std::string what = testing::PrintToString(c.args);
+        EXPECT_EQ(r.out, c.out) << what;
+        EXPECT_EQ(r.err.substr(0, err.size()), err) << what << r.err;
+        EXPECT_EQ(r.status, c.status) << what;
+    }
+    // Names need -H; a header read from standard input is still the
+    // stream's first line.
+    Outcome r = run(filter, {"-d", ",", "-f", "lat,lon", "-s", "0,0"}, {}, quakes.path);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("ostrem: -f takes field numbers; names ('lat,lon') need -H", 0), 0u) << r.err;
+    r = run(filter, {"-H", "-a", "-d", ",", "-f", "lat,lon", "-s", "0,1"}, {}, quakes.path);
+    EXPECT_EQ(r.out, quake_header + ",dist,az,baz\nq,0,9,0,10,1.00,90.00,270.00\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+}  // namespace

@@ -15,9 +15,14 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
+
+#include <getopt.h>
 
 #include "../newline.h"
 #include "messages.h"
+#include "names.h"
 #include "options.h"
 #include "record.h"
 #include "stations.h"
@@ -30,8 +35,26 @@ int run(int argc, char **argv)
     binary_standard_streams();
     static filter::Options opt;
     int first = 0;
-    if (int status = filter::options(argc, argv, opt, &first))
+    filter::Names names;
+    if (int status = filter::options(argc, argv, opt, &first, &names))
         return status < 0 ? 0 : status;
+    // Names for field numbers: the command line read again with the
+    // numbers the headers give them.
+    static std::vector<std::string> words;
+    static std::vector<char *> numbered;
+    std::string stdin_header;
+    if (!names.given.empty()) {
+        if (int status = filter::resolve_names(argc, argv, opt, first, names, words, stdin_header))
+            return status;
+        for (std::string &w : words)
+            numbered.push_back(&w[0]);
+        numbered.push_back(nullptr);
+        argv = numbered.data();
+        opt = filter::Options();
+        optind = 0;  // getopt reads a new command line
+        if (int status = filter::options(argc, argv, opt, &first))
+            return status < 0 ? 0 : status;
+    }
     static filter::Out out(1);
     static filter::Record rec(opt);
     // -S: the station file, read whole before any line, so that one that
@@ -45,6 +68,7 @@ int run(int argc, char **argv)
         rec.pair_with(&stations);
     }
     filter::Stream s(rec, out, stderr, opt.threads);
+    s.read_before(stdin_header);
     for (const filter::StationTable::Bad &b : stations.bad())
         s.report(opt.stations, b.line, b.why);
     s.count_unreported(stations.bad_count() - stations.bad().size());

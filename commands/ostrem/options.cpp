@@ -58,7 +58,9 @@ const char help[] =
     "              (-e LAT,LON,DEPTH with -k: its depth too, for hypo)\n"
     "  -s LAT,LON  the station is fixed; lines hold eqlat eqlon\n"
     "              (-s LAT,LON,ELEVATION with -k: its elevation too)\n"
-    "  -f LIST     the fields that hold the numbers, in order (3,4 or 3-6)\n"
+    "  -f LIST     the fields that hold the numbers, in order (3,4 or 3-6); with -H,\n"
+    "              or the header's names (latitude,longitude), here and in -F, -z,\n"
+    "              -Z, -t and -T\n"
     "  -a          each input line, then its results\n"
     "  -d C        fields are separated by exactly C ('|', ',', ';', '\\t');\n"
     "              with it, a field that begins with '\"' is quoted as in CSV\n"
@@ -302,6 +304,7 @@ namespace {
 struct Given {
     const char *fixed_arg = nullptr, *list_arg = nullptr, *station_list_arg = nullptr;
     bool times_given = false;  // -t or -T
+    Names *names = nullptr;    // where field names are noted, in a first reading
     bool station_sep_given = false;
     char fixed_opt = 0;                        // 'e' or 's'
     int depth_field = 0, elevation_field = 0;  // -z, -Z
@@ -309,9 +312,11 @@ struct Given {
     int threads = 0;  // 0: as many as there are CPUs
 };
 
+}  // namespace
+
 // A usage error: the message, with the value shown cut and with control
 // bytes escaped however long or odd the argument, and the usage; 2.
-int fail(const char *fmt, const char *what = "")
+int fail(const char *fmt, const char *what)
 {
     char shown[shown_size];
     show(shown, what, std::strlen(what));
@@ -322,12 +327,41 @@ int fail(const char *fmt, const char *what = "")
     return 2;
 }
 
+namespace {
+
+// A field list with a name in it (an item that is no number nor range).
+bool names_a_field(const char *s)
+{
+    for (const char *p = s; *p; p++)
+        if (!(*p >= '0' && *p <= '9') && *p != ',' && *p != '-')
+            return true;
+    return false;
+}
+
+// Where the first reading of the command line takes names: a list of
+// them is noted, and as many numbers stand in for it.
+const char *noted(Given &g, char option, const char *value)
+{
+    if (!g.names || !names_a_field(value))
+        return value;
+    g.names->given.push_back({option, value});
+    std::string numbers = "1";
+    int items = 1;
+    for (const char *p = value; *p; p++)
+        if (*p == ',')
+            numbers += "," + std::to_string(++items);
+    g.names->stand_ins.push_back(numbers);
+    return g.names->stand_ins.back().c_str();
+}
+
 // One option (getopt's c and optarg) into o or g: 0 to go on, 2 after a
 // usage error's message, -1 after the help or the version.
 // An option that takes a number (-n, -z, -Z, -p, -r, -j) into o or g: 0,
 // or 2 after a usage error's message.
 int take_number(int c, Options &o, Given &g)
 {
+    if (c == 'z' || c == 'Z' || c == 't' || c == 'T')
+        optarg = const_cast<char *>(noted(g, static_cast<char>(c), optarg));
     switch (c) {
     case 'n':
         if (!whole_number(optarg, max_steps, &o.path))
@@ -418,7 +452,7 @@ int take_option(int c, char **argv, Options &o, Given &g)
         g.fixed_opt = static_cast<char>(c);
         g.fixed_arg = optarg;
         break;
-    case 'f': g.list_arg = optarg; break;
+    case 'f': g.list_arg = noted(g, 'f', optarg); break;
     case 'a': o.append = true; break;
     case 'd':
     case 'D':
@@ -435,7 +469,7 @@ int take_option(int c, char **argv, Options &o, Given &g)
                         optarg);
         break;
     case 'S': o.stations = optarg; break;
-    case 'F': g.station_list_arg = optarg; break;
+    case 'F': g.station_list_arg = noted(g, 'F', optarg); break;
     case 'H': o.header = true; break;
     case 'G': o.geometry = true; break;
     case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
@@ -533,13 +567,14 @@ int settle_numbers(Options &o, const Given &g)
 
 }  // namespace
 
-int options(int argc, char **argv, Options &o, int *first)
+int options(int argc, char **argv, Options &o, int *first, Names *names)
 {
     static const option longs[] = {{"help", no_argument, nullptr, 'h'},
                                    {"version", no_argument, nullptr, 'V'},
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     Given g;
+    g.names = names;
     for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:o:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:h", longs, nullptr)) != -1;)
         if (int status = take_option(c, argv, o, g))
             return status;

@@ -2,6 +2,10 @@
 #ifndef OSTREM_FILTER_OPTIONS_H
 #define OSTREM_FILTER_OPTIONS_H
 
+#include <deque>
+#include <string>
+#include <vector>
+
 namespace filter {
 
 // What each line is turned into.
@@ -88,12 +92,30 @@ int available_cpus();
 extern const char usage[];
 extern const char help[];
 
+// Field names where numbers go (-f latitude,longitude, -F Latitude, -z
+// depth, ...), met in a first reading of the command line: each option
+// and its value (inside its argv word), which a header turns into
+// numbers.  Numbers stand in for them meanwhile.
+struct Names {
+    struct Given {
+        char option;
+        const char *value;
+    };
+    std::vector<Given> given;
+    std::deque<std::string> stand_ins;
+};
+
 // Reads the options into o; returns 0 to go on, or the status to end with
 // (2 after a usage error's message on standard error, -1 after the help or
 // the version on standard output).  *first is then the first file operand.
+// With names, a field list that holds a name is noted there, not refused.
 // getopt's state is global: a caller that reads several command lines
 // resets optind first.
-int options(int argc, char **argv, Options &o, int *first);
+int options(int argc, char **argv, Options &o, int *first, Names *names = nullptr);
+
+// A usage error: the message (fmt with what, shown safely) and the usage;
+// returns 2.
+int fail(const char *fmt, const char *what = "");
 
 }  // namespace filter
 

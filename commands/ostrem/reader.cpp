@@ -56,6 +56,12 @@ Reader::Reader(int fd, size_t block, size_t limit)
 {
 }
 
+void Reader::begin_with(const std::string &read_before)
+{
+    carried_ = read_before.size() < limit_ + 1 ? read_before.size() : limit_ + 1;
+    std::memcpy(carry_.get(), read_before.data(), carried_);
+}
+
 // Blocks as full as the input allows without waiting: when a read would
 // wait, what was read is handed over.  A line's unfinished end is carried
 // to the next block while it may still be short enough; past the limit it

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace filter {
 
@@ -45,6 +46,9 @@ public:
     // the new bytes wanted (at most the block), fewer for lines whose
     // output is long, so that threads still share the work.
     Got fill(Input &b, Hooks &hooks, size_t target = ~size_t(0));
+    // What was read of the file before (a header line, read to learn its
+    // names), for the first block to begin with: at most the limit + 1.
+    void begin_with(const std::string &read_before);
     int error() const { return err_; }
 
 private:

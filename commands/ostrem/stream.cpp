@@ -335,6 +335,10 @@ bool Stream::before_read()
 void Stream::stream(int fd, const char *name)
 {
     Reader reader(fd, block_, limit_);
+    if (fd == 0 && !stdin_read_.empty()) {
+        reader.begin_with(stdin_read_);
+        stdin_read_.clear();
+    }
     bool first = true;
     while (out_.ok() && !out_of_memory_) {
         Block *b = free_block();

@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -68,6 +69,8 @@ public:
     void file(const char *name);
     // Every line of an open file.
     void stream(int fd, const char *name);
+    // Standard input's first bytes, read before the stream (a header).
+    void read_before(std::string bytes) { stdin_read_ = std::move(bytes); }
     // Everything still in the workers' hands written; the threads ended.
     void finish();
 
@@ -87,6 +90,7 @@ public:
     }
 
 private:
+    std::string stdin_read_;  // read_before()
     struct Bad {
         size_t line;  // from 1 within the block
         Reason why;

@@ -1,0 +1,169 @@
+#include "names.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "fields.h"
+#include "format.h"
+#include "line_numbers.h"
+#include "messages.h"
+#include "system.h"
+
+namespace filter {
+
+namespace {
+
+// A file's first line, without its ending or a byte-order mark; from
+// standard input byte by byte, so that nothing after it is taken.
+bool first_line(const char *name, std::string &line, std::string *stdin_header)
+{
+    line.clear();
+    const bool standard = std::strcmp(name, "-") == 0;
+    int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
+    if (fd < 0)
+        return false;
+    char c;
+    while (line.size() <= max_line && ::read(fd, &c, 1) == 1) {
+        line += c;
+        if (c == '\n')
+            break;
+    }
+    if (standard && stdin_header)
+        *stdin_header = line;
+    else if (!standard)
+        close(fd);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    if (line.compare(0, 3, byte_order_mark) == 0)
+        line.erase(0, 3);
+    return true;
+}
+
+// The header's names, split as its lines are (sep, or blanks and a comma).
+std::vector<std::string> names_of(const std::string &header, char sep)
+{
+    std::vector<std::string> names;
+    auto take = [&](int k, const char *start, const char *stop) {
+        unwrap(start, stop);
+        if (k == 1 && start < stop && *start == '#')
+            start++;
+        names.emplace_back(start, stop);
+    };
+    const char *p = header.data(), *end = p + header.size();
+    if (sep)
+        split_on(p, end, sep, take);
+    else
+        split_blanks(p, end, take);
+    return names;
+}
+
+bool same_but_case(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t k = 0; k < a.size(); k++)
+        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
+            return false;
+    return true;
+}
+
+// The field (from 1) of name: exactly, else without regard to case; 0
+// when missing, -1 when found twice.
+int field_of(const std::vector<std::string> &names, const std::string &name)
+{
+    for (bool exact : {true, false}) {
+        int found = 0, at = 0;
+        for (size_t k = 0; k < names.size(); k++)
+            if (exact ? names[k] == name : same_but_case(names[k], name)) {
+                found++;
+                at = static_cast<int>(k) + 1;
+            }
+        if (found)
+            return found == 1 ? at : -1;
+    }
+    return 0;
+}
+
+// A list of names and numbers as numbers, or 2 after the message.
+int numbered(char option, const char *value, const char *file, const std::vector<std::string> &names,
+             std::string &numbers)
+{
+    numbers.clear();
+    for (const char *p = value;;) {
+        const char *comma = std::strchr(p, ',');
+        const std::string item = comma ? std::string(p, comma) : std::string(p);
+        if (!item.empty() && item.find_first_not_of("0123456789-") == std::string::npos) {
+            numbers += item;  // a number or a range, as it is
+        } else {
+            const int at = field_of(names, item);
+            if (at <= 0) {
+                std::string known;
+                for (const std::string &n : names)
+                    known += (known.empty() ? "" : ", ") + n;
+                char shown[shown_size], text[8192];
+                show(shown, item.data(), item.size());
+                std::snprintf(text, sizeof text, "-%c names '%s', which the header of %s %s (its names: %s)",
+                              option, shown, std::strcmp(file, "-") ? file : "standard input",
+                              at < 0 ? "holds twice" : "does not hold", known.c_str());
+                say(stderr, "%s", text);
+                std::fputs(usage, stderr);
+                return 2;
+            }
+            numbers += std::to_string(at);
+        }
+        if (!comma)
+            return 0;
+        numbers += ',';
+        p = comma + 1;
+    }
+}
+
+}  // namespace
+
+int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
+                  std::vector<std::string> &words, std::string &stdin_header)
+{
+    if (!o.header) {
+        say(stderr, "-%c takes field numbers; names ('%s') need -H, whose header names the fields",
+            names.given[0].option, names.given[0].value);
+        return 2;
+    }
+    const char *input = first < argc ? argv[first] : "-";
+    std::string line;
+    std::vector<std::string> header[2];  // the first input's, the station file's
+    bool read[2] = {false, false};
+    words.assign(argv, argv + argc);
+    for (const Names::Given &n : names.given) {
+        const bool station = n.option == 'F' || n.option == 'T' || (n.option == 'Z' && o.stations);
+        const char *file = station ? o.stations : input;
+        if (!read[station]) {
+            if (station && std::strcmp(file, "-") == 0) {
+                say(stderr, "-%c names a field of the station file, whose header standard input "
+                            "cannot show twice: give it as a file",
+                    n.option);
+                return 2;
+            }
+            if (!first_line(file, line, station ? nullptr : &stdin_header)) {
+                say(stderr, "%s: %s", file, std::strerror(errno));
+                return 2;
+            }
+            header[station] = names_of(line, station ? o.station_sep : o.sep);
+            read[station] = true;
+        }
+        std::string numbers;
+        if (int status = numbered(n.option, n.value, file, header[station], numbers))
+            return status;
+        for (int i = 0; i < argc; i++) {  // the word the value lies in, its name replaced
+            const size_t len = std::strlen(argv[i]);
+            if (n.value >= argv[i] && n.value < argv[i] + len) {
+                words[i] = std::string(argv[i], static_cast<size_t>(n.value - argv[i])) + numbers;
+                break;
+            }
+        }
+    }
+    return 0;
+}
+
+}  // namespace filter

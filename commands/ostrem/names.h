@@ -1,0 +1,25 @@
+// Field names for field numbers: with -H, -f, -F, -z, -Z, -t and -T take
+// the names a file's header gives its fields (-F Latitude,Longitude).  A
+// name is matched exactly, then without regard to case; a leading '#'
+// (FDSN text's) is no part of the first.
+#ifndef OSTREM_FILTER_NAMES_H
+#define OSTREM_FILTER_NAMES_H
+
+#include <string>
+#include <vector>
+
+#include "options.h"
+
+namespace filter {
+
+// The command line again with each name given its field's number, from
+// the header of the first input (or of the station file, for -F, -T and
+// -Z under -S), into words.  A header read from standard input is kept in
+// stdin_header (with its newline), for the stream to begin with.  0, or 2
+// after a usage error's message (a name missing, or found twice).
+int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
+                  std::vector<std::string> &words, std::string &stdin_header);
+
+}  // namespace filter
+
+#endif
