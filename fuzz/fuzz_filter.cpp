@@ -338,9 +338,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (opt.window || opt.path)
         return 0;  // lines out of the window, or bad, write nothing; a path writes many
 
-    // Line by line: input line k gives output line k.
+    // Line by line: input line k gives output line k.  A byte-order mark
+    // before the first line is no part of it.
     const Record rec(opt);
-    size_t ip = 0, op = 0;
+    size_t ip = in.compare(0, 3, byte_order_mark) == 0 ? 3 : 0, op = 0;
     for (int lineno = 1; ip < in.size(); lineno++) {
         size_t ie = in.find('\n', ip), oe = got.find('\n', op);
         if (ie == std::string::npos)
