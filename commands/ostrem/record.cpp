@@ -3,8 +3,9 @@
 // take), completed with a fixed end (-e, -s), given to the run's module
 // functions, and written.  The options pick the computation and the way a
 // line is read once, as one instantiation of numbers<Solve, plain>() (or
-// pairs<Solve>() for -S); the line's work tests no mode, only -r's window
-// and -a, which go the same way on every line.
+// pairs<Solve>() for -S, whose stations the pairing engine chooses); the
+// line's work tests no mode, only the windows (-r, -A, -B), -a and -o,
+// which go the same way on every line.
 //
 // Without -p the results must be the programs' own bits and digits: each
 // field is read as strtod reads it and rounded to float as atof's result
