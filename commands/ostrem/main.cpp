@@ -21,31 +21,52 @@
 #include <getopt.h>
 
 #include "../newline.h"
+#include "fdsn_xml.h"
 #include "messages.h"
 #include "names.h"
 #include "options.h"
 #include "record.h"
 #include "stations.h"
 #include "stream.h"
+#include "text.h"
 
 namespace {
 
 int run(int argc, char **argv)
 {
     binary_standard_streams();
+    if (argc > 1 && std::strcmp(argv[1], "--text") == 0)
+        return filter::write_text(argc - 2, argv + 2);
     static filter::Options opt;
     int first = 0;
     filter::Names names;
     if (int status = filter::options(argc, argv, opt, &first, &names))
         return status < 0 ? 0 : status;
-    // Names for field numbers: the command line read again with the
-    // numbers the headers give them.
+    // The command line read again: with the numbers the headers give
+    // names, and after the defaults of QuakeML input (FDSN event text:
+    // '|', the latitude and longitude in fields 3 and 4), which the
+    // first input decides.
     static std::vector<std::string> words;
     static std::vector<char *> numbered;
     std::string stdin_header;
+    std::vector<std::string> defaults;
+    if (filter::input_is_xml(first < argc ? argv[first] : "-", stdin_header) == 1) {
+        if (!opt.sep)
+            defaults.insert(defaults.end(), {"-d", "|"});
+        if (!opt.fields_given && (opt.stations || opt.fixed != filter::End::none) &&
+            opt.mode != filter::Mode::walk)
+            defaults.insert(defaults.end(), {"-f", std::to_string(files::event_latitude) + "," +
+                                                       std::to_string(files::event_longitude)});
+    }
     if (!names.given.empty()) {
         if (int status = filter::resolve_names(argc, argv, opt, first, names, words, stdin_header))
             return status;
+    } else if (!defaults.empty()) {
+        words.assign(argv, argv + argc);
+    }
+    if (!names.given.empty() || !defaults.empty()) {
+        words.insert(words.begin() + 1, defaults.begin(), defaults.end());
+        argc = static_cast<int>(words.size());
         for (std::string &w : words)
             numbered.push_back(&w[0]);
         numbered.push_back(nullptr);
@@ -63,6 +84,10 @@ int run(int argc, char **argv)
     if (opt.stations) {
         if (int err = stations.load(opt)) {
             filter::say(stderr, "%s: %s", opt.stations, std::strerror(err));
+            return 2;
+        }
+        if (!stations.refusal().empty()) {
+            filter::say(stderr, "%s", stations.refusal().c_str());
             return 2;
         }
         rec.pair_with(&stations);

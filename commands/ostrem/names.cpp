@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fdsn_xml.h"
 #include "fields.h"
 #include "format.h"
 #include "line_numbers.h"
@@ -16,24 +17,29 @@ namespace filter {
 namespace {
 
 // A file's first line, without its ending or a byte-order mark; from
-// standard input byte by byte, so that nothing after it is taken.
-bool first_line(const char *name, std::string &line, std::string *stdin_header)
+// standard input byte by byte, so that nothing after it is taken, after
+// what was read of it before (stdin_header, which keeps what is read).
+// XML stands for the FDSN text of xml_columns, whose header that is.
+bool first_line(const char *name, std::string &line, std::string *stdin_header, const char *xml_columns)
 {
     line.clear();
     const bool standard = std::strcmp(name, "-") == 0;
     int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
     if (fd < 0)
         return false;
+    if (standard && stdin_header)
+        line = *stdin_header;
     char c;
-    while (line.size() <= max_line && ::read(fd, &c, 1) == 1) {
+    while (line.find('\n') == std::string::npos && line.size() <= max_line && ::read(fd, &c, 1) == 1)
         line += c;
-        if (c == '\n')
-            break;
-    }
     if (standard && stdin_header)
         *stdin_header = line;
     else if (!standard)
         close(fd);
+    if (files::looks_like_xml(line.data(), line.size())) {
+        line = xml_columns;
+        return true;
+    }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
     if (line.compare(0, 3, byte_order_mark) == 0)
@@ -122,6 +128,36 @@ int numbered(char option, const char *value, const char *file, const std::vector
 
 }  // namespace
 
+int input_is_xml(const char *name, std::string &stdin_header)
+{
+    const bool standard = std::strcmp(name, "-") == 0;
+    int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
+    if (fd < 0)
+        return -1;  // said where the file is read
+    std::string head = standard ? stdin_header : std::string();
+    auto told = [&] {
+        if (files::looks_like_xml(head.data(), head.size()))
+            return true;
+        size_t k = head.compare(0, 3, byte_order_mark) == 0 ? 3 : 0;
+        return head.find_first_not_of(" \t\r\n", k) != std::string::npos && head.size() >= 3;
+    };
+    char buf[256];
+    while (!told() && head.size() <= max_line) {
+        // From standard input byte by byte: nothing past what tells is taken.
+        auto got = ::read(fd, buf, standard ? 1 : sizeof buf);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        head.append(buf, static_cast<size_t>(got));
+    }
+    if (standard)
+        stdin_header = head;
+    else
+        close(fd);
+    return files::looks_like_xml(head.data(), head.size()) ? 1 : 0;
+}
+
 int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
                   std::vector<std::string> &words, std::string &stdin_header)
 {
@@ -145,11 +181,12 @@ int resolve_names(int argc, char **argv, const Options &o, int first, const Name
                     n.option);
                 return 2;
             }
-            if (!first_line(file, line, station ? nullptr : &stdin_header)) {
+            const char *columns = station ? files::station_columns : files::event_columns;
+            if (!first_line(file, line, station ? nullptr : &stdin_header, columns)) {
                 say(stderr, "%s: %s", file, std::strerror(errno));
                 return 2;
             }
-            header[station] = names_of(line, station ? o.station_sep : o.sep);
+            header[station] = names_of(line, line == columns ? '|' : station ? o.station_sep : o.sep);
             read[station] = true;
         }
         std::string numbers;

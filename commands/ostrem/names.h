@@ -17,6 +17,11 @@ namespace filter {
 // -Z under -S), into words.  A header read from standard input is kept in
 // stdin_header (with its newline), for the stream to begin with.  0, or 2
 // after a usage error's message (a name missing, or found twice).
+// Is the named input ("-": standard input) XML, by its first bytes?  1
+// yes, 0 no, -1 when it cannot be opened.  What is read of standard input
+// is kept in stdin_header (after what it held), for the stream.
+int input_is_xml(const char *name, std::string &stdin_header);
+
 int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
                   std::vector<std::string> &words, std::string &stdin_header);
 

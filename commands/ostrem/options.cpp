@@ -262,6 +262,7 @@ const char *station_table(Options &o, char fixed_opt, bool walks, const char *li
             return "-F takes field numbers from 1, as 3,4 or 3-6, not '%s'";
         if (count != 2)
             return "-F must name 2 fields";
+        o.station_fields_given = true;
     }
     o.listed = o.station_listed = true;
     o.append = true;
@@ -554,7 +555,7 @@ int settle_numbers(Options &o, const Given &g)
             std::snprintf(need, sizeof need, "-f must name %d fields, not %lld", o.want, count);
             return fail(need);
         }
-        o.listed = true;
+        o.listed = o.fields_given = true;
     }
     if (const char *wrong = heights(o, g.depth_field, g.elevation_field, third))
         return fail(wrong);

@@ -39,6 +39,7 @@ struct Options {
     int field[pair_numbers] = {1, 2, 3, 4};  // the field that holds each, from 1
     int slot[pair_numbers] = {eqlat, eqlon, stlat, stlon};  // the pair's number each is
     bool listed = false;       // -f: other fields may hold anything
+    bool fields_given = false;  // -f was given (-S lists the fields without it)
     bool append = false;       // -a: the input line, then the results
     char sep = 0;              // -d: exactly this character; 0: blanks and/or a comma
     char out_sep = 0;          // -o: every output field joined by it, CSV-quoted where needed
@@ -54,7 +55,8 @@ struct Options {
     // station of FILE, whose fields -F names (stlat stlon) and -D separates.
     const char *stations = nullptr;
     int station_field[2] = {1, 2};
-    bool station_listed = false;  // -F
+    bool station_listed = false;  // -F, or -S's own default
+    bool station_fields_given = false;  // -F was given: else 1,2, or an XML file's columns
     char station_sep = 0;         // -D
     int station_elevation_field = 0;  // -Z under -S: in the station's line
     long nearest = 0;             // -N: each earthquake's nearest N stations; 0: all

@@ -40,6 +40,9 @@ bool ready(int fd, int ms = 0)
 #endif
 }
 
+constexpr size_t raw_block = 1 << 16;  // bytes of XML parsed at a time
+constexpr long no_bytes_yet = -2;
+
 // The last '\n' in [p, p + n), or nullptr.
 char *last_newline(char *p, size_t n)
 {
@@ -60,6 +63,47 @@ void Reader::begin_with(const std::string &read_before)
 {
     carried_ = read_before.size() < limit_ + 1 ? read_before.size() : limit_ + 1;
     std::memcpy(carry_.get(), read_before.data(), carried_);
+}
+
+void Reader::through_xml(bool header, files::Kind want)
+{
+    xml_.reset(new files::XmlText(header, 100, want));
+    raw_.reset(new char[raw_block]);
+    if (!xml_->feed(carry_.get(), carried_, false, text_))
+        xml_done_ = true;
+    carried_ = 0;
+}
+
+bool Reader::ready_now() const
+{
+    return xml_ ? text_at_ < text_.size() || xml_done_ || ready(fd_) : ready(fd_);
+}
+
+// The next bytes into [to, to + n): the file's own, or the XML's text,
+// which a block of the file is parsed into when none is left.  0 at the
+// end, -1 (errno set) on a read's error, no_bytes_yet when a block of XML
+// gave no line.
+long Reader::pull(char *to, size_t n)
+{
+    if (!xml_)
+        return static_cast<long>(read(fd_, to, static_cast<unsigned>(n)));
+    if (text_at_ == text_.size()) {
+        text_.clear();
+        text_at_ = 0;
+        if (xml_done_)
+            return 0;
+        auto got = read(fd_, raw_.get(), static_cast<unsigned>(raw_block));
+        if (got < 0)
+            return -1;
+        if (!xml_->feed(raw_.get(), static_cast<size_t>(got), got == 0, text_) || got == 0)
+            xml_done_ = true;
+        if (text_.empty())
+            return xml_done_ ? 0 : no_bytes_yet;
+    }
+    const size_t k = n < text_.size() - text_at_ ? n : text_.size() - text_at_;
+    std::memcpy(to, text_.data() + text_at_, k);
+    text_at_ += k;
+    return static_cast<long>(k);
 }
 
 // Blocks as full as the input allows without waiting: when a read would
@@ -98,14 +142,16 @@ Reader::Got Reader::read_into(Input &b, size_t &have, size_t want, Hooks &hooks)
 {
     bool got_any = false;
     while (have < want && !eof_) {
-        bool waiting = !ready(fd_);
+        bool waiting = !ready_now();
         if (got_any && waiting)
             break;
         while (waiting && hooks.idle())
             waiting = !ready(fd_, 1);
         if (!hooks.before_read())
             return Got::stopped;
-        auto got = read(fd_, b.in.get() + have, static_cast<unsigned>(want - have));
+        auto got = pull(b.in.get() + have, want - have);
+        if (got == no_bytes_yet)
+            continue;
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {

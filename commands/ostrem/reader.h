@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "fdsn_xml.h"
+
 namespace filter {
 
 // A block's input: whole lines, the last maybe without its newline.
@@ -49,10 +51,18 @@ public:
     // What was read of the file before (a header line, read to learn its
     // names), for the first block to begin with: at most the limit + 1.
     void begin_with(const std::string &read_before);
+    // The file is XML: what is read is the text it stands for (with its
+    // header line where header), from the bytes carried on.  want: the
+    // kind the caller takes; another stops the reading at its root.
+    void through_xml(bool header, files::Kind want);
+    // The XML's reading, once the file is read; nullptr for text.
+    const files::XmlText *xml() const { return xml_.get(); }
     int error() const { return err_; }
 
 private:
     Got read_into(Input &b, size_t &have, size_t want, Hooks &hooks);
+    bool ready_now() const;
+    long pull(char *to, size_t n);
     void cut(Input &b, size_t have);
 
     const int fd_;
@@ -62,6 +72,13 @@ private:
     bool skipping_ = false;  // inside a line too long to keep
     bool eof_ = false;
     int err_ = 0;
+    // XML: its parser, the text it gave that is still to be read, and the
+    // file's bytes as they are read.
+    std::unique_ptr<files::XmlText> xml_;
+    std::string text_;
+    size_t text_at_ = 0;
+    bool xml_done_ = false;
+    std::unique_ptr<char[]> raw_;
 };
 
 }  // namespace filter

@@ -1,8 +1,10 @@
 #include "stations.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "fdsn_xml.h"
 #include "fields.h"
 #include "system.h"
 
@@ -87,6 +89,8 @@ void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigne
     for (int i = 0; good && i < reader.layout().times; i++)  // the start, then the end
         good = reader.time(t, i, i == 1, &epoch[i], b.why);
     if (!good) {
+        if (!xml_lines_.empty())  // the XML's line, which the user can find
+            b.line = xml_lines_[lineno - 1];
         if (bad_.size() < max_messages)
             bad_.push_back(b);
         bad_count_++;
@@ -111,14 +115,56 @@ void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigne
     }
 }
 
+void StationTable::bad_station(unsigned long line, const char *why)
+{
+    if (bad_.size() < max_messages) {
+        bad_.push_back({line, {}});
+        std::snprintf(bad_.back().why.text, sizeof bad_.back().why.text, "%s", why);
+    }
+    bad_count_++;
+}
+
+// StationXML in text_ made the FDSN text it stands for, whose columns
+// -F and -D then default to.  False when it is XML of another kind.
+bool StationTable::from_xml(const char *name, Options &o)
+{
+    files::Converted c = files::convert(text_.data(), text_.size(), true, true, files::Kind::stations);
+    if (c.kind != files::Kind::stations && !c.malformed) {
+        char text[512];
+        if (c.kind == files::Kind::events)
+            std::snprintf(text, sizeof text, "%s: QuakeML, where stations are read (earthquakes are "
+                                             "the lines of the input)", name);
+        else
+            std::snprintf(text, sizeof text, "%s: XML whose root element is <%.200s>: neither "
+                                             "StationXML nor QuakeML", name, c.root.c_str());
+        refusal_ = text;
+        return false;
+    }
+    for (const files::Problem &p : c.problems)
+        bad_station(p.line, p.what.c_str());
+    bad_count_ += c.problem_count - c.problems.size();
+    text_.swap(c.text);
+    xml_lines_.swap(c.lines);
+    if (!o.station_fields_given) {
+        o.station_field[0] = files::station_latitude;
+        o.station_field[1] = files::station_longitude;
+    }
+    if (!o.station_sep)
+        o.station_sep = '|';
+    return true;
+}
+
 int StationTable::load(const Options &o) { return load(o.stations, o); }
 
-int StationTable::load(const char *name, const Options &o)
+int StationTable::load(const char *name, const Options &given)
 {
     if (int err = read_all(name, text_))
         return err;
     if (text_.compare(0, 3, byte_order_mark) == 0)  // no part of the first line
         text_.erase(0, 3);
+    Options o = given;
+    if (files::looks_like_xml(text_.data(), text_.size()) && !from_xml(name, o))
+        return 0;
     const LineNumbers reader(line_layout(station_options(o)));
     // Room for a NUL after the last line and the bytes a line's reading
     // may look past its end.

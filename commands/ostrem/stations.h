@@ -36,6 +36,9 @@ public:
     int load(const Options &o);
     // The same for the named file (a test's or a fuzzer's).
     int load(const char *name, const Options &o);
+    // Not a station file at all (XML of another kind): what to say, with
+    // a status of 2; empty when it is one.
+    const std::string &refusal() const { return refusal_; }
 
     size_t size() const { return lat_.size(); }
     double lat(size_t i) const { return lat_[i]; }
@@ -55,6 +58,8 @@ public:
 
 private:
     void take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno, char out_sep);
+    void bad_station(unsigned long line, const char *why);
+    bool from_xml(const char *name, Options &o);
 
     std::string text_;  // the good lines, one after the other
     std::string rejoined_;  // with -o, each good line's fields joined by -o's separator
@@ -63,6 +68,8 @@ private:
     std::vector<double> lat_, lon_, elevation_;  // as read
     std::vector<stations::Instant> start_time_, end_time_;
     std::string header_;
+    std::string refusal_;
+    std::vector<unsigned long> xml_lines_;  // StationXML: the line each text line comes from
     std::vector<Bad> bad_;
     unsigned long bad_count_ = 0;
     std::unique_ptr<stations::Pairing> pairing_;

@@ -331,14 +331,79 @@ bool Stream::before_read()
     return out_.ok();
 }
 
-// Every block of one file, handed out in order.
+namespace {
+
+// Nothing but a byte-order mark and white space: the kind of file is not
+// told yet.
+bool only_blanks(const std::string &head)
+{
+    size_t k = head.compare(0, 3, byte_order_mark) == 0 ? 3 : 0;
+    if (k == 0 && head.size() < 3 && std::memcmp(head.data(), byte_order_mark, head.size()) == 0)
+        return true;  // the mark's start
+    for (; k < head.size(); k++)
+        if (!(head[k] == ' ' || head[k] == '\t' || head[k] == '\r' || head[k] == '\n'))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+// Every block of one file, handed out in order: the file's own lines, or
+// the text its XML stands for.
 void Stream::stream(int fd, const char *name)
 {
     Reader reader(fd, block_, limit_);
-    if (fd == 0 && !stdin_read_.empty()) {
-        reader.begin_with(stdin_read_);
-        stdin_read_.clear();
+    // The first bytes tell XML from text: read until one is not white space.
+    std::string head;
+    if (fd == 0)
+        head.swap(stdin_read_);
+    while (!files::looks_like_xml(head.data(), head.size()) && only_blanks(head) && head.size() < limit_) {
+        if (!before_read())
+            return;
+        char buf[1];  // byte by byte: what is read is carried, at most a line's limit
+        auto got = read(fd, buf, sizeof buf);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            unreadable(name, errno);
+            return;
+        }
+        if (got == 0)
+            break;
+        head.append(buf, static_cast<size_t>(got));
     }
+    reader.begin_with(head);
+    if (files::looks_like_xml(head.data(), head.size()))
+        reader.through_xml(rec_.options().header, files::Kind::events);
+    read_blocks(reader, name);
+    if (const files::XmlText *xml = reader.xml())
+        xml_said(*xml, name);
+}
+
+// What the reading of an XML file found, after the messages of its lines.
+void Stream::xml_said(const files::XmlText &xml, const char *name)
+{
+    write_done(true);
+    if (xml.kind() != files::Kind::events && !xml.malformed()) {
+        if (xml.kind() == files::Kind::stations)
+            say(msgs_, "%s: StationXML, where earthquakes are read (stations are given with -S)", name);
+        else
+            say(msgs_, "%s: XML whose root element is <%s>: neither StationXML nor QuakeML", name,
+                xml.root().c_str());
+        trouble_ = true;
+        return;
+    }
+    for (const files::Problem &p : xml.problems()) {
+        Reason why{};
+        std::snprintf(why.text, sizeof why.text, "%s", p.what.c_str());
+        bad(name, p.line, why);
+    }
+    reported_ += xml.problem_count() - xml.problems().size();
+}
+
+// Every block of one reader, handed out in order.
+void Stream::read_blocks(Reader &reader, const char *name)
+{
     bool first = true;
     while (out_.ok() && !out_of_memory_) {
         Block *b = free_block();

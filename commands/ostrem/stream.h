@@ -118,6 +118,8 @@ private:
     Block *free_block();
     void start();
     void worker();
+    void read_blocks(Reader &reader, const char *name);
+    void xml_said(const files::XmlText &xml, const char *name);
     void bad(const char *name, unsigned long lineno, const Reason &why, char option = 'd');
     void unreadable(const char *name, int err);
 

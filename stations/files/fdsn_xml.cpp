@@ -1,0 +1,561 @@
+#include "fdsn_xml.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <initializer_list>
+#include <iterator>
+#include <new>
+#include <cstring>
+#include <string_view>
+
+#include <expat.h>
+
+#include "../../commands/number.h"
+#include "../../commands/ranges.h"
+
+namespace files {
+
+const char station_columns[] = "#Network|Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime";
+const char event_columns[] = "#EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|"
+                             "ContributorID|MagType|Magnitude|MagAuthor|EventLocationName";
+
+bool looks_like_xml(const char *p, size_t n)
+{
+    size_t k = 0;
+    if (n >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
+        k = 3;
+    while (k < n && (p[k] == ' ' || p[k] == '\t' || p[k] == '\r' || p[k] == '\n'))
+        k++;
+    return k < n && p[k] == '<';
+}
+
+namespace {
+
+constexpr char ns_separator = ' ';  // between an element's namespace and its local name
+constexpr size_t max_value = 65536;  // bytes of one value kept: a line is no longer than the filter reads
+
+const char station_namespace[] = "http://www.fdsn.org/xml/station/1";
+const char quakeml_namespace[] = "http://quakeml.org/xmlns/";  // the root's, of any version
+const char bed_namespace[] = "http://quakeml.org/xmlns/bed/1.2";
+
+// The elements a column comes from or lies in; everything else is other.
+enum class Tag {
+    other,
+    // StationXML
+    network, station, latitude, longitude, elevation, site, name,
+    // QuakeML
+    event_parameters, event, origin, magnitude, time, depth, value, mag, type, text, description,
+    creation_info, author, agency, preferred_origin, preferred_magnitude,
+};
+
+struct Named {
+    const char *name;
+    Tag tag;
+};
+constexpr Named station_tags[] = {
+    {"Network", Tag::network},     {"Station", Tag::station}, {"Latitude", Tag::latitude},
+    {"Longitude", Tag::longitude}, {"Elevation", Tag::elevation}, {"Site", Tag::site},
+    {"Name", Tag::name},
+};
+constexpr Named event_tags[] = {
+    {"eventParameters", Tag::event_parameters},
+    {"event", Tag::event},
+    {"origin", Tag::origin},
+    {"magnitude", Tag::magnitude},
+    {"time", Tag::time},
+    {"latitude", Tag::latitude},
+    {"longitude", Tag::longitude},
+    {"depth", Tag::depth},
+    {"value", Tag::value},
+    {"mag", Tag::mag},
+    {"type", Tag::type},
+    {"text", Tag::text},
+    {"description", Tag::description},
+    {"creationInfo", Tag::creation_info},
+    {"author", Tag::author},
+    {"agencyID", Tag::agency},
+    {"preferredOriginID", Tag::preferred_origin},
+    {"preferredMagnitudeID", Tag::preferred_magnitude},
+};
+
+struct Tags {
+    const Named *b, *e;
+    const Named *begin() const { return b; }
+    const Named *end() const { return e; }
+};
+Tags station_tags_list() { return {std::begin(station_tags), std::end(station_tags)}; }
+Tags event_tags_list() { return {std::begin(event_tags), std::end(event_tags)}; }
+
+struct Origin {
+    std::string id, time, latitude, longitude, depth, author, agency;
+    unsigned long line = 0;
+};
+struct Magnitude {
+    std::string id, value, type, author, agency;
+};
+
+// The value of attribute name (no namespace) among expat's pairs, or "".
+const char *attribute(const XML_Char **attributes, const char *name)
+{
+    for (const XML_Char **a = attributes; *a; a += 2)
+        if (std::strcmp(a[0], name) == 0)
+            return a[1];
+    return "";
+}
+
+// White space off both ends, and each run of it within made one space,
+// '|' and control characters with it (a site's name broken over lines),
+// so that a value is one field of one line.
+void clean(const std::string &raw, std::string &out)
+{
+    bool gap = false, any = false;
+    for (char ch : raw) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '|' || c <= 0x20 || c == 0x7F) {
+            gap = any;
+            continue;
+        }
+        if (gap)
+            out += ' ';
+        out += ch;
+        gap = false;
+        any = true;
+    }
+}
+
+// Metres as kilometres: a plain decimal's point moved three places, so
+// that no rounding enters ("10000.0" is "10", "1500" is "1.5", "-500"
+// is "-0.5"); any other spelling of a number through a double.
+std::string kilometres(const std::string &m)
+{
+    size_t k = 0;
+    std::string sign;
+    if (k < m.size() && (m[k] == '-' || m[k] == '+'))
+        sign = m[k] == '-' ? "-" : "", k++;
+    std::string whole, fraction;
+    while (k < m.size() && m[k] >= '0' && m[k] <= '9')
+        whole += m[k++];
+    if (k < m.size() && m[k] == '.')
+        for (k++; k < m.size() && m[k] >= '0' && m[k] <= '9';)
+            fraction += m[k++];
+    if (k != m.size() || (whole.empty() && fraction.empty())) {
+        double v;
+        if (!number::read(m.data(), m.data() + m.size(), &v))
+            return m;
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", v / 1000.0);
+        return text;
+    }
+    while (whole.size() < 3)
+        whole.insert(0, 1, '0');
+    fraction.insert(0, whole, whole.size() - 3, 3);
+    whole.erase(whole.size() - 3);
+    while (whole.size() > 1 && whole[0] == '0')
+        whole.erase(0, 1);
+    if (whole.empty())
+        whole = "0";
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+    std::string km = whole + (fraction.empty() ? "" : "." + fraction);
+    return km == "0" ? km : sign + km;
+}
+
+}  // namespace
+
+struct XmlText::State {
+    XML_Parser parser = nullptr;
+    bool header, keep_lines = false;
+    size_t max_problems;
+    Kind want = Kind::unknown;
+    Kind kind = Kind::unknown;
+    std::string root;
+    std::string known_namespace;  // the elements that are the schema's
+    bool malformed = false, stopped = false;
+    std::vector<Problem> problems;
+    unsigned long problem_count = 0;
+    std::vector<unsigned long> lines;
+    std::string *out = nullptr;  // where feed() appends
+
+    std::vector<Tag> path;  // the open elements
+    std::string *capture = nullptr;  // the value being read, or none
+    size_t capture_depth = 0;
+    std::string raw;  // the captured characters
+
+    // StationXML: the network and the station epoch being read.
+    std::string network, code, start_date, end_date, latitude, longitude, elevation, site;
+    // QuakeML: the event being read.
+    std::string event_id, preferred_origin, preferred_magnitude, event_agency, region, first_text;
+    std::string description_text, description_type;
+    std::vector<Origin> origins;
+    std::vector<Magnitude> magnitudes;
+    unsigned long entity_line = 0;
+
+    Tag parent(size_t up = 1) const { return path.size() > up ? path[path.size() - 1 - up] : Tag::other; }
+    unsigned long line() const { return static_cast<unsigned long>(XML_GetCurrentLineNumber(parser)); }
+
+    void problem(unsigned long at, std::string what)
+    {
+        if (problems.size() < max_problems)
+            problems.push_back({at, std::move(what)});
+        problem_count++;
+    }
+    void take(std::string &into)
+    {
+        raw.clear();
+        capture = &into;
+        capture_depth = path.size();
+    }
+    void emit_line(std::initializer_list<const std::string *> fields)
+    {
+        bool first = true;
+        for (const std::string *f : fields) {
+            if (!first)
+                *out += '|';
+            clean(*f, *out);
+            first = false;
+        }
+        *out += '\n';
+        if (keep_lines)
+            lines.push_back(entity_line);
+    }
+    // Coordinates that are numbers in their ranges, or a problem.
+    bool coordinates(const std::string &lat, const std::string &lon, const char *whose)
+    {
+        const std::string *text[2] = {&lat, &lon};
+        const ranges::Range *range[2] = {&ranges::latitude, &ranges::longitude};
+        for (int i = 0; i < 2; i++) {
+            std::string v;
+            clean(*text[i], v);
+            double x;
+            char why[400];
+            if (v.empty())
+                std::snprintf(why, sizeof why, "the %s has no %s", whose, range[i]->name);
+            else if (!number::read(v.data(), v.data() + v.size(), &x))
+                std::snprintf(why, sizeof why, "the %s's %s is not a number: %.64s", whose, range[i]->name,
+                              v.c_str());
+            else if (!range[i]->holds(x)) {
+                char bounds[64];
+                range[i]->describe(bounds, sizeof bounds);
+                std::snprintf(why, sizeof why, "the %s's %s %.64s is out of range (%s)", whose, range[i]->name,
+                              v.c_str(), bounds);
+            } else
+                continue;
+            problem(entity_line, why);
+            return false;
+        }
+        return true;
+    }
+
+    void start_root(const char *name, const char *local, size_t ns_length);
+    void start(const char *name, const XML_Char **attributes);
+    void end();
+    void end_station();
+    void end_event();
+};
+
+void XmlText::State::start_root(const char *name, const char *local, size_t ns_length)
+{
+    const std::string_view ns(name, ns_length);
+    root = local;
+    if (root == "FDSNStationXML") {
+        kind = Kind::stations;
+        known_namespace = ns_length ? std::string(ns) : std::string();
+    } else if ((root == "quakeml" && ns.substr(0, sizeof quakeml_namespace - 1) == quakeml_namespace) ||
+               (root == "eventParameters" && ns == bed_namespace)) {
+        kind = Kind::events;
+        known_namespace = bed_namespace;
+    } else {
+        kind = Kind::other;
+    }
+    if (kind == Kind::other || (want != Kind::unknown && kind != want)) {
+        stopped = true;
+        XML_StopParser(parser, XML_FALSE);
+        return;
+    }
+    if (header) {
+        *out += kind == Kind::stations ? station_columns : event_columns;
+        *out += '\n';
+        if (keep_lines)
+            lines.push_back(line());
+    }
+}
+
+void XmlText::State::start(const char *name, const XML_Char **attributes)
+{
+    const char *sep = std::strrchr(name, ns_separator);
+    const char *local = sep ? sep + 1 : name;
+    const size_t ns_length = sep ? static_cast<size_t>(sep - name) : 0;
+    if (kind == Kind::unknown) {
+        start_root(name, local, ns_length);
+        if (stopped)
+            return;
+    }
+    const Tag up = path.empty() ? Tag::other : path.back();
+    // Below an element no column lies in (a channel, a pick), nothing is
+    // looked up.
+    Tag tag = Tag::other;
+    if ((path.size() <= 1 || up != Tag::other) && ns_length == known_namespace.size() &&
+        known_namespace.compare(0, ns_length, name, ns_length) == 0) {
+        for (const Named &n : kind == Kind::stations ? station_tags_list() : event_tags_list())
+            if (std::strcmp(local, n.name) == 0)
+                tag = n.tag;
+    }
+    path.push_back(tag);
+    if (capture)
+        return;
+    if (kind == Kind::stations) {
+        switch (tag) {
+        case Tag::network:
+            if (path.size() == 2)
+                network = attribute(attributes, "code");
+            break;
+        case Tag::station:
+            if (up == Tag::network) {
+                code = attribute(attributes, "code");
+                start_date = attribute(attributes, "startDate");
+                end_date = attribute(attributes, "endDate");
+                latitude.clear(), longitude.clear(), elevation.clear(), site.clear();
+                entity_line = line();
+            }
+            break;
+        case Tag::latitude:
+        case Tag::longitude:
+        case Tag::elevation:
+            if (up == Tag::station)
+                take(tag == Tag::latitude ? latitude : tag == Tag::longitude ? longitude : elevation);
+            break;
+        case Tag::name:
+            if (up == Tag::site && parent(2) == Tag::station)
+                take(site);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    switch (tag) {
+    case Tag::event:
+        if (up == Tag::event_parameters) {
+            event_id = attribute(attributes, "publicID");
+            preferred_origin.clear(), preferred_magnitude.clear(), event_agency.clear();
+            region.clear(), first_text.clear();
+            origins.clear(), magnitudes.clear();
+            entity_line = line();
+        }
+        break;
+    case Tag::origin:
+        if (up == Tag::event) {
+            origins.emplace_back();
+            origins.back().id = attribute(attributes, "publicID");
+            origins.back().line = line();
+        }
+        break;
+    case Tag::magnitude:
+        if (up == Tag::event) {
+            magnitudes.emplace_back();
+            magnitudes.back().id = attribute(attributes, "publicID");
+        }
+        break;
+    case Tag::value:
+        if (parent(2) == Tag::origin && parent(3) == Tag::event) {
+            Origin &o = origins.back();
+            switch (up) {
+            case Tag::time: take(o.time); break;
+            case Tag::latitude: take(o.latitude); break;
+            case Tag::longitude: take(o.longitude); break;
+            case Tag::depth: take(o.depth); break;
+            default: break;
+            }
+        } else if (up == Tag::mag && parent(2) == Tag::magnitude && parent(3) == Tag::event) {
+            take(magnitudes.back().value);
+        }
+        break;
+    case Tag::type:
+        if (up == Tag::magnitude && parent(2) == Tag::event)
+            take(magnitudes.back().type);
+        else if (up == Tag::description && parent(2) == Tag::event)
+            take(description_type);
+        break;
+    case Tag::text:
+        if (up == Tag::description && parent(2) == Tag::event)
+            take(description_text);
+        break;
+    case Tag::description:
+        if (up == Tag::event)
+            description_text.clear(), description_type.clear();
+        break;
+    case Tag::author:
+    case Tag::agency:
+        if (up == Tag::creation_info) {
+            const Tag whose = parent(2);
+            const bool own = parent(3) == Tag::event;
+            if (whose == Tag::origin && own)
+                take(tag == Tag::author ? origins.back().author : origins.back().agency);
+            else if (whose == Tag::magnitude && own)
+                take(tag == Tag::author ? magnitudes.back().author : magnitudes.back().agency);
+            else if (whose == Tag::event && parent(3) == Tag::event_parameters && tag == Tag::agency)
+                take(event_agency);
+        }
+        break;
+    case Tag::preferred_origin:
+    case Tag::preferred_magnitude:
+        if (up == Tag::event)
+            take(tag == Tag::preferred_origin ? preferred_origin : preferred_magnitude);
+        break;
+    default:
+        break;
+    }
+}
+
+void XmlText::State::end()
+{
+    if (capture && path.size() == capture_depth) {
+        capture->swap(raw);
+        capture = nullptr;
+    }
+    const Tag tag = path.back();
+    path.pop_back();
+    if (kind == Kind::stations && tag == Tag::station && path.size() >= 1 && path.back() == Tag::network)
+        end_station();
+    else if (kind == Kind::events && tag == Tag::event && !path.empty() && path.back() == Tag::event_parameters)
+        end_event();
+    else if (kind == Kind::events && tag == Tag::description && !path.empty() && path.back() == Tag::event) {
+        std::string type;
+        clean(description_type, type);
+        if (type == "region name" || (region.empty() && first_text.empty()))
+            (type == "region name" ? region : first_text) = description_text;
+    }
+}
+
+void XmlText::State::end_station()
+{
+    if (coordinates(latitude, longitude, "station"))
+        emit_line({&network, &code, &latitude, &longitude, &elevation, &site, &start_date, &end_date});
+}
+
+void XmlText::State::end_event()
+{
+    if (origins.empty()) {
+        problem(entity_line, "the event has no origin");
+        return;
+    }
+    auto id_of = [](const std::string &raw) {
+        std::string id;
+        clean(raw, id);
+        return id;
+    };
+    const std::string want_origin = id_of(preferred_origin), want_magnitude = id_of(preferred_magnitude);
+    const Origin *o = &origins[0];
+    for (const Origin &c : origins)
+        if (!want_origin.empty() && id_of(c.id) == want_origin) {
+            o = &c;
+            break;
+        }
+    static const Magnitude none;
+    const Magnitude *m = magnitudes.empty() ? &none : &magnitudes[0];
+    for (const Magnitude &c : magnitudes)
+        if (!want_magnitude.empty() && id_of(c.id) == want_magnitude) {
+            m = &c;
+            break;
+        }
+    entity_line = o->line;
+    if (!coordinates(o->latitude, o->longitude, "origin"))
+        return;
+    std::string depth;
+    clean(o->depth, depth);
+    double metres;
+    if (!depth.empty() && !number::read(depth.data(), depth.data() + depth.size(), &metres)) {
+        problem(entity_line, "the origin's depth is not a number: " + depth.substr(0, 64));
+        return;
+    }
+    if (!depth.empty())
+        depth = kilometres(depth);
+    static const std::string empty;
+    const std::string &author = o->author.empty() ? o->agency : o->author;
+    const std::string &magnitude_author = m->author.empty() ? m->agency : m->author;
+    const std::string &place = region.empty() ? first_text : region;
+    emit_line({&event_id, &o->time, &o->latitude, &o->longitude, &depth, &author, &event_agency, &empty,
+               &empty, &m->type, &m->value, &magnitude_author, &place});
+}
+
+XmlText::XmlText(bool header, size_t max_problems, Kind want) : s_(new State)
+{
+    s_->want = want;
+    s_->header = header;
+    s_->max_problems = max_problems;
+    s_->parser = XML_ParserCreateNS(nullptr, ns_separator);
+    if (!s_->parser)
+        throw std::bad_alloc();
+    XML_SetUserData(s_->parser, s_.get());
+    XML_SetElementHandler(
+        s_->parser,
+        [](void *data, const XML_Char *name, const XML_Char **attributes) {
+            static_cast<State *>(data)->start(name, attributes);
+        },
+        [](void *data, const XML_Char *) {
+            State *s = static_cast<State *>(data);
+            if (!s->path.empty())
+                s->end();
+        });
+    XML_SetCharacterDataHandler(s_->parser, [](void *data, const XML_Char *text, int len) {
+        State *s = static_cast<State *>(data);
+        if (s->capture && s->raw.size() < max_value)
+            s->raw.append(text, std::min(static_cast<size_t>(len), max_value - s->raw.size()));
+    });
+}
+
+XmlText::~XmlText() { XML_ParserFree(s_->parser); }
+
+bool XmlText::feed(const char *p, size_t n, bool last, std::string &out)
+{
+    if (s_->stopped)
+        return false;
+    s_->out = &out;
+    // Blocks of at most INT_MAX bytes, the most one call to expat takes.
+    do {
+        const size_t part = std::min(n, static_cast<size_t>(1) << 30);
+        const bool end = last && part == n;
+        if (XML_Parse(s_->parser, p, static_cast<int>(part), end) == XML_STATUS_ERROR) {
+            const bool refused = s_->stopped;  // at the root: not the kind wanted
+            s_->stopped = true;
+            if (!refused) {
+                s_->malformed = true;
+                char what[200];
+                std::snprintf(what, sizeof what, "bad XML: %s (column %lu)",
+                              XML_ErrorString(XML_GetErrorCode(s_->parser)),
+                              static_cast<unsigned long>(XML_GetCurrentColumnNumber(s_->parser)) + 1);
+                s_->problem(s_->line(), what);
+            }
+            return false;
+        }
+        p += part;
+        n -= part;
+    } while (n > 0);
+    return true;
+}
+
+Kind XmlText::kind() const { return s_->kind; }
+const std::string &XmlText::root() const { return s_->root; }
+bool XmlText::malformed() const { return s_->malformed; }
+const std::vector<Problem> &XmlText::problems() const { return s_->problems; }
+unsigned long XmlText::problem_count() const { return s_->problem_count; }
+void XmlText::keep_lines() { s_->keep_lines = true; }
+const std::vector<unsigned long> &XmlText::lines() const { return s_->lines; }
+
+Converted convert(const char *p, size_t n, bool header, bool keep_lines, Kind want)
+{
+    Converted c;
+    XmlText x(header, 100, want);
+    if (keep_lines)
+        x.keep_lines();
+    x.feed(p, n, true, c.text);
+    c.kind = x.kind();
+    c.root = x.root();
+    c.malformed = x.malformed();
+    c.problems = x.problems();
+    c.problem_count = x.problem_count();
+    c.lines = x.lines();
+    return c;
+}
+
+}  // namespace files

@@ -1,0 +1,226 @@
+// StationXML and QuakeML read as the FDSN text the same inventory and
+// catalogue give: by the reader alone, whatever blocks it is fed in, and
+// through the filter (--text, -S, the input, names, refusals).
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fdsn_xml.h"
+#include "run.h"
+
+namespace {
+
+const std::string filter = FILTER_PATH;
+const std::string data = std::string(SOURCE_DIR) + "/tests/data/";
+
+std::string contents(const std::string &name)
+{
+    std::ifstream in(data + name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string problems_of(const files::Converted &c)
+{
+    std::string all;
+    for (const files::Problem &p : c.problems)
+        all += std::to_string(p.line) + ": " + p.what + "\n";
+    return all;
+}
+
+const std::string station_problems = "42: the station has no latitude\n";
+const std::string event_problems =
+    "49: the event has no origin\n53: the origin's latitude is not a number: north\n";
+
+TEST(Files, StationXmlOfEachVersionIsTheTextOfTheSameInventory)
+{
+    const std::string xml = contents("inventory.xml");
+    for (const char *version : {"1.0", "1.1", "1.2"}) {
+        std::string v = xml;
+        v.replace(v.find("schemaVersion=\"1.2\""), 19, std::string("schemaVersion=\"") + version + "\"");
+        files::Converted c = files::convert(v.data(), v.size(), true);
+        EXPECT_EQ(c.kind, files::Kind::stations) << version;
+        EXPECT_EQ(c.text, contents("inventory.txt")) << version;
+        EXPECT_EQ(problems_of(c), station_problems) << version;
+    }
+}
+
+// Any split of the file into blocks gives the text of the whole.
+TEST(Files, QuakeMlInAnyBlocksIsTheTextOfTheSameCatalogue)
+{
+    const std::string xml = contents("catalogue.xml");
+    for (size_t block : {size_t(1), size_t(7), size_t(4096), xml.size()}) {
+        files::XmlText reader;
+        std::string text;
+        for (size_t at = 0; at < xml.size(); at += block)
+            ASSERT_TRUE(reader.feed(xml.data() + at, std::min(block, xml.size() - at), false, text));
+        ASSERT_TRUE(reader.feed(nullptr, 0, true, text));
+        EXPECT_EQ(text, contents("catalogue.txt")) << block;
+        files::Converted c;
+        c.problems = reader.problems();
+        EXPECT_EQ(problems_of(c), event_problems) << block;
+    }
+}
+
+// One event whose origin is at depth `metres`.
+std::string event_at_depth(const std::string &metres)
+{
+    return "<quakeml xmlns='http://quakeml.org/xmlns/quakeml/1.2'><eventParameters "
+           "xmlns='http://quakeml.org/xmlns/bed/1.2'><event publicID='e'><origin publicID='o'>"
+           "<latitude><value>1</value></latitude><longitude><value>2</value></longitude><depth><value>" +
+           metres + "</value></depth></origin></event></eventParameters></quakeml>";
+}
+
+TEST(Files, DepthInKilometresIsTheMetresExactDecimal)
+{
+    const struct {
+        const char *metres, *km;
+    } depths[] = {
+        {"30000", "30"},  {"29012.5", "29.0125"}, {"500", "0.5"},    {"-500", "-0.5"},  {"0", "0"},
+        {"-0.0", "0"},    {"12", "0.012"},        {"+1000", "1"},    {".5", "0.0005"},  {"1.5e4", "15"},
+        {"007000", "7"},  {"123456789.25", "123456.78925"},
+    };
+    for (const auto &d : depths) {
+        const std::string xml = event_at_depth(d.metres);
+        files::Converted c = files::convert(xml.data(), xml.size(), false);
+        EXPECT_EQ(c.text, std::string("e||1|2|") + d.km + "||||||||\n") << d.metres;
+    }
+}
+
+// What cannot be read as either kind: where, and what is wrong.
+TEST(Files, BadXmlIsSaidWhereItIs)
+{
+    const struct {
+        std::string xml;
+        files::Kind kind;
+        bool malformed;
+        std::string problems, root;
+    } cases[] = {
+        {"<FDSNStationXML xmlns='http://www.fdsn.org/xml/station/1'>\n<Network code='X'>\n"
+         "<Station code='A'><Latitude>1</Latitude>\n",
+         files::Kind::stations, true, "4: bad XML: no element found (column 1)\n", "FDSNStationXML"},
+        {"<FDSNStationXML>\n<Network></Station>", files::Kind::stations, true,
+         "2: bad XML: mismatched tag (column 12)\n", "FDSNStationXML"},
+        {"", files::Kind::unknown, true, "1: bad XML: no element found (column 1)\n", ""},
+        {"<?xml version='1.0'?>\n<html><body/></html>", files::Kind::other, false, "", "html"},
+        // QuakeML's root in another namespace is no QuakeML.
+        {"<quakeml xmlns='urn:other'/>", files::Kind::other, false, "", "quakeml"},
+        // Coordinates out of range, and an event whose only origin has none.
+        {"<FDSNStationXML xmlns='http://www.fdsn.org/xml/station/1'><Network code='X'>\n"
+         "<Station code='A'><Latitude>91</Latitude><Longitude>0</Longitude></Station></Network>"
+         "</FDSNStationXML>",
+         files::Kind::stations, false,
+         "2: the station's latitude 91 is out of range (latitude -90 to 90)\n", "FDSNStationXML"},
+    };
+    for (const auto &c : cases) {
+        files::Converted got = files::convert(c.xml.data(), c.xml.size(), false);
+        EXPECT_EQ(got.kind, c.kind) << c.xml;
+        EXPECT_EQ(got.malformed, c.malformed) << c.xml;
+        EXPECT_EQ(problems_of(got), c.problems) << c.xml;
+        EXPECT_EQ(got.root, c.root) << c.xml;
+        EXPECT_EQ(got.text, "") << c.xml;
+    }
+}
+
+TEST(Files, TextWritesTheXmlAsFdsnText)
+{
+    Outcome r = run(filter, {"--text", data + "inventory.xml", data + "catalogue.xml"});
+    EXPECT_EQ(r.out, contents("inventory.txt") + contents("catalogue.txt"));
+    EXPECT_EQ(r.err, "ostrem: " + data + "inventory.xml:42: the station has no latitude\n"
+                     "ostrem: " + data + "catalogue.xml:49: the event has no origin\n"
+                     "ostrem: " + data + "catalogue.xml:53: the origin's latitude is not a number: north\n");
+    EXPECT_EQ(r.status, 1);
+    // Text is copied as it is.
+    r = run(filter, {"--text", data + "inventory.txt"});
+    EXPECT_EQ(r.out, contents("inventory.txt"));
+    EXPECT_EQ(r.status, 0);
+}
+
+// The filter takes the XML as the text it stands for: -S's columns and
+// the events' ('|', fields 3 and 4) by default, and their names under -H,
+// the events read from standard input or a file.
+TEST(Files, XmlThroughTheFilterIsItsText)
+{
+    const std::string stations = data + "inventory.xml", events = data + "catalogue.xml";
+    const std::vector<std::vector<std::string>> asked = {
+        {"-S", stations, "-k", "-r", "0,9300"},
+        {"-S", stations, "-k", "-r", "0,9300", "-", "<", events},
+        {"-S", stations, "-k", "-r", "0,9300", "-H", "-F", "latitude,Longitude", "-f",
+         "Latitude,longitude", "-", "<", events},
+        {"-S", stations, "-k", "-r", "0,9300", "-D", "|", "-F", "3,4", "-d", "|", "-f", "3,4", events},
+    };
+    const std::string head = "#EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|"
+                             "ContributorID|MagType|Magnitude|MagAuthor|EventLocationName|#Network|"
+                             "Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime|km|az|baz\n";
+    const std::string pairs =
+        "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|NEAR EAST "
+        "COAST OF HONSHU, JAPAN|IU|ANMO|34.9459|-106.4572|1850.0|Albuquerque, New Mexico, "
+        "USA|1989-08-29T00:00:00Z|1995-07-14T00:00:00Z|9244.671|50.335|312.509\n"
+        "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|NEAR EAST "
+        "COAST OF HONSHU, JAPAN|IU|ANMO|34.945981|-106.457133|1671|Albuquerque New "
+        "Mexico|2002-11-19T21:07:00Z||9244.669|50.335|312.509\n"
+        "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|NEAR EAST "
+        "COAST OF HONSHU, JAPAN|GR|FUR|48.1629|11.2752|565|Fuerstenfeldbruck, "
+        "\"Bavaria\"|2006-12-16T00:00:00||9279.968|329.599|36.518\n"
+        "smi:local/event/2|2012-04-04T14:21:42.3|41.818|79.689|0.5|||||mb|4.4|||GR|FUR|48.1629|11.2752|565|"
+        "Fuerstenfeldbruck, \"Bavaria\"|2006-12-16T00:00:00||5260.852|302.251|70.836\n";
+    for (std::vector<std::string> args : asked) {
+        std::string in = "/dev/null";
+        if (args.size() >= 2 && args[args.size() - 2] == "<") {
+            in = args.back();
+            args.resize(args.size() - 2);
+        }
+        const bool header = std::find(args.begin(), args.end(), "-H") != args.end();
+        if (args.back() == "0,9300")
+            args.push_back(events);
+        Outcome r = run(filter, args, {}, in);
+        const std::string name = in == "/dev/null" ? events : "-";
+        EXPECT_EQ(r.out, (header ? head : "") + pairs) << args[5];
+        EXPECT_EQ(r.err, "ostrem: " + stations + ":42: the station has no latitude\n"
+                         "ostrem: " + name + ":49: the event has no origin\n"
+                         "ostrem: " + name + ":53: the origin's latitude is not a number: north\n")
+            << args[5];
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
+// XML of the wrong kind, or of none, is refused before anything is
+// written; XML that breaks off is said where it does.
+TEST(Files, XmlOfAnotherKindIsRefused)
+{
+    const TempFile html("<?xml version='1.0'?>\n<html/>\n"), stations("0 0\n");
+    const std::string inventory = data + "inventory.xml", catalogue = data + "catalogue.xml";
+    const std::string broken = contents("catalogue.xml").substr(0, 2000);
+    const TempFile cut(broken);
+    const struct {
+        std::vector<std::string> args;
+        std::string out, err;
+        int status;
+    } cases[] = {
+        {{"-S", catalogue}, "", catalogue + ": QuakeML, where stations are read (earthquakes are the lines "
+                                           "of the input)\n", 2},
+        {{"-S", html.path}, "", html.path + ": XML whose root element is <html>: neither StationXML nor "
+                                            "QuakeML\n", 2},
+        {{"-S", stations.path, inventory}, "", inventory + ": StationXML, where earthquakes are read "
+                                                           "(stations are given with -S)\n", 2},
+        {{"-S", stations.path, html.path}, "", html.path + ": XML whose root element is <html>: neither "
+                                                           "StationXML nor QuakeML\n", 2},
+        {{"-S", stations.path, "-r", "0,1", cut.path}, "",
+         cut.path + ":37: bad XML: no element found (column 3)\n", 1},
+        {{"--text", html.path}, "", html.path + ": XML whose root element is <html>: neither StationXML "
+                                                "nor QuakeML\n", 2},
+    };
+    for (const auto &c : cases) {
+        Outcome r = run(filter, c.args);
+        EXPECT_EQ(r.out, c.out) << c.args[1];
+        EXPECT_EQ(r.err, c.err.empty() ? "" : "ostrem: " + c.err) << c.args[1];
+        EXPECT_EQ(r.status, c.status) << c.args[1];
+    }
+}
+
+}  // namespace
