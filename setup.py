@@ -39,6 +39,11 @@ if not any(Path(d, "nanoflann.hpp").exists() for d in ("/usr/include", "/usr/loc
     raise SystemExit("nanoflann.hpp not found: the stations' index needs it "
                      "(Debian: apt-get install libnanoflann-dev)")
 
+# StationXML and QuakeML are read with expat (Debian: libexpat1-dev).
+if not any(Path(d, "expat.h").exists() for d in ("/usr/include", "/usr/local/include")):
+    raise SystemExit("expat.h not found: reading StationXML and QuakeML needs it "
+                     "(Debian: apt-get install libexpat1-dev)")
+
 setup(
     version=version,
     # Objects are always rebuilt: setuptools reuses them by source date
@@ -62,6 +67,15 @@ setup(
             # order, as in the CMake build.
             extra_compile_args=["-std=c++17", *fp_flags, "-O3", "-fvisibility=hidden", "-fno-semantic-interposition"],
             language="c++",
-        )
+        ),
+        Extension(
+            "ostrem._files",
+            sources=["python/ostrem/_files.cpp", "stations/files/fdsn_xml.cpp"],
+            depends=["stations/files/fdsn_xml.h", "commands/number.h", "commands/ranges.h"],
+            include_dirs=["stations/files", "geodesy"],
+            libraries=["expat"],
+            extra_compile_args=["-std=c++17", "-O2", "-fvisibility=hidden"],
+            language="c++",
+        ),
     ],
 )

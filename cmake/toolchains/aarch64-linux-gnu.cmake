@@ -14,8 +14,10 @@ foreach(tool aarch64-linux-gnu-g++ qemu-aarch64)
   endif()
 endforeach()
 
-# GeographicLib for this target, where cmake/build-geographiclib aarch64 built it.
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu ${CMAKE_CURRENT_LIST_DIR}/../../build/geographiclib/aarch64)
+# GeographicLib and expat for this target, where cmake/build-geographiclib aarch64
+# and cmake/build-expat aarch64 built them.
+set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu ${CMAKE_CURRENT_LIST_DIR}/../../build/geographiclib/aarch64
+    ${CMAKE_CURRENT_LIST_DIR}/../../build/expat/aarch64)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

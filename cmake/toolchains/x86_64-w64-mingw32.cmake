@@ -18,8 +18,10 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ostrem_mingw_cxx})
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-# GeographicLib for this target, where cmake/build-geographiclib windows built it.
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${CMAKE_CURRENT_LIST_DIR}/../../build/geographiclib/windows)
+# GeographicLib and expat for this target, where cmake/build-geographiclib windows
+# and cmake/build-expat windows built them.
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${CMAKE_CURRENT_LIST_DIR}/../../build/geographiclib/windows
+    ${CMAKE_CURRENT_LIST_DIR}/../../build/expat/windows)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

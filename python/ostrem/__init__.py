@@ -19,15 +19,19 @@ nearest N), through a spatial index of the stations; `network_geometry`
 and `geodesic_network_geometry` tell how those stations surround each
 earthquake (how many, the nearest, the azimuthal gap and the secondary
 gap).
+
+`read_stations` and `read_events` read StationXML, QuakeML and FDSN text
+into tables (a pandas DataFrame, or a dict of NumPy arrays).
 """
 
 from . import _ufuncs
 from ._pairing import (geodesic_network_geometry, geodesic_pairs_within, network_geometry,
                        pairs_within)
+from ._reading import read_events, read_stations
 
 __all__ = ["ostrem", "midpoint", "walk", "geocen", "geogrf", "geodesic", "geodesic_walk",
            "geodesic_midpoint", "hypocentral", "pairs_within", "geodesic_pairs_within",
-           "network_geometry", "geodesic_network_geometry"]
+           "network_geometry", "geodesic_network_geometry", "read_stations", "read_events"]
 __version__ = _ufuncs.version
 
 geocen = _ufuncs.geocen
