@@ -20,7 +20,8 @@ const std::string usage =
     "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
-    "              [-G] [-j N] [file ...]\n";
+    "              [-G] [-j N] [file ...]\n"
+    "       ostrem --text [file ...]\n";
 
 struct Stream {
     const char *name;

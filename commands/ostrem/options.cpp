@@ -39,7 +39,8 @@ const char usage[] =
     "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
-    "              [-G] [-j N] [file ...]\n";
+    "              [-G] [-j N] [file ...]\n"
+    "       ostrem --text [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
@@ -88,8 +89,12 @@ const char help[] =
     "              8601; E empty: still running): only stations running then\n"
     "  -G          with -S, one line an earthquake: the line, then n dmin gap gap2\n"
     "              of its stations (count, nearest, azimuthal and secondary gap)\n"
+    "  --text      (first) each file as FDSN text: StationXML and QuakeML as\n"
+    "              the station and event text they stand for\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
+    "StationXML (for -S) and QuakeML (the input) are read as that text, with\n"
+    "-F, -D, -f and -d defaulting to its columns.\n"
     "Files are read in order; none, or -, is standard input. Status: 0 every\n"
     "line good, 1 some line bad (each gives a line of nan, or none with -r),\n"
     "2 trouble.\n";

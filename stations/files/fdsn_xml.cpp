@@ -199,11 +199,44 @@ struct XmlText::State {
             problems.push_back({at, std::move(what)});
         problem_count++;
     }
+    // The characters are looked at only while a value is read.
     void take(std::string &into)
     {
         raw.clear();
         capture = &into;
         capture_depth = path.size();
+        XML_SetCharacterDataHandler(parser, on_text);
+    }
+
+    // expat's handlers.  An element no column lies in (a channel, a
+    // response, a pick) is passed over whole by a pair that only counts
+    // its depth, the most of the file's elements.
+    size_t skipped = 0;
+    static void on_start(void *data, const XML_Char *name, const XML_Char **attributes)
+    {
+        static_cast<State *>(data)->start(name, attributes);
+    }
+    static void on_end(void *data, const XML_Char *)
+    {
+        State *s = static_cast<State *>(data);
+        if (!s->path.empty())
+            s->end();
+    }
+    static void on_text(void *data, const XML_Char *text, int len)
+    {
+        State *s = static_cast<State *>(data);
+        if (s->raw.size() < max_value)
+            s->raw.append(text, std::min(static_cast<size_t>(len), max_value - s->raw.size()));
+    }
+    static void skip_start(void *data, const XML_Char *, const XML_Char **)
+    {
+        static_cast<State *>(data)->skipped++;
+    }
+    static void skip_end(void *data, const XML_Char *)
+    {
+        State *s = static_cast<State *>(data);
+        if (--s->skipped == 0)
+            XML_SetElementHandler(s->parser, on_start, on_end);
     }
     void emit_line(std::initializer_list<const std::string *> fields)
     {
@@ -299,6 +332,11 @@ void XmlText::State::start(const char *name, const XML_Char **attributes)
         for (const Named &n : kind == Kind::stations ? station_tags_list() : event_tags_list())
             if (std::strcmp(local, n.name) == 0)
                 tag = n.tag;
+    }
+    if (tag == Tag::other && !path.empty() && !capture) {
+        skipped = 1;
+        XML_SetElementHandler(parser, skip_start, skip_end);
+        return;
     }
     path.push_back(tag);
     if (capture)
@@ -412,6 +450,7 @@ void XmlText::State::end()
     if (capture && path.size() == capture_depth) {
         capture->swap(raw);
         capture = nullptr;
+        XML_SetCharacterDataHandler(parser, nullptr);
     }
     const Tag tag = path.back();
     path.pop_back();
@@ -487,21 +526,7 @@ XmlText::XmlText(bool header, size_t max_problems, Kind want) : s_(new State)
     if (!s_->parser)
         throw std::bad_alloc();
     XML_SetUserData(s_->parser, s_.get());
-    XML_SetElementHandler(
-        s_->parser,
-        [](void *data, const XML_Char *name, const XML_Char **attributes) {
-            static_cast<State *>(data)->start(name, attributes);
-        },
-        [](void *data, const XML_Char *) {
-            State *s = static_cast<State *>(data);
-            if (!s->path.empty())
-                s->end();
-        });
-    XML_SetCharacterDataHandler(s_->parser, [](void *data, const XML_Char *text, int len) {
-        State *s = static_cast<State *>(data);
-        if (s->capture && s->raw.size() < max_value)
-            s->raw.append(text, std::min(static_cast<size_t>(len), max_value - s->raw.size()));
-    });
+    XML_SetElementHandler(s_->parser, State::on_start, State::on_end);
 }
 
 XmlText::~XmlText() { XML_ParserFree(s_->parser); }
