@@ -70,8 +70,9 @@ setup(
         ),
         Extension(
             "ostrem._files",
-            sources=["python/ostrem/_files.cpp", "stations/files/fdsn_xml.cpp"],
-            depends=["stations/files/fdsn_xml.h", "commands/number.h", "commands/ranges.h"],
+            sources=["python/ostrem/_files.cpp", "stations/files/fdsn_xml.cpp",
+                     "stations/files/skim.cpp"],
+            depends=["stations/files/fdsn_xml.h", "stations/files/skim.h", "commands/number.h", "commands/ranges.h"],
             include_dirs=["stations/files", "geodesy"],
             libraries=["expat"],
             extra_compile_args=["-std=c++17", "-O2", "-fvisibility=hidden"],

@@ -127,6 +127,45 @@ TEST(Files, BadXmlIsSaidWhereItIs)
     }
 }
 
+std::string text_of(const std::string &xml, bool whole, std::string *problems)
+{
+    files::XmlText reader;
+    if (whole)
+        reader.read_whole();
+    std::string text;
+    reader.feed(xml.data(), xml.size(), true, text);
+    files::Converted c;
+    c.problems = reader.problems();
+    *problems = problems_of(c);
+    return text;
+}
+
+// Skimming the content of channels (and picks) gives what parsing all
+// of it gives, lines of later messages included, whatever the content
+// holds: its own end tag in a comment or CDATA, a '>' in an attribute,
+// a nested element of the same name.
+TEST(Files, SkimmedAsReadWhole)
+{
+    const std::string head = "<FDSNStationXML xmlns='http://www.fdsn.org/xml/station/1'><Network code='X'>\n"
+                             "<Station code='A'><Latitude>1</Latitude><Longitude>2</Longitude>\n";
+    const std::string tail = "</Station>\n<Station code='B'>\n</Station></Network></FDSNStationXML>";
+    const std::string channels[] = {
+        "<Channel code='Z'><Latitude>9</Latitude>\n<!-- </Channel> -->\n</Channel>",
+        "<Channel a='>' b=\"/>\">\n<![CDATA[</Channel><Latitude>]]>\n</Channel >",
+        "<Channel><Channel>\n</Channel><Latitude>8</Latitude>\n</Channel>",
+        "<Channel/><Channel code='E'/>\n<?pi </Channel> ?>",
+        "<Channel><sta:Channel xmlns:sta='urn:x'>\n</sta:Channel></Channel>",
+        "<ChannelGroup><Latitude>7</Latitude></ChannelGroup>\n",
+    };
+    for (const std::string &c : channels) {
+        const std::string xml = head + c + tail;
+        std::string skimmed, parsed;
+        EXPECT_EQ(text_of(xml, false, &skimmed), text_of(xml, true, &parsed)) << c;
+        EXPECT_EQ(skimmed, parsed) << c;
+        EXPECT_NE(parsed.find("the station has no latitude"), std::string::npos) << c;
+    }
+}
+
 TEST(Files, TextWritesTheXmlAsFdsnText)
 {
     Outcome r = run(filter, {"--text", data + "inventory.xml", data + "catalogue.xml"});

@@ -10,6 +10,8 @@
 
 #include <expat.h>
 
+#include "skim.h"
+
 #include "../../commands/number.h"
 #include "../../commands/ranges.h"
 
@@ -34,7 +36,6 @@ namespace {
 constexpr char ns_separator = ' ';  // between an element's namespace and its local name
 constexpr size_t max_value = 65536;  // bytes of one value kept: a line is no longer than the filter reads
 
-const char station_namespace[] = "http://www.fdsn.org/xml/station/1";
 const char quakeml_namespace[] = "http://quakeml.org/xmlns/";  // the root's, of any version
 const char bed_namespace[] = "http://quakeml.org/xmlns/bed/1.2";
 
@@ -175,6 +176,9 @@ struct XmlText::State {
     unsigned long problem_count = 0;
     std::vector<unsigned long> lines;
     std::string *out = nullptr;  // where feed() appends
+    bool skim = true;
+    Skimmer skimmer;
+    std::string skimmed;  // the bytes the parser reads of a block
 
     std::vector<Tag> path;  // the open elements
     std::string *capture = nullptr;  // the value being read, or none
@@ -536,6 +540,12 @@ bool XmlText::feed(const char *p, size_t n, bool last, std::string &out)
     if (s_->stopped)
         return false;
     s_->out = &out;
+    if (s_->skim) {
+        s_->skimmed.clear();
+        s_->skimmer.pass(p, n, last, s_->skimmed);
+        p = s_->skimmed.data();
+        n = s_->skimmed.size();
+    }
     // Blocks of at most INT_MAX bytes, the most one call to expat takes.
     do {
         const size_t part = std::min(n, static_cast<size_t>(1) << 30);
@@ -565,6 +575,7 @@ bool XmlText::malformed() const { return s_->malformed; }
 const std::vector<Problem> &XmlText::problems() const { return s_->problems; }
 unsigned long XmlText::problem_count() const { return s_->problem_count; }
 void XmlText::keep_lines() { s_->keep_lines = true; }
+void XmlText::read_whole() { s_->skim = false; }
 const std::vector<unsigned long> &XmlText::lines() const { return s_->lines; }
 
 Converted convert(const char *p, size_t n, bool header, bool keep_lines, Kind want)

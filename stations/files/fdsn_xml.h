@@ -83,6 +83,10 @@ public:
     // name the XML's.
     void keep_lines();
     const std::vector<unsigned long> &lines() const;
+    // Asked for before the first feed: every element parsed, none skimmed
+    // (skim.h), so that a fault anywhere is seen.  Slower on channel-level
+    // inventories; the text of well-formed XML is the same.
+    void read_whole();
 
 private:
     struct State;
