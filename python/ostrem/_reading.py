@@ -49,9 +49,8 @@ def _text_of(path, kind, function):
     return text.decode("utf-8", errors="replace")
 
 
-def _columns(text, function, name):
-    import numpy as np
-
+def _rows(text, function, name):
+    """The header's names and each line's fields, in Python."""
     lines = text.splitlines()
     while lines and not lines[0].strip():
         lines.pop(0)
@@ -59,34 +58,59 @@ def _columns(text, function, name):
         raise ValueError(f"{function}: {name} has no '#' header naming its columns")
     names = [n.strip() for n in lines[0][1:].split("|")]
     rows = [line.split("|") for line in lines[1:] if line.strip() and not line.startswith("#")]
-    for k, row in enumerate(rows):
+    for row in rows:
         if len(row) != len(names):
             raise ValueError(f"{function}: {name}: a line of {len(row)} fields, where the header "
                              f"names {len(names)}: {'|'.join(row)[:80]!r}")
+    return names, [[row[k].strip() for row in rows] for k in range(len(names))]
+
+
+def _split_by_pandas(text, function, name, pd):
+    """The same as _rows, by pandas' C reader: every field as text."""
+    import csv
+    import io
+
+    head = text.lstrip().split("\n", 1)[0]
+    if not head.startswith("#"):
+        raise ValueError(f"{function}: {name} has no '#' header naming its columns")
+    names = [n.strip() for n in head[1:].split("|")]
+    try:
+        frame = pd.read_csv(io.StringIO(text.lstrip()), sep="|", dtype=str, keep_default_na=False,
+                            quoting=csv.QUOTE_NONE, comment=None, skiprows=1, header=None,
+                            names=names, skip_blank_lines=True, engine="c")
+    except pd.errors.ParserError as e:
+        raise ValueError(f"{function}: {name}: {e}") from None
+    return names, [[v.strip() for v in frame[n]] if frame[n].size else [] for n in names]
+
+
+def _columns(text, function, name, pd=None):
+    import numpy as np
+
+    names, values = _split_by_pandas(text, function, name, pd) if pd else _rows(text, function, name)
     table = {}
-    for k, column in enumerate(names):
-        values = [row[k].strip() for row in rows]
+    for column, column_values in zip(names, values):
         key = column.lower()
         if key in _NUMBERS:
-            table[column] = np.array([float(v) if v else np.nan for v in values], dtype=np.float64)
+            table[column] = np.array([float(v) if v else np.nan for v in column_values], dtype=np.float64)
         elif key in _TIMES:
             # NumPy reads UTC ISO 8601 without the 'Z' it no longer takes.
-            bare = [v[:-1] if v.endswith("Z") else v for v in values]
+            bare = [v[:-1] if v.endswith("Z") else v for v in column_values]
             try:
                 table[column] = np.array([v if v else "NaT" for v in bare], dtype="datetime64[ns]")
             except ValueError:
-                table[column] = np.array(values, dtype=object)
+                table[column] = np.array(column_values, dtype=object)
         else:
-            table[column] = np.array(values, dtype=object)
+            table[column] = np.array(column_values, dtype=object)
     return table
 
 
-def _as_frame(table):
+def _table(text, function, name):
+    """A DataFrame where pandas is there, else a dict of arrays."""
     try:
         import pandas as pd
     except ImportError:
-        return table
-    return pd.DataFrame(table)
+        return _columns(text, function, name)
+    return pd.DataFrame(_columns(text, function, name, pd))
 
 
 def read_stations(path):
@@ -126,7 +150,7 @@ def read_stations(path):
     ['ANMO', 'ANMO', 'FUR']
     """
     text = _text_of(path, "stations", "read_stations")
-    return _as_frame(_columns(text, "read_stations", os.fspath(path)))
+    return _table(text, "read_stations", os.fspath(path))
 
 
 def read_events(path):
@@ -164,4 +188,4 @@ def read_events(path):
     [29.0125, 0.5, nan]
     """
     text = _text_of(path, "events", "read_events")
-    return _as_frame(_columns(text, "read_events", os.fspath(path)))
+    return _table(text, "read_events", os.fspath(path))

@@ -584,7 +584,12 @@ Converted convert(const char *p, size_t n, bool header, bool keep_lines, Kind wa
     XmlText x(header, 100, want);
     if (keep_lines)
         x.keep_lines();
-    x.feed(p, n, true, c.text);
+    // In blocks, as a file is read: the skimmed bytes and the parser's
+    // buffer stay in cache.
+    constexpr size_t block = 1 << 16;
+    for (size_t at = 0; at < n && x.feed(p + at, std::min(block, n - at), false, c.text);)
+        at += std::min(block, n - at);
+    x.feed(nullptr, 0, true, c.text);
     c.kind = x.kind();
     c.root = x.root();
     c.malformed = x.malformed();

@@ -15,6 +15,8 @@ constexpr std::string_view skimmed[] = {"Channel",          "Response", "pick",
                                         "amplitude",        "arrival",  "stationMagnitude",
                                         "focalMechanism",   "stationMagnitudeContribution"};
 
+constexpr char first_letters[] = "CRpasf";  // of the names above: most tags are none of them
+
 constexpr size_t most_held = 1 << 20;  // a start tag longer than this ends the skimming
 
 bool ends_name(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>'; }
@@ -45,7 +47,12 @@ void Skimmer::take(const char *p, size_t n, std::string &out)
     const bool skimming = state_ == State::skipping ||
                           (outer_ == State::skipping && state_ != State::markup && state_ != State::off);
     if (!skimming) {
-        out.append(p, n);
+        // The parser's bytes come one after the other: appended as one run.
+        if (run_end_ != p) {
+            flush(out);
+            run_ = p;
+        }
+        run_end_ = p + n;
         return;
     }
     const char *end = p + n;
@@ -55,6 +62,13 @@ void Skimmer::take(const char *p, size_t n, std::string &out)
         p = nl + 1;
     }
     column_ += static_cast<size_t>(end - p);
+}
+
+void Skimmer::flush(std::string &out)
+{
+    if (run_ != run_end_)
+        out.append(run_, static_cast<size_t>(run_end_ - run_));
+    run_ = run_end_ = nullptr;
 }
 
 // One step through b from at: true after taking some bytes, false when
@@ -132,15 +146,19 @@ bool Skimmer::step(const char *b, size_t n, size_t &at, bool last, std::string &
     }
     std::string_view open;
     if (state_ == State::markup) {
-        for (std::string_view name : skimmed)
-            if (named("<", name))
-                open = name;
+        if (room == 1)
+            unsure = unsure || !last;
+        else if (std::strchr(first_letters, b[k + 1]))
+            for (std::string_view name : skimmed)
+                if (named("<", name))
+                    open = name;
     } else if (named("</", name_)) {
         const size_t gt = tag_end(b, n, k);
         if (gt == std::string_view::npos)
             return last ? (take(b + k, n - k, out), at = n, true) : false;
         if (--depth_ == 0) {
             // The content's line breaks, and its last line's bytes as spaces.
+            flush(out);
             out.append(breaks_, '\n');
             out.append(column_, ' ');
             state_ = State::markup;
@@ -196,11 +214,13 @@ void Skimmer::pass(const char *p, size_t n, bool last, std::string &out)
         if (n - at > most_held) {  // no tag this long is one to skim: read it as it is
             take(b + at, n - at, out);
             state_ = State::off;
-            return;
+            break;
         }
+        flush(out);  // before the bytes it points into are held
         held_.assign(b + at, n - at);
         return;
     }
+    flush(out);
 }
 
 }  // namespace files

@@ -32,6 +32,7 @@ private:
     enum class State { markup, comment, cdata, instruction, skipping, off };
     bool step(const char *b, size_t n, size_t &at, bool last, std::string &out);
     void take(const char *p, size_t n, std::string &out);
+    void flush(std::string &out);
 
     std::string held_;          // the start of an unfinished tag
     State state_ = State::markup;
@@ -40,6 +41,7 @@ private:
     size_t depth_ = 0;          // of that name, within it
     unsigned long breaks_ = 0;  // line breaks skimmed
     size_t column_ = 0;         // bytes skimmed since the last
+    const char *run_ = nullptr, *run_end_ = nullptr;  // the parser's bytes not yet appended
 };
 
 }  // namespace files
