@@ -228,6 +228,23 @@ TEST(Files, XmlThroughTheFilterIsItsText)
     }
 }
 
+// QuakeML that comes slowly through a pipe, in pieces that end inside a
+// tag, and over threads: the lines of a file read at once.
+TEST(Files, XmlFromAPipeInPiecesOverThreads)
+{
+    if (!have_shell())
+        GTEST_SKIP() << "needs a POSIX shell";
+    const std::string events = data + "catalogue.xml", stations = data + "inventory.xml";
+    const Outcome whole = run(filter, {"-S", stations, "-k", events});
+    for (const char *threads : {"1", "3"}) {
+        Outcome r = run_shell("(head -c 1234 '" + events + "'; sleep 0.2; tail -c +1235 '" + events + "') | " +
+                              shell_command(filter) + " -j " + threads + " -S '" + stations + "' -k");
+        EXPECT_EQ(r.out, whole.out) << threads;
+        EXPECT_EQ(r.status, 1) << threads;
+    }
+    EXPECT_EQ(std::count(whole.out.begin(), whole.out.end(), '\n'), 9);
+}
+
 // XML of the wrong kind, or of none, is refused before anything is
 // written; XML that breaks off is said where it does.
 TEST(Files, XmlOfAnotherKindIsRefused)

@@ -40,11 +40,16 @@ def test_columns_have_their_types():
     assert stations["SiteName"][2] == 'Fuerstenfeldbruck, "Bavaria"'
 
 
-def test_without_pandas_a_dict_of_arrays(monkeypatch):
+@pytest.mark.parametrize("read, name", [(ostrem.read_stations, "inventory.txt"),
+                                        (ostrem.read_events, "catalogue.txt")])
+def test_without_pandas_a_dict_of_the_same_arrays(monkeypatch, read, name):
+    frame = read(DATA / name)
     monkeypatch.setitem(sys.modules, "pandas", None)
-    stations = ostrem.read_stations(DATA / "inventory.txt")
-    assert isinstance(stations, dict) and stations["Latitude"].dtype == np.float64
-    assert list(stations["Station"]) == ["ANMO", "ANMO", "FUR"]
+    table = read(DATA / name)
+    assert isinstance(table, dict) and list(table) == list(frame.columns)
+    for column, values in table.items():
+        assert values.dtype == frame[column].dtype, column
+        assert frame[column].equals(type(frame[column])(values)), column
 
 
 @pytest.mark.parametrize("read, content, message", [
