@@ -245,6 +245,19 @@ TEST(Files, XmlFromAPipeInPiecesOverThreads)
     EXPECT_EQ(std::count(whole.out.begin(), whole.out.end(), '\n'), 9);
 }
 
+// The first input is looked at for XML; a pipe given by name cannot be
+// read twice, and keeps every byte.
+TEST(Files, APipeGivenByNameIsReadOnce)
+{
+    if (!have_shell())
+        GTEST_SKIP() << "needs a POSIX shell";
+    const TempFile stations("0 0\n");
+    Outcome r = run_shell("d=$(mktemp -d) && mkfifo \"$d/events\" && (printf '0.5 0.5\\n' > \"$d/events\" &) && " +
+                          shell_command(filter) + " -S '" + stations.path + "' -r 0,1 \"$d/events\"; rm -r \"$d\"");
+    EXPECT_EQ(r.out, "0.5 0.5 0 0 0.70 225.19 45.19\n");
+    EXPECT_EQ(r.status, 0);
+}
+
 // XML of the wrong kind, or of none, is refused before anything is
 // written; XML that breaks off is said where it does.
 TEST(Files, XmlOfAnotherKindIsRefused)

@@ -12,6 +12,8 @@
 #include "messages.h"
 #include "system.h"
 
+#include <sys/stat.h>
+
 namespace filter {
 
 namespace {
@@ -131,6 +133,12 @@ int numbered(char option, const char *value, const char *file, const std::vector
 int input_is_xml(const char *name, std::string &stdin_header)
 {
     const bool standard = std::strcmp(name, "-") == 0;
+    // A pipe given by name (a shell's <(...)) cannot be opened twice, nor
+    // read twice: its kind is told by the stream alone, without the
+    // defaults.
+    struct stat st;
+    if (!standard && (stat(name, &st) != 0 || !S_ISREG(st.st_mode)))
+        return 0;
     int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
     if (fd < 0)
         return -1;  // said where the file is read
