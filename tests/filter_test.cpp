@@ -260,6 +260,8 @@ const Stream usage_errors[] = {
      usage_after("-n cannot be used with -w (a path runs between two points)"), 2},
     {"unknown_long_option", {"--precision=3"}, "", "", usage_after("unknown option --precision=3"), 2},
     {"version", {"--version"}, "", "ostrem " OSTREM_VERSION "\n", "", 0},
+    {"text_after_options", {"-k", "--text"}, "", "",
+     usage_after("--text comes first, and takes files alone: ostrem --text [file ...]"), 2},
     // Thousands of ranges of a million fields: counted, not overflowed.
     {"f_list_beyond_int", {"-f", repeat(2148, "1-1000000,") + "1"}, "", "",
      usage_after("-f must name 4 fields, not 2148000001"), 2},

@@ -480,6 +480,7 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case 'G': o.geometry = true; break;
     case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
     case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
+    case 'X': return fail("--text comes first, and takes files alone: ostrem --text [file ...]");
     case ':': {
         char opt[3] = {'-', static_cast<char>(optopt), '\0'};
         return fail("option %s needs a value", opt);
@@ -577,6 +578,7 @@ int options(int argc, char **argv, Options &o, int *first, Names *names)
 {
     static const option longs[] = {{"help", no_argument, nullptr, 'h'},
                                    {"version", no_argument, nullptr, 'V'},
+                                   {"text", no_argument, nullptr, 'X'},
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     Given g;

@@ -384,7 +384,7 @@ void Stream::stream(int fd, const char *name)
 void Stream::xml_said(const files::XmlText &xml, const char *name)
 {
     write_done(true);
-    if (xml.kind() != files::Kind::events && !xml.malformed()) {
+    if ((xml.kind() == files::Kind::stations || xml.kind() == files::Kind::other) && !xml.malformed()) {
         if (xml.kind() == files::Kind::stations)
             say(msgs_, "%s: StationXML, where earthquakes are read (stations are given with -S)", name);
         else
