@@ -187,27 +187,27 @@ TEST(Files, XmlThroughTheFilterIsItsText)
 {
     const std::string stations = data + "inventory.xml", events = data + "catalogue.xml";
     const std::vector<std::vector<std::string>> asked = {
-        {"-S", stations, "-k", "-r", "0,9300"},
-        {"-S", stations, "-k", "-r", "0,9300", "-", "<", events},
-        {"-S", stations, "-k", "-r", "0,9300", "-H", "-F", "latitude,Longitude", "-f",
+        {"-S", stations, "-r", "0,84"},
+        {"-S", stations, "-r", "0,84", "-", "<", events},
+        {"-S", stations, "-r", "0,84", "-H", "-F", "latitude,Longitude", "-f",
          "Latitude,longitude", "-", "<", events},
-        {"-S", stations, "-k", "-r", "0,9300", "-D", "|", "-F", "3,4", "-d", "|", "-f", "3,4", events},
+        {"-S", stations, "-r", "0,84", "-D", "|", "-F", "3,4", "-d", "|", "-f", "3,4", events},
     };
     const std::string head = "#EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|"
                              "ContributorID|MagType|Magnitude|MagAuthor|EventLocationName|#Network|"
-                             "Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime|km|az|baz\n";
+                             "Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime|dist|az|baz\n";
     const std::string pairs =
         "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|NEAR EAST "
         "COAST OF HONSHU, JAPAN|IU|ANMO|34.9459|-106.4572|1850.0|Albuquerque, New Mexico, "
-        "USA|1989-08-29T00:00:00Z|1995-07-14T00:00:00Z|9244.671|50.335|312.509\n"
+        "USA|1989-08-29T00:00:00Z|1995-07-14T00:00:00Z|83.19|50.49|312.36\n"
         "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|NEAR EAST "
         "COAST OF HONSHU, JAPAN|IU|ANMO|34.945981|-106.457133|1671|Albuquerque New "
-        "Mexico|2002-11-19T21:07:00Z||9244.669|50.335|312.509\n"
+        "Mexico|2002-11-19T21:07:00Z||83.19|50.49|312.36\n"
         "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|NEAR EAST "
         "COAST OF HONSHU, JAPAN|GR|FUR|48.1629|11.2752|565|Fuerstenfeldbruck, "
-        "\"Bavaria\"|2006-12-16T00:00:00||9279.968|329.599|36.518\n"
+        "\"Bavaria\"|2006-12-16T00:00:00||83.56|329.49|36.63\n"
         "smi:local/event/2|2012-04-04T14:21:42.3|41.818|79.689|0.5|||||mb|4.4|||GR|FUR|48.1629|11.2752|565|"
-        "Fuerstenfeldbruck, \"Bavaria\"|2006-12-16T00:00:00||5260.852|302.251|70.836\n";
+        "Fuerstenfeldbruck, \"Bavaria\"|2006-12-16T00:00:00||47.35|302.17|70.92\n";
     for (std::vector<std::string> args : asked) {
         std::string in = "/dev/null";
         if (args.size() >= 2 && args[args.size() - 2] == "<") {
@@ -215,7 +215,7 @@ TEST(Files, XmlThroughTheFilterIsItsText)
             args.resize(args.size() - 2);
         }
         const bool header = std::find(args.begin(), args.end(), "-H") != args.end();
-        if (args.back() == "0,9300")
+        if (args.back() == "0,84")
             args.push_back(events);
         Outcome r = run(filter, args, {}, in);
         const std::string name = in == "/dev/null" ? events : "-";
@@ -235,10 +235,10 @@ TEST(Files, XmlFromAPipeInPiecesOverThreads)
     if (!have_shell())
         GTEST_SKIP() << "needs a POSIX shell";
     const std::string events = data + "catalogue.xml", stations = data + "inventory.xml";
-    const Outcome whole = run(filter, {"-S", stations, "-k", events});
+    const Outcome whole = run(filter, {"-S", stations, events});
     for (const char *threads : {"1", "3"}) {
         Outcome r = run_shell("(head -c 1234 '" + events + "'; sleep 0.2; tail -c +1235 '" + events + "') | " +
-                              shell_command(filter) + " -j " + threads + " -S '" + stations + "' -k");
+                              shell_command(filter) + " -j " + threads + " -S '" + stations + "'");
         EXPECT_EQ(r.out, whole.out) << threads;
         EXPECT_EQ(r.status, 1) << threads;
     }
