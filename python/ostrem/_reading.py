@@ -77,16 +77,27 @@ def _split_by_pandas(text, function, name, pd):
     try:
         frame = pd.read_csv(io.StringIO(text.lstrip()), sep="|", dtype=str, keep_default_na=False,
                             quoting=csv.QUOTE_NONE, comment=None, skiprows=1, header=None,
-                            names=names, skip_blank_lines=True, engine="c")
+                            names=names, index_col=False, skip_blank_lines=True, engine="c")
     except pd.errors.ParserError as e:
         raise ValueError(f"{function}: {name}: {e}") from None
     return names, [[v.strip() for v in frame[n]] if frame[n].size else [] for n in names]
 
 
+def _whole_lines(text):
+    """Does every line hold as many separators as the header?  Counted
+    in C; where not, the lines are split one by one, which names the bad
+    one."""
+    lines = text.strip().split("\n")
+    return text.count("|") == len(lines) * lines[0].count("|")
+
+
 def _columns(text, function, name, pd=None):
     import numpy as np
 
-    names, values = _split_by_pandas(text, function, name, pd) if pd else _rows(text, function, name)
+    if pd and _whole_lines(text):
+        names, values = _split_by_pandas(text, function, name, pd)
+    else:
+        names, values = _rows(text, function, name)
     table = {}
     for column, column_values in zip(names, values):
         key = column.lower()

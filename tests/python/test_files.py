@@ -57,6 +57,8 @@ def test_without_pandas_a_dict_of_the_same_arrays(monkeypatch, read, name):
     (ostrem.read_stations, (DATA / "catalogue.xml").read_text(), r"is QuakeML, not StationXML"),
     (ostrem.read_events, "<?xml version='1.0'?><html/>", r"root element is <html>"),
     (ostrem.read_events, "1|2|3\n", r"has no '#' header"),
+    (ostrem.read_stations, "#A|B\n1|2\n3\n", r"fields"),
+    (ostrem.read_stations, "#A|B\n1|2|3\n", r"fields"),
 ])
 def test_bad_files_are_refused(tmp_path, read, content, message):
     path = tmp_path / "x.xml"
