@@ -328,15 +328,14 @@ void XmlText::State::start(const char *name, const XML_Char **attributes)
             return;
     }
     const Tag up = path.empty() ? Tag::other : path.back();
-    // Below an element no column lies in (a channel, a pick), nothing is
-    // looked up.
     Tag tag = Tag::other;
-    if ((path.size() <= 1 || up != Tag::other) && ns_length == known_namespace.size() &&
-        known_namespace.compare(0, ns_length, name, ns_length) == 0) {
+    if (ns_length == known_namespace.size() && known_namespace.compare(0, ns_length, name, ns_length) == 0) {
         for (const Named &n : kind == Kind::stations ? station_tags_list() : event_tags_list())
             if (std::strcmp(local, n.name) == 0)
                 tag = n.tag;
     }
+    // An element no column lies in (a channel, a pick) is passed over
+    // whole; the root, even of no known kind, is not.
     if (tag == Tag::other && !path.empty() && !capture) {
         skipped = 1;
         XML_SetElementHandler(parser, skip_start, skip_end);
