@@ -143,14 +143,8 @@ int input_is_xml(const char *name, std::string &stdin_header)
     if (fd < 0)
         return -1;  // said where the file is read
     std::string head = standard ? stdin_header : std::string();
-    auto told = [&] {
-        if (files::looks_like_xml(head.data(), head.size()))
-            return true;
-        size_t k = head.compare(0, 3, byte_order_mark) == 0 ? 3 : 0;
-        return head.find_first_not_of(" \t\r\n", k) != std::string::npos && head.size() >= 3;
-    };
     char buf[256];
-    while (!told() && head.size() <= max_line) {
+    while (!files::kind_told(head.data(), head.size()) && head.size() <= max_line) {
         // From standard input byte by byte: nothing past what tells is taken.
         auto got = ::read(fd, buf, standard ? 1 : sizeof buf);
         if (got < 0 && errno == EINTR)

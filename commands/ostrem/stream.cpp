@@ -331,23 +331,6 @@ bool Stream::before_read()
     return out_.ok();
 }
 
-namespace {
-
-// Nothing but a byte-order mark and white space: the kind of file is not
-// told yet.
-bool only_blanks(const std::string &head)
-{
-    size_t k = head.compare(0, 3, byte_order_mark) == 0 ? 3 : 0;
-    if (k == 0 && head.size() < 3 && std::memcmp(head.data(), byte_order_mark, head.size()) == 0)
-        return true;  // the mark's start
-    for (; k < head.size(); k++)
-        if (!(head[k] == ' ' || head[k] == '\t' || head[k] == '\r' || head[k] == '\n'))
-            return false;
-    return true;
-}
-
-}  // namespace
-
 // Every block of one file, handed out in order: the file's own lines, or
 // the text its XML stands for.
 void Stream::stream(int fd, const char *name)
@@ -357,7 +340,7 @@ void Stream::stream(int fd, const char *name)
     std::string head;
     if (fd == 0)
         head.swap(stdin_read_);
-    while (!files::looks_like_xml(head.data(), head.size()) && only_blanks(head) && head.size() < limit_) {
+    while (!files::kind_told(head.data(), head.size()) && head.size() < limit_) {
         if (!before_read())
             return;
         char buf[1];  // byte by byte: what is read is carried, at most a line's limit

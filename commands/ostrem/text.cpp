@@ -67,7 +67,7 @@ void one_file(const char *name, Outcome &r)
             head.append(p, n);
             if (files::looks_like_xml(head.data(), head.size()))
                 xml.reset(new files::XmlText(true));
-            else if (head.find_first_not_of(" \t\r\n") != std::string::npos || ended)
+            else if (files::kind_told(head.data(), head.size()) || ended)
                 text_file = true;
             else
                 continue;

@@ -21,14 +21,31 @@ const char station_columns[] = "#Network|Station|Latitude|Longitude|Elevation|Si
 const char event_columns[] = "#EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|"
                              "ContributorID|MagType|Magnitude|MagAuthor|EventLocationName";
 
-bool looks_like_xml(const char *p, size_t n)
+namespace {
+
+// Where the first byte after a byte-order mark and white space lies: n
+// when there is none yet.
+size_t first_byte(const char *p, size_t n)
 {
-    size_t k = 0;
-    if (n >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
-        k = 3;
+    size_t k = n >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     while (k < n && (p[k] == ' ' || p[k] == '\t' || p[k] == '\r' || p[k] == '\n'))
         k++;
+    return k;
+}
+
+}  // namespace
+
+bool looks_like_xml(const char *p, size_t n)
+{
+    const size_t k = first_byte(p, n);
     return k < n && p[k] == '<';
+}
+
+bool kind_told(const char *p, size_t n)
+{
+    if (n < 3 && std::memcmp(p, "\xEF\xBB\xBF", n) == 0)
+        return false;  // nothing yet, or the start of a byte-order mark
+    return first_byte(p, n) < n;
 }
 
 namespace {

@@ -45,6 +45,9 @@ constexpr int event_latitude = 3, event_longitude = 4, event_depth = 5;
 // white space?  Text (FDSN's '#' header, a number) does not.  False while
 // [p, p + n) holds only white space: more bytes are needed to tell.
 bool looks_like_xml(const char *p, size_t n);
+// Can the first bytes tell?  Once a byte other than a byte-order mark and
+// white space has come, looks_like_xml() says XML or text for good.
+bool kind_told(const char *p, size_t n);
 
 enum class Kind { unknown, stations, events, other };
 
