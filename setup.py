@@ -53,9 +53,12 @@ setup(
         Extension(
             "ostrem._ufuncs",
             sources=["python/ostrem/_ufuncs.cpp", "python/ostrem/_pairs.cpp", "geodesy/ostrem.cpp",
-                     "geodesy/ostrem_geodesic.cpp", "stations/station_index.cpp",
+                     "geodesy/ostrem_geodesic.cpp", "geodesy/ellipsoid_inverse.cpp",
+                     "geodesy/inverse_scalar.cpp", "geodesy/inverse_sse2.cpp", "geodesy/inverse_avx2.cpp",
+                     "geodesy/inverse_neon.cpp", "stations/station_index.cpp",
                      "stations/pairing.cpp", "stations/instant.cpp"],
             depends=["geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "geodesy/arithmetic.h",
+                     "geodesy/ellipsoid_inverse.h", "geodesy/lanes.h", "geodesy/inverse_solution.h",
                      "stations/station_index.h", "stations/pairing.h", "stations/instant.h"],
             include_dirs=["geodesy", "stations", numpy.get_include(), *geographiclib["include_dirs"]],
             define_macros=[("OSTREM_VERSION", f'"{version}"'),

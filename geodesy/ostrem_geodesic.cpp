@@ -1,12 +1,16 @@
-// The ellipsoid's small layer: the C interface of ostrem_geodesic.h over
-// GeographicLib's Geodesic for WGS84, with the module's ranges and its
-// conventions for what comes out (longitudes and azimuths in [0, 360]).
-// Built without GeographicLib (OSTREM_HAVE_GEOGRAPHICLIB 0), every
-// function says so by its result and writes nothing.
+// The ellipsoid's small layer: the C interface of ostrem_geodesic.h, with
+// the module's ranges and its conventions for what comes out (longitudes
+// and azimuths in [0, 360]).  The inverse problem is the project's own
+// (ellipsoid_inverse.h); the direct problem and earth-centred positions
+// are GeographicLib's, for WGS84.  Built without GeographicLib
+// (OSTREM_HAVE_GEOGRAPHICLIB 0), every function says so by its result and
+// writes nothing.
 #include "ostrem_geodesic.h"
 
 #include <cmath>
+#include <limits>
 
+#include "ellipsoid_inverse.h"
 #include "ostrem.h"
 
 #ifndef OSTREM_HAVE_GEOGRAPHICLIB
@@ -43,6 +47,15 @@ double turn(double a)
 
 const GeographicLib::Geodesic &wgs84() { return GeographicLib::Geodesic::WGS84(); }
 
+// One pair's inverse problem: the scalar lanes, whose bits every width
+// shares, and which a single pair fills best.
+void inverse_of(double eqlat, double eqlon, double stlat, double stlon, double &s12, double &azi1,
+                double &azi2)
+{
+    ellipsoid::inverse_with(ellipsoid::Lanes::scalar, 1, &eqlat, &eqlon, &stlat, &stlon, &s12, &azi1,
+                            &azi2);
+}
+
 }  // namespace
 #endif
 
@@ -57,13 +70,50 @@ int geodesic(double eqlat, double eqlon, double stlat, double stlon, double *km,
     if (!accept(eqlat, eqlon) || !accept(stlat, stlon))
         return 1;
     double s12, azi1, azi2;
-    wgs84().Inverse(eqlat, eqlon, stlat, stlon, s12, azi1, azi2);
+    inverse_of(eqlat, eqlon, stlat, stlon, s12, azi1, azi2);
     *km = s12 / 1000.0;
     *az = turn(azi1);
     *baz = turn(azi2 + 180.0);
     return 0;
 #else
     (void)eqlat, (void)eqlon, (void)stlat, (void)stlon, (void)km, (void)az, (void)baz;
+    return GEODESIC_NO_ELLIPSOID;
+#endif
+}
+
+int geodesics(size_t n, const double *eqlat, const double *eqlon, const double *stlat,
+              const double *stlon, double *km, double *az, double *baz)
+{
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    // In blocks on the stack: the pairs in range, solved together, then
+    // turned as geodesic() turns them.
+    constexpr size_t most = ellipsoid::block_pairs;
+    double lat1[most], lon1[most], lat2[most], lon2[most], s12[most], azi1[most], azi2[most];
+    size_t where[most];
+    int rc = 0;
+    for (size_t first = 0; first < n; first += most) {
+        const size_t count = n - first < most ? n - first : most;
+        size_t m = 0;
+        for (size_t i = first; i < first + count; i++) {
+            if (!accept(eqlat[i], eqlon[i]) || !accept(stlat[i], stlon[i])) {
+                km[i] = az[i] = baz[i] = std::numeric_limits<double>::quiet_NaN();
+                rc = 1;
+                continue;
+            }
+            lat1[m] = eqlat[i], lon1[m] = eqlon[i], lat2[m] = stlat[i], lon2[m] = stlon[i];
+            where[m++] = i;
+        }
+        ellipsoid::inverse(m, lat1, lon1, lat2, lon2, s12, azi1, azi2);
+        for (size_t k = 0; k < m; k++) {
+            const size_t i = where[k];
+            km[i] = s12[k] / 1000.0;
+            az[i] = turn(azi1[k]);
+            baz[i] = turn(azi2[k] + 180.0);
+        }
+    }
+    return rc;
+#else
+    (void)n, (void)eqlat, (void)eqlon, (void)stlat, (void)stlon, (void)km, (void)az, (void)baz;
     return GEODESIC_NO_ELLIPSOID;
 #endif
 }
@@ -95,7 +145,7 @@ int geodesic_midpoint(double eqlat, double eqlon, double stlat, double stlon, do
     // From the earthquake along the geodesic's own azimuth (not one moved
     // into [0, 360], which would round it) for half its length.
     double s12, azi1, azi2, lat2, lon2;
-    wgs84().Inverse(eqlat, eqlon, stlat, stlon, s12, azi1, azi2);
+    inverse_of(eqlat, eqlon, stlat, stlon, s12, azi1, azi2);
     wgs84().Direct(eqlat, eqlon, azi1, s12 * 0.5, lat2, lon2);
     *lat = lat2;
     *lon = turn(lon2);
