@@ -50,6 +50,9 @@ struct Computation {
     static constexpr bool single = std::is_same<Real, float>::value;
     static constexpr bool path = false;
     static constexpr bool summary = false;  // one line an earthquake, of all its pairs
+    // Solved a block of lines at once (the ellipsoid's inverse problem),
+    // then complete()d line by line.
+    static constexpr bool batched = false;
     // A result that is NaN though the module took the numbers: a NaN
     // that its comparisons let through.
     static bool gives_nan(const double r[]) { return std::isnan(r[0]) || std::isnan(r[1]); }
@@ -79,12 +82,27 @@ struct Distance : Computation<A> {
     static constexpr bool has_distance = true;
     static constexpr std::string_view names[] = {
         std::is_same<A, arithmetic::Ellipsoid>::value ? "km" : "dist", "az", "baz"};
+    static constexpr bool batched = std::is_same<A, arithmetic::Ellipsoid>::value;
     static int solve(const double c[], double r[])
     {
         int rc = solve_problem<arithmetic::Inverse<A>>(c, r);
         if (rc == 0)
-            seen_as(r, r[0], r[1], r[2]);
+            complete(c, r);
         return rc;
+    }
+    // What solve() would give, and no NaN: the batch's test of a line.
+    static bool ready(const double c[])
+    {
+        return c[eqlat] >= OSTREM_LATITUDE_MIN && c[eqlat] <= OSTREM_LATITUDE_MAX &&
+               c[stlat] >= OSTREM_LATITUDE_MIN && c[stlat] <= OSTREM_LATITUDE_MAX &&
+               c[eqlon] >= OSTREM_LONGITUDE_MIN && c[eqlon] <= OSTREM_LONGITUDE_MAX &&
+               c[stlon] >= OSTREM_LONGITUDE_MIN && c[stlon] <= OSTREM_LONGITUDE_MAX;
+    }
+    // After the inverse problem's three results.
+    static int complete(const double[], double r[])
+    {
+        seen_as(r, r[0], r[1], r[2]);
+        return 0;
     }
 };
 
@@ -136,6 +154,7 @@ template <class A>
 struct Path : Distance<A> {
     using Real = typename A::Real;
     static constexpr bool path = true;
+    static constexpr bool batched = false;
     static constexpr std::string_view names[] = {"lat", "lon"};  // a point's
     static void point(const double c[], const double r[], double fraction, double *lat,
                       double *lon)
@@ -155,6 +174,7 @@ struct Path : Distance<A> {
 template <class A>
 struct Surrounding : Distance<A> {
     static constexpr bool summary = true;
+    static constexpr bool batched = false;
     static constexpr std::string_view names[] = {"n", "dmin", "gap", "gap2"};
 };
 
@@ -167,10 +187,20 @@ struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
     static_assert(std::size(names) == results, "a name for each result");
     static int solve(const double c[], double r[])
     {
-        int rc = Distance::solve(c, r);
+        int rc = solve_problem<arithmetic::Inverse<arithmetic::Ellipsoid>>(c, r);
+        return rc == 0 ? complete(c, r) : rc;
+    }
+    static bool ready(const double c[])
+    {
+        return Distance::ready(c) && c[depth] >= GEODESIC_DEPTH_MIN && c[depth] <= GEODESIC_DEPTH_MAX &&
+               c[elevation] >= GEODESIC_ELEVATION_MIN && c[elevation] <= GEODESIC_ELEVATION_MAX;
+    }
+    static int complete(const double c[], double r[])
+    {
+        Distance::complete(c, r);
         const double h[arithmetic::Hypocentral::nin] = {c[eqlat],  c[eqlon], c[depth],
                                                         c[stlat], c[stlon], c[elevation]};
-        return rc == 0 ? solve_problem<arithmetic::Hypocentral>(h, &r[hypo]) : rc;
+        return solve_problem<arithmetic::Hypocentral>(h, &r[hypo]);
     }
     static bool gives_nan(const double r[]) { return Distance::gives_nan(r) || std::isnan(r[hypo]); }
 };
@@ -287,16 +317,34 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
 }
 
 template <class Solve, bool plain>
-bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const
+bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why, Batch *batch) const
 {
     double c[pair_numbers], r[result_slots];
     std::memcpy(c, fixed_, sizeof c);
     Texts t;
     bool texts = false;  // t holds the fields' texts
     if (!(plain && reader_.one_pass(line, n, c))) {
-        if (const char *reason = reader_.read(line, n, c, t, why))
+        if (const char *reason = reader_.read(line, n, c, t, why)) {
+            if (batch)
+                finish(*batch, out);
             return refuse(line, n, join, reason, out, why);
+        }
         texts = true;
+    }
+    if constexpr (Solve::batched) {
+        if (batch) {
+            // A pair that will be solved waits for others; any other line
+            // is written after those waiting.
+            if (Solve::ready(c)) {
+                Batch::Waiting &w = batch->waiting[batch->count++];
+                w.line = line, w.n = n, w.join = join;
+                std::memcpy(w.c, c, sizeof c);
+                if (batch->count == Batch::most)
+                    finish(*batch, out);
+                return true;
+            }
+            finish(*batch, out);
+        }
     }
     // The module checks the ranges itself; only a refusal, or a NaN that
     // its comparisons let through (and that gives a NaN result), is looked
@@ -309,12 +357,20 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
         const char *named = reader_.check(t, c, why);
         return refuse(line, n, join, named ? named : "coordinate out of range", out, why);
     }
+    put_solved<Solve>(line, n, join, c, r, out);
+    return true;
+}
+
+template <class Solve>
+void Record::put_solved(char *line, size_t n, char join, const double c[], const double r[],
+                        Bytes &out) const
+{
     if constexpr (Solve::has_distance)  // -w and a window are never asked together
         if (opt_.windowed() && !window_.holds(seen(r)))
-            return true;
+            return;
     if constexpr (Solve::path) {
         put_path<Solve>(shown(line, n), join, c, r, out);
-        return true;
+        return;
     }
     if (opt_.append) {
         if (opt_.out_sep)
@@ -324,7 +380,33 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why) c
         out.put(&join, 1);
     }
     put_results<Solve>(r, join, out);
-    return true;
+}
+
+// The waiting lines' pairs, every one in range: solved as a block, each
+// pair's results the same bits as solve() gives it alone.
+template <class Solve>
+void Record::finish_batch(Batch &batch, Bytes &out) const
+{
+    if constexpr (Solve::batched) {
+        constexpr size_t most = Batch::most;
+        double lat1[most] = {}, lon1[most] = {}, lat2[most] = {}, lon2[most] = {};
+        double km[most], az[most], baz[most];
+        const size_t count = batch.count;
+        for (size_t k = 0; k < count; k++) {
+            const double *c = batch.waiting[k].c;
+            lat1[k] = c[eqlat], lon1[k] = c[eqlon], lat2[k] = c[stlat], lon2[k] = c[stlon];
+        }
+        ::geodesics(count, lat1, lon1, lat2, lon2, km, az, baz);
+        for (size_t k = 0; k < count; k++) {
+            Batch::Waiting &w = batch.waiting[k];
+            double r[result_slots];
+            r[0] = km[k], r[1] = az[k], r[2] = baz[k];
+            Solve::complete(w.c, r);
+            put_solved<Solve>(w.line, w.n, w.join, w.c, r, out);
+        }
+    }
+    (void)out;
+    batch.count = 0;
 }
 
 // Inlined into each line's work, as it was before it had a name of its own.
@@ -349,7 +431,7 @@ template <class Solve>
 // computed as any line's would be.  The output is the line, the station's
 // line and the results; it may be long, so it is handed on as it grows.
 template <class Solve>
-bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const
+bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Batch *) const
 {
     double c[pair_numbers];
     std::memcpy(c, fixed_, sizeof c);
@@ -463,11 +545,13 @@ void Record::put_path(std::string_view line, char join, const double c[], const 
     out.hand_on();
 }
 
-bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) const
+bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why, Batch *batch) const
 {
     size_t body = n > 0 && line[n - 1] == '\r' ? n - 1 : n;  // CRLF
     const char join = joiner(line, body);
     if (header) {  // the names of the results, in place of a header line or after it
+        if (batch)
+            finish(*batch, out);
         put_words(line, body, join, names_, out);
         return true;
     }
@@ -475,12 +559,14 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why) co
     while (k < n && blank(line[k]))
         k++;
     if (k >= body || line[k] == '#') {
+        if (batch)
+            finish(*batch, out);
         out.put(line, n);  // blank or comment: copied as it came
         out.put("\n", 1);
         return true;
     }
     line[body] = '\0';
-    return (this->*numbers_)(line, body, join, out, why);
+    return (this->*numbers_)(line, body, join, out, why, batch);
 }
 
 }  // namespace filter

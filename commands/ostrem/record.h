@@ -23,13 +23,36 @@ class Record {
 public:
     explicit Record(const Options &o);
 
+    // Lines whose pairs wait to be solved together: the ellipsoid's
+    // inverse problem solves a block of pairs at once in the processor's
+    // lanes.  One a thread, kept by the caller across lines.
+    struct Batch {
+        static constexpr size_t most = 64;
+        struct Waiting {
+            char *line;
+            size_t n;
+            char join;
+            double c[pair_numbers];
+        };
+        size_t count = 0;
+        Waiting waiting[most];
+    };
+
     // One line without its '\n' (a '\r' before it is a CRLF ending);
     // line[n] may be written, and line_slack bytes after it read.
     // header: the line is a file's first under -H.
     // Appends the line's output to out: its results, or nothing when -r
     // leaves its distance out.  When the line is bad, the output is its nan
     // line (none with -r), why says what is wrong, and false comes back.
-    bool line(char *line, size_t n, bool header, Bytes &out, Reason &why) const;
+    // With a batch, a good line's output may wait in it, behind no other
+    // line's: finish() writes what waits, and must be called before the
+    // caller writes anything of its own to out, and after the last line.
+    bool line(char *line, size_t n, bool header, Bytes &out, Reason &why, Batch *batch = nullptr) const;
+    void finish(Batch &batch, Bytes &out) const
+    {
+        if (batch.count > 0)
+            (this->*finish_)(batch, out);
+    }
 
     // The output of a line longer than limit (max_line), which is not kept.
     void overlong(Bytes &out, Reason &why, size_t limit = max_line) const;
@@ -57,12 +80,19 @@ private:
     // The rest of a line that holds numbers: the run's computation, one
     // instantiation per mode and precision, picked when the options are
     // read.  Solve says which module functions and how results are written.
-    using Numbers = bool (Record::*)(char *line, size_t n, char join, Bytes &out,
-                                     Reason &why) const;
+    using Numbers = bool (Record::*)(char *line, size_t n, char join, Bytes &out, Reason &why,
+                                     Batch *batch) const;
     template <class Solve, bool plain>
-    bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why) const;
+    bool numbers(char *line, size_t n, char join, Bytes &out, Reason &why, Batch *batch) const;
     template <class Solve>
-    bool pairs(char *line, size_t n, char join, Bytes &out, Reason &why) const;
+    bool pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Batch *batch) const;
+    // A batch's lines solved and written, for the run's computation.
+    using Finish = void (Record::*)(Batch &batch, Bytes &out) const;
+    template <class Solve>
+    void finish_batch(Batch &batch, Bytes &out) const;
+    // A line's output from its numbers and results.
+    template <class Solve>
+    void put_solved(char *line, size_t n, char join, const double c[], const double r[], Bytes &out) const;
     // How a line is read, chosen once: an earthquake for -S's stations,
     // the usual layout in one pass, or any other layout.
     enum class Reading { paired, plain, general };
@@ -81,6 +111,7 @@ private:
     void use(Reading r)
     {
         numbers_ = pick<Solve>(r);
+        finish_ = &Record::finish_batch<Solve>;
         names_ = Solve::names;
         named_ = static_cast<int>(std::size(Solve::names));
     }
@@ -103,6 +134,7 @@ private:
     Options opt_;
     LineNumbers reader_;        // where the line's numbers are
     Numbers numbers_;
+    Finish finish_;
     const std::string_view *names_ = nullptr;
     int named_ = 0;
     PutFixed put_fixed_;        // -p's writer of a value

@@ -122,6 +122,7 @@ void Stream::work(Block &b, Bytes &out)
     out.spill_to(&handover, hand_on_size);
     const bool header = rec_.options().header && b.first_of_file;
     Reason why;
+    Record::Batch batch;  // pairs solved together; written before anything else
     size_t k = 0;
     b.bad.clear();
     b.bad_count = 0;
@@ -141,13 +142,15 @@ void Stream::work(Block &b, Bytes &out)
         size_t n = static_cast<size_t>(stop - p);
         ++k;
         if (n > limit_) {
+            rec_.finish(batch, out);
             rec_.overlong(out, why, limit_);
             note(k);
-        } else if (!rec_.line(p, n, header && k == 1, out, why)) {
+        } else if (!rec_.line(p, n, header && k == 1, out, why, &batch)) {
             note(k);
         }
         p = nl ? nl + 1 : end;
     }
+    rec_.finish(batch, out);
     b.lines = k;
     out.spill_to(nullptr, 0);
 }

@@ -107,7 +107,35 @@ struct DoubleLoop {
     }
 };
 
-DoubleLoop<arithmetic::Inverse<arithmetic::Ellipsoid>> geodesic_loops;
+// The ellipsoid's inverse problem solves a block of pairs at once in the
+// processor's lanes: the elements are gathered from their strides into
+// blocks and scattered back, each pair's results the same bits as alone.
+void geodesic_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
+{
+    Flags flags;
+    constexpr npy_intp most = 64;
+    double in[4][most], out[3][most];
+    for (npy_intp first = 0; first < dims[0]; first += most) {
+        const npy_intp count = dims[0] - first < most ? dims[0] - first : most;
+        for (int k = 0; k < 4; k++)
+            for (npy_intp i = 0; i < count; i++)
+                in[k][i] = *reinterpret_cast<const double *>(args[k] + (first + i) * steps[k]);
+        const int rc = ::geodesics(static_cast<size_t>(count), in[0], in[1], in[2], in[3], out[0], out[1], out[2]);
+        if (rc != 0)
+            flags.invalid = true;
+        if (rc == GEODESIC_NO_ELLIPSOID)  // nothing written
+            for (auto &results : out)
+                for (double &x : results)
+                    x = NAN;
+        for (int k = 0; k < 3; k++)
+            for (npy_intp i = 0; i < count; i++)
+                *reinterpret_cast<double *>(args[4 + k] + (first + i) * steps[4 + k]) = out[k][i];
+    }
+}
+
+struct GeodesicLoops : DoubleLoop<arithmetic::Inverse<arithmetic::Ellipsoid>> {
+    GeodesicLoops() { funcs[0] = geodesic_loop; }
+} geodesic_loops;
 DoubleLoop<arithmetic::Direct<arithmetic::Ellipsoid>> geodesic_walk_loops;
 DoubleLoop<arithmetic::Midpoint<arithmetic::Ellipsoid>> geodesic_midpoint_loops;
 DoubleLoop<arithmetic::Hypocentral> hypocentral_loops;
