@@ -23,8 +23,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "instant.h"
@@ -119,6 +121,12 @@ private:
     {
         return running(j, time) && compute(j, r, s) && selection_.window.holds(s);
     }
+    // each(j, result, seen) for the stations of js[0..n) that qualify, in
+    // their order.  A compute that also takes a block (js, n, results,
+    // seen, ok) is given the running stations a block at a time.
+    template <class Result, class Compute, class Each>
+    void each_qualifying(const uint32_t *js, size_t n, const Instant &time, Compute &compute,
+                         Each &&each) const;
     // The nearest N: the stations the selection keeps, chosen as sorting
     // all of them by distance would choose them.
     template <class Result, class Compute, class Take>
@@ -138,20 +146,57 @@ void Pairing::pair(double lat, double lon, const Instant &time, Compute &&comput
         nearest<Result>(lat, lon, time, compute, take);
         return;
     }
-    Result r;
-    Seen s{};
+    auto keep = [&take](uint32_t j, const Result &r, const Seen &) { take(j, r); };
     const double reach = selection_.window.reach();
     if (index_.everywhere(reach)) {
-        for (uint32_t j = 0; j < table_.size; j++)
-            if (qualifies(j, time, compute, r, s))
-                take(j, static_cast<const Result &>(r));
+        uint32_t js[256];
+        for (size_t first = 0; first < table_.size; first += std::size(js)) {
+            const size_t n = std::min(std::size(js), table_.size - first);
+            for (size_t k = 0; k < n; k++)
+                js[k] = static_cast<uint32_t>(first + k);
+            each_qualifying<Result>(js, n, time, compute, keep);
+        }
         return;
     }
     thread_local std::vector<uint32_t> near;
     index_.near(lat, lon, reach, near);
-    for (uint32_t j : near)
-        if (qualifies(j, time, compute, r, s))
-            take(j, static_cast<const Result &>(r));
+    each_qualifying<Result>(near.data(), near.size(), time, compute, keep);
+}
+
+template <class Result, class Compute, class Each>
+void Pairing::each_qualifying(const uint32_t *js, size_t n, const Instant &time, Compute &compute,
+                              Each &&each) const
+{
+    if constexpr (std::is_invocable_v<Compute &, const uint32_t *, size_t, Result *, Seen *, bool *>) {
+        constexpr size_t most = 64;
+        uint32_t block[most];
+        Result results[most];
+        Seen seen[most];
+        bool ok[most];
+        size_t count = 0;
+        auto solve = [&] {
+            compute(static_cast<const uint32_t *>(block), count, results, seen, ok);
+            for (size_t k = 0; k < count; k++)
+                if (ok[k] && selection_.window.holds(seen[k]))
+                    each(block[k], static_cast<const Result &>(results[k]), seen[k]);
+            count = 0;
+        };
+        for (size_t i = 0; i < n; i++) {
+            if (!running(js[i], time))
+                continue;
+            block[count++] = js[i];
+            if (count == most)
+                solve();
+        }
+        if (count > 0)
+            solve();
+    } else {
+        Result r;
+        Seen s{};
+        for (size_t i = 0; i < n; i++)
+            if (qualifies(js[i], time, compute, r, s))
+                each(js[i], static_cast<const Result &>(r), static_cast<const Seen &>(s));
+    }
 }
 
 // The stations nearest by the straight line are computed first, and the
@@ -168,18 +213,11 @@ void Pairing::nearest(double lat, double lon, const Instant &time, Compute &comp
     found.clear();
     const size_t n = selection_.nearest;
     const double limit = selection_.window.reach();
-    Found<Result> f;
-    Seen s{};
-    auto consider = [&](uint32_t j) {
-        if (qualifies(j, time, compute, f.result, s)) {
-            f.distance = s.distance;
-            f.j = j;
-            found.push_back(f);
-        }
+    auto consider = [&](uint32_t j, const Result &r, const Seen &s) {
+        found.push_back({s.distance, j, r});
     };
     double reach = index_.nearest(lat, lon, n, seen);  // a first guess
-    for (uint32_t j : seen)
-        consider(j);
+    each_qualifying<Result>(seen.data(), seen.size(), time, compute, consider);
     std::sort(seen.begin(), seen.end());
     auto by_distance = [](const Found<Result> &a, const Found<Result> &b) {
         return a.distance < b.distance || (a.distance == b.distance && a.j < b.j);
@@ -198,8 +236,7 @@ void Pairing::nearest(double lat, double lon, const Instant &time, Compute &comp
         index_.near(lat, lon, reach, near);
         fresh.clear();
         std::set_difference(near.begin(), near.end(), seen.begin(), seen.end(), std::back_inserter(fresh));
-        for (uint32_t j : fresh)
-            consider(j);
+        each_qualifying<Result>(fresh.data(), fresh.size(), time, compute, consider);
         size_t within = 0;
         for (const Found<Result> &x : found)
             within += x.distance <= reach;

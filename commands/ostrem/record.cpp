@@ -53,6 +53,11 @@ struct Computation {
     // Solved a block of lines at once (the ellipsoid's inverse problem),
     // then complete()d line by line.
     static constexpr bool batched = false;
+    // Its pairs are the inverse problem (then complete()d): in the
+    // ellipsoid's arithmetic, -S solves a block of stations at once.
+    static constexpr bool solves_inverse = false;
+    static int complete(const double[], double[]) { return 0; }
+    using Arithmetic = A;
     // A result that is NaN though the module took the numbers: a NaN
     // that its comparisons let through.
     static bool gives_nan(const double r[]) { return std::isnan(r[0]) || std::isnan(r[1]); }
@@ -83,6 +88,7 @@ struct Distance : Computation<A> {
     static constexpr std::string_view names[] = {
         std::is_same<A, arithmetic::Ellipsoid>::value ? "km" : "dist", "az", "baz"};
     static constexpr bool batched = std::is_same<A, arithmetic::Ellipsoid>::value;
+    static constexpr bool solves_inverse = true;
     static int solve(const double c[], double r[])
     {
         int rc = solve_problem<arithmetic::Inverse<A>>(c, r);
@@ -450,7 +456,7 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
         c[stlon] = table.lon(j);
         c[elevation] = table.elevation(j);
     };
-    auto compute = [&](uint32_t j, Results &x, stations::Seen &s) {
+    auto compute_one = [&](uint32_t j, Results &x, stations::Seen &s) {
         at(j);
         if (Solve::solve(c, x.r) != 0)
             return false;  // not reached: both ends are in range
@@ -458,6 +464,39 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
             s = seen(x.r);
         return true;
     };
+    // On the ellipsoid, a block of the earthquake's stations at once.
+    auto compute_block = [&](const uint32_t *js, size_t n, Results *x, stations::Seen *s, bool *ok) {
+        constexpr size_t most = 64;
+        double lat1[most] = {}, lon1[most] = {}, lat2[most] = {}, lon2[most] = {};
+        double km[most], az[most], baz[most];
+        for (size_t k = 0; k < n && k < most; k++) {
+            lat1[k] = c[eqlat], lon1[k] = c[eqlon], lat2[k] = table.lat(js[k]), lon2[k] = table.lon(js[k]);
+        }
+        ::geodesics(n, lat1, lon1, lat2, lon2, km, az, baz);
+        for (size_t k = 0; k < n && k < most; k++) {
+            at(js[k]);
+            x[k].r[0] = km[k], x[k].r[1] = az[k], x[k].r[2] = baz[k];
+            ok[k] = Solve::complete(c, x[k].r) == 0;
+            s[k] = seen(x[k].r);
+        }
+    };
+    struct Both {
+        decltype(compute_one) &one;
+        decltype(compute_block) &block;
+        bool operator()(uint32_t j, Results &x, stations::Seen &s) const { return one(j, x, s); }
+        void operator()(const uint32_t *js, size_t n, Results *x, stations::Seen *s, bool *ok) const
+        {
+            block(js, n, x, s, ok);
+        }
+    };
+    constexpr bool blocks =
+        Solve::solves_inverse && std::is_same<typename Solve::Arithmetic, arithmetic::Ellipsoid>::value;
+    auto compute = [&]() {
+        if constexpr (blocks)
+            return Both{compute_one, compute_block};
+        else
+            return compute_one;
+    }();
     if constexpr (Solve::summary) {
         using Real = typename Solve::Real;
         thread_local stations::NetworkGeometry<Real> network;

@@ -108,6 +108,36 @@ struct Pair {
     Real r[arithmetic::Inverse<arithmetic::FloatSphere>::nout];
 };
 
+// On the ellipsoid the engine hands a block of an earthquake's stations
+// at once, solved together in the processor's lanes: each pair the same
+// bits as compute() gives it alone.
+template <class One>
+struct Blocks {
+    One &one;
+    double eqlat, eqlon;
+    const Tables &t;
+    const Stations &st;
+    bool operator()(uint32_t k, Pair<double> &p, stations::Seen &s) const { return one(k, p, s); }
+    void operator()(const uint32_t *ks, size_t n, Pair<double> *p, stations::Seen *s, bool *ok) const
+    {
+        constexpr size_t most = 64;
+        double lat1[most] = {}, lon1[most] = {}, lat2[most] = {}, lon2[most] = {};
+        double km[most], az[most], baz[most];
+        for (size_t k = 0; k < n && k < most; k++) {
+            lat1[k] = eqlat, lon1[k] = eqlon;
+            lat2[k] = t.stlat[st.at(ks[k])], lon2[k] = t.stlon[st.at(ks[k])];
+        }
+        const int rc = ::geodesics(n, lat1, lon1, lat2, lon2, km, az, baz);
+        for (size_t k = 0; k < n && k < most; k++) {
+            p[k].r[0] = km[k], p[k].r[1] = az[k], p[k].r[2] = baz[k];
+            s[k] = {km[k], az[k], baz[k]};
+            // Not reached: the caller checked the ranges, and without the
+            // ellipsoid it is never asked.
+            ok[k] = rc == 0 || (rc == 1 && !std::isnan(km[k]));
+        }
+    }
+};
+
 // Each earthquake that takes part (not NaN, its time not NaT), with its
 // pairs: each(e, pair) calls pair(compute) with the computation of its
 // pairs, which the caller hands to the engine with what it keeps.
@@ -130,6 +160,13 @@ void each_earthquake(const Tables &t, Arithmetic kind, const stations::Selection
             return true;
         };
         each(e, takes_part, [&](auto &&take) {
+            if constexpr (sizeof(Real) == sizeof(double)) {
+                if (kind == Arithmetic::ellipsoid) {  // a block of stations at once
+                    Blocks<decltype(compute)> blocks{compute, eqlat, eqlon, t, st};
+                    st.pairing().template pair<Pair<Real>>(eqlat, eqlon, time, blocks, take);
+                    return;
+                }
+            }
             st.pairing().template pair<Pair<Real>>(eqlat, eqlon, time, compute, take);
         });
     }
