@@ -191,7 +191,7 @@ void Pairing::each_qualifying(const uint32_t *js, size_t n, const Instant &time,
         if (count > 0)
             solve();
     } else {
-        Result r;
+        Result r{};  // a computation may fill only its first results
         Seen s{};
         for (size_t i = 0; i < n; i++)
             if (qualifies(js[i], time, compute, r, s))
