@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "arithmetic.h"
+#include "ellipsoid_inverse.h"
 
 namespace {
 
@@ -278,6 +279,7 @@ PyMODINIT_FUNC PyInit__ufuncs(void)
         !add(m, "hypocentral", ufunc(hypocentral_loops, "hypocentral",
                                      "The hypocentral distance: see ostrem.hypocentral.")) ||
         PyModule_AddIntConstant(m, "has_ellipsoid", geodesic_available()) < 0 ||
+        PyModule_AddStringConstant(m, "lanes", ellipsoid::name_of(ellipsoid::lanes_in_use())) < 0 ||
         !add_pairing_constants(m) ||
         !add(m, "geocen",
              PyUFunc_FromFuncAndData(geocen_loops, no_data, unary_types, 1, 1, 1,
