@@ -4,12 +4,22 @@
 // around the accepted ranges, where the bounds, the poles and the date line
 // are.  walk takes the first two as its start and the last two, folded into
 // and around [-360, 360] and [0, 180] or raw, as azimuth and distance.
+// The ellipsoid's inverse problem takes the same four, widened to double,
+// or with the third bit of the first byte a nearly antipodal pair made
+// from them: every lane width must give the scalar bits, the results must
+// lie in their ranges, and, with GeographicLib at hand, within 50 nm of
+// its length.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "ellipsoid_inverse.h"
 #include "ostrem.h"
+
+#if OSTREM_HAVE_GEOGRAPHICLIB
+#include <GeographicLib/Geodesic.hpp>
+#endif
 
 namespace {
 
@@ -68,6 +78,38 @@ void check(bool ok)
         std::abort();
 }
 
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+void check_inverse(const uint8_t *data, const float c[4])
+{
+    double p[4] = {c[0], c[1], c[2], c[3]};
+    if (data[0] & 4) {  // off the antipode of the first point by up to about 1e-6 degrees
+        p[2] = -p[0] + static_cast<int8_t>(data[9]) * 1e-8 * std::ldexp(1.0, -(data[10] % 24));
+        p[3] = p[1] + 180 + static_cast<int8_t>(data[13]) * 1e-8 * std::ldexp(1.0, -(data[14] % 24));
+    }
+    double s12, azi1, azi2;
+    ellipsoid::inverse_with(ellipsoid::Lanes::scalar, 1, &p[0], &p[1], &p[2], &p[3], &s12, &azi1, &azi2);
+    for (ellipsoid::Lanes lanes : {ellipsoid::Lanes::sse2, ellipsoid::Lanes::avx2, ellipsoid::Lanes::neon}) {
+        if (!ellipsoid::runs(lanes))
+            continue;
+        double s, a1, a2;
+        ellipsoid::inverse_with(lanes, 1, &p[0], &p[1], &p[2], &p[3], &s, &a1, &a2);
+        check(same_bits(s, s12) && same_bits(a1, azi1) && same_bits(a2, azi2));
+    }
+    const bool usable = lat_ok(static_cast<float>(p[0])) && lat_ok(static_cast<float>(p[2])) &&
+                        std::fabs(p[0]) <= 90 && std::fabs(p[2]) <= 90 && std::fabs(p[1]) <= 1e6 &&
+                        std::fabs(p[3]) <= 1e6;
+    if (!usable)
+        return;
+    check(s12 >= 0 && s12 <= 20003932);  // half the meridian; NaN fails
+    check(azi1 >= -180 && azi1 <= 180 && azi2 >= -180 && azi2 <= 180);
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    double s, a1, a2;
+    GeographicLib::Geodesic::WGS84().Inverse(p[0], p[1], p[2], p[3], s, a1, a2);
+    check(std::fabs(s - s12) <= 50e-9);
+#endif
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -83,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         else
             std::memcpy(&c[i], &u, 4);
     }
+    check_inverse(data, c);
     const bool accepted = lat_ok(c[0]) && lon_ok(c[1]) && lat_ok(c[2]) && lon_ok(c[3]);
     const bool finite = std::isfinite(c[0]) && std::isfinite(c[1]) &&
                         std::isfinite(c[2]) && std::isfinite(c[3]);

@@ -204,6 +204,8 @@ TEST(Inverse, WithinFiftyNanometresOfGeographicLib)
     EXPECT_LE(worst_azimuth, 1.0) << pair(at_azimuth);
     EXPECT_LE(worst_reach, 0.1e-6) << pair(at_reach);
     RecordProperty("worst_length_nm", std::to_string(worst_length * 1e9));
+    RecordProperty("worst_azimuth_of_allowed", std::to_string(worst_azimuth));
+    RecordProperty("worst_reach_nm", std::to_string(worst_reach * 1e9));
 }
 
 // The exact cases give GeographicLib's exact values: the same zeros and
