@@ -693,13 +693,17 @@ void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
     const V swapsign = select(swapped, V(-1.0), V(1.0));
     azi1 = arctangent2_degrees(s1 * (swapsign * lonsign), c1 * (swapsign * latsign));
     azi2 = arctangent2_degrees(s2 * (swapsign * lonsign), c2 * (swapsign * latsign));
-    // A NaN anywhere in the pair is NaN in all it gives, whichever case
-    // its other numbers would have chosen.
+    // A NaN anywhere in the pair (or an infinite longitude) is NaN in all
+    // it gives, whichever case its other numbers would have chosen.  And
+    // every NaN is the one quiet NaN: a NaN's payload and sign depend on
+    // the processor and on the order a compiler gives an addition's
+    // operands, and the bits must not.
     const V nan_in = ((lat1 - lat1) + (lon1 - lon1)) + ((lat2 - lat2) + (lon2 - lon2));
     const auto unknown = nan_in != nan_in;
-    s12 = select(unknown, nan_in, s12);
-    azi1 = select(unknown, nan_in, azi1);
-    azi2 = select(unknown, nan_in, azi2);
+    const V nan(__builtin_nan(""));
+    s12 = select(unknown | (s12 != s12), nan, s12);
+    azi1 = select(unknown | (azi1 != azi1), nan, azi1);
+    azi2 = select(unknown | (azi2 != azi2), nan, azi2);
 }
 
 // Any number of pairs, a pack at a time; the last pack is filled out with
