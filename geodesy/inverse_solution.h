@@ -137,12 +137,14 @@ void sine_cosine(V x, V &s, V &c)
 // and the like give exact zeros and ones.  The cosine is never -0; the sine
 // of a zero keeps its sign and is otherwise never -0.
 template <class V>
-void sine_cosine_degrees(V x, V &s, V &c)
+void sine_cosine_degrees(V x, V &s, V &c, V extra = V(0.0))
 {
     const V q = nearest_integer(x / V(90.0));
     const V r = x - V(90.0) * q;
     V s0, c0;
-    sine_cosine_near(r * V(degree), s0, c0);
+    // extra: what x leaves out of the angle (a subtraction's error), added
+    // once the angle is small.
+    sine_cosine_near((r + extra) * V(degree), s0, c0);
     by_quadrant(q, s0, c0, s, c);
     s = select(x == V(0.0), x, s + V(0.0));
     c = c + V(0.0);
@@ -533,12 +535,12 @@ void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
     const V lon12_err = select(west, -err, err);
     // The supplement, from the exact 180 - lon12, for the half turn.
     const V lon12s = round_angle((V(180.0) - lon12) - lon12_err);
-    const V lam12 = lon12 * V(degree);
+    const V lam12 = lon12 * V(degree) + lon12_err * V(degree);
     V slam12, clam12;
     {
         const auto obtuse = lon12 > V(90.0);
         V s, c;
-        sine_cosine_degrees(select(obtuse, lon12s, lon12), s, c);
+        sine_cosine_degrees(select(obtuse, lon12s, lon12), s, c, select(obtuse, V(0.0), lon12_err));
         slam12 = s;
         clam12 = select(obtuse, -c, c);
     }

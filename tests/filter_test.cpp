@@ -2,6 +2,7 @@
 // streams of good and bad lines and for several files, and for seeded
 // random pairs the very lines that sorvane and brovic print.
 #include <cstdio>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 
 #include "bits.h"
 #include "ostrem.h"
+#include "ostrem_geodesic.h"
 #include "run.h"
 
 namespace {
@@ -475,6 +477,48 @@ TEST(Filter, SameLinesAsTheProgramsForThousandsOfPairs)
     TempFile in(text);
     EXPECT_EQ(run(filter, {in.path}).out, dist);
     EXPECT_EQ(run(filter, {"-m", in.path}).out, mid);
+}
+
+// -k solves its lines' pairs a block at a time: each line's output is
+// geodesic()'s for it alone, and a bad line, a comment or a blank line in
+// a block is written in its place, its message naming its own line.
+TEST(Filter, KilometresOfABlockInTheOrderOfItsLines)
+{
+    if (!OSTREM_HAVE_ELLIPSOID)
+        GTEST_SKIP() << "this build has no ellipsoid";
+    Rng rng{20261210};
+    std::string text, expected;
+    for (int i = 1; i <= 300; i++) {
+        if (i % 37 == 0) {
+            text += "91 0 0 0\n";
+            expected += "nan nan nan\n";
+            continue;
+        }
+        if (i % 41 == 0 || i % 43 == 0) {
+            text += i % 41 == 0 ? "# note\n" : "\n";
+            expected += i % 41 == 0 ? "# note\n" : "\n";
+            continue;
+        }
+        Pair p = varied_pair(rng);
+        char line[128], out[128];
+        std::snprintf(line, sizeof line, "%.9g %.9g %.9g %.9g\n", p.olat, p.olon, p.tlat, p.tlon);
+        double c[4], km, az, baz;  // the numbers as the filter reads them
+        char *at = line;
+        for (double &x : c)
+            x = std::strtod(at, &at);
+        ASSERT_EQ(geodesic(c[0], c[1], c[2], c[3], &km, &az, &baz), 0);
+        std::snprintf(out, sizeof out, "%.3f %.3f %.3f\n", km, az, baz);
+        text += line;
+        expected += out;
+    }
+    TempFile in(text);
+    for (const char *threads : {"1", "3"}) {
+        Outcome r = run(filter, {"-k", "-j", threads}, {}, in.path);
+        EXPECT_EQ(r.out, expected) << "-j " << threads;
+        EXPECT_EQ(r.status, 1);
+        for (int i = 37; i <= 300; i += 37)
+            EXPECT_NE(r.err.find(":" + std::to_string(i) + ":"), std::string::npos) << i << r.err;
+    }
 }
 
 // -w and -p give the module's own results, each written as printf writes
