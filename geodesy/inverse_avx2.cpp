@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Not on Windows: GCC's Windows target does not align its stack to 32
+// bytes, and spills AVX registers there with aligned moves.  Windows runs
+// SSE2's lanes, with the same bits.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
 // The intrinsics are declared for every target; only what follows is
 // made for AVX2.
 #include <emmintrin.h>

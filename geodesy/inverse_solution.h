@@ -146,7 +146,7 @@ void sine_cosine_degrees(V x, V &s, V &c, V extra = V(0.0))
     // once the angle is small.
     sine_cosine_near((r + extra) * V(degree), s0, c0);
     by_quadrant(q, s0, c0, s, c);
-    s = select(x == V(0.0), x, s + V(0.0));
+    s = select((x == V(0.0)) & (extra == V(0.0)), x, s + V(0.0));
     c = c + V(0.0);
 }
 

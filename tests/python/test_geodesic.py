@@ -96,6 +96,23 @@ def test_walk_and_midpoint_against_the_reference():
     assert np.max(apart(mlon, [g["lon2"] for g in mids])[unique & off_pole]) < 1e-9
 
 
+def test_blocks_of_strided_pairs_are_each_pairs_own_bits():
+    # The ufunc gathers pairs from their strides into blocks of 64 and
+    # scatters the results back: any stride, broadcasting and a last block
+    # part full give each pair the bits it has alone, and a pair out of
+    # range is NaN without touching its neighbours.
+    rng = np.random.default_rng(38)
+    grid = rng.uniform(-90, 90, (3, 2 * 131 + 1))
+    lat1, lat2 = grid[0, ::2], grid[1, ::2]
+    lon2 = np.ascontiguousarray(grid[2, ::2])[::-1] * 2
+    lat2[70] = 95.0
+    with pytest.warns(RuntimeWarning, match="invalid"):
+        km, az, baz = ostrem.geodesic(lat1, 10.0, lat2, lon2)
+    for k in range(lat1.size):
+        alone = ostrem.geodesic(float(lat1[k]), 10.0, float(lat2[k]), float(lon2[k])) if k != 70 else (np.nan,) * 3
+        assert np.array([km[k], az[k], baz[k]]).tobytes() == np.array(alone, dtype=float).tobytes(), k
+
+
 def test_out_of_range_is_invalid_and_nan_passes_quietly():
     with pytest.warns(RuntimeWarning, match="invalid"):
         km, az, baz = ostrem.geodesic([91, 0], [0, 0], [0, 0], [0, 541])
