@@ -531,8 +531,13 @@ void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
     lon12 = select(edge, copysign(abs(lon12), sign_of), lon12);
     const auto west = signbit(lon12);
     V lonsign = select(west, V(-1.0), V(1.0));
-    lon12 = round_angle(abs(lon12));
-    const V lon12_err = select(west, -err, err);
+    lon12 = abs(lon12);
+    V lon12_err = select(west, -err, err);
+    // A small difference takes its error in before it is made coarser
+    // (what is left of a turn of 1e-30 degrees is the equator's nothing).
+    const auto small = lon12 < V(1.0 / 16);
+    lon12 = select(small, round_angle(lon12 + lon12_err), lon12);
+    lon12_err = select(small, V(0.0), lon12_err);
     // The supplement, from the exact 180 - lon12, for the half turn.
     const V lon12s = round_angle((V(180.0) - lon12) - lon12_err);
     const V lam12 = lon12 * V(degree) + lon12_err * V(degree);
