@@ -521,6 +521,39 @@ TEST(Filter, KilometresOfABlockInTheOrderOfItsLines)
     }
 }
 
+// Whichever lanes OSTREM_LANES asks for (one the processor lacks is not
+// taken), -k and -S -k write the same bytes.
+TEST(Filter, KilometresTheSameInEveryLaneWidth)
+{
+    if (!OSTREM_HAVE_ELLIPSOID)
+        GTEST_SKIP() << "this build has no ellipsoid";
+    Rng rng{38};
+    std::string text, stations;
+    for (int i = 0; i < 500; i++) {
+        Pair p = varied_pair(rng);
+        char line[128];
+        std::snprintf(line, sizeof line, "%.9g %.9g %.9g %.9g\n", p.olat, p.olon, p.tlat, p.tlon);
+        text += line;
+        if (i % 10 == 0) {
+            std::snprintf(line, sizeof line, "%.9g %.9g\n", p.tlat, p.tlon);
+            stations += line;
+        }
+    }
+    TempFile in(text), table(stations);
+    std::string first[2];
+    for (const char *lanes : {"scalar", "sse2", "avx2", "neon", "none"}) {
+        const std::string env = std::string("OSTREM_LANES=") + lanes;
+        const Outcome k = run(filter, {"-k", in.path}, {env});
+        const Outcome paired = run(filter, {"-k", "-S", table.path, "-r", "0,3000", in.path}, {env});
+        EXPECT_EQ(k.status, 0) << lanes;
+        EXPECT_EQ(paired.status, 0) << lanes << paired.err;
+        if (first[0].empty())
+            first[0] = k.out, first[1] = paired.out;
+        EXPECT_TRUE(k.out == first[0] && paired.out == first[1]) << lanes;
+    }
+    EXPECT_FALSE(first[1].empty());
+}
+
 // -w and -p give the module's own results, each written as printf writes
 // it: the float walk with "%.2f", and the double functions with "%.Nf"
 // for every N, over seeded lines.
