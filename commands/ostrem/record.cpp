@@ -236,7 +236,8 @@ void Record::choose(Reading r)
 }
 
 Record::Record(const Options &o)
-    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals)), window_(window_of(o))
+    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals)), window_(window_of(o)),
+      batches_(geodesic_available() == 1)
 {
     const Reading r = opt_.stations ? Reading::paired
                       : reader_.plain() ? Reading::plain
@@ -338,7 +339,7 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why, B
         texts = true;
     }
     if constexpr (Solve::batched) {
-        if (batch) {
+        if (batch && batches_) {
             // A pair that will be solved waits for others; any other line
             // is written after those waiting.
             if (Solve::ready(c)) {
@@ -468,15 +469,16 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
     auto compute_block = [&](const uint32_t *js, size_t n, Results *x, stations::Seen *s, bool *ok) {
         constexpr size_t most = 64;
         double lat1[most] = {}, lon1[most] = {}, lat2[most] = {}, lon2[most] = {};
-        double km[most], az[most], baz[most];
+        double km[most] = {}, az[most] = {}, baz[most] = {};
         for (size_t k = 0; k < n && k < most; k++) {
             lat1[k] = c[eqlat], lon1[k] = c[eqlon], lat2[k] = table.lat(js[k]), lon2[k] = table.lon(js[k]);
         }
-        ::geodesics(n, lat1, lon1, lat2, lon2, km, az, baz);
+        // Without the ellipsoid nothing is written, and no pair has numbers.
+        const bool solved = ::geodesics(n, lat1, lon1, lat2, lon2, km, az, baz) != GEODESIC_NO_ELLIPSOID;
         for (size_t k = 0; k < n && k < most; k++) {
             at(js[k]);
             x[k].r[0] = km[k], x[k].r[1] = az[k], x[k].r[2] = baz[k];
-            ok[k] = Solve::complete(c, x[k].r) == 0;
+            ok[k] = solved && Solve::complete(c, x[k].r) == 0;
             s[k] = seen(x[k].r);
         }
     };
