@@ -92,6 +92,125 @@ TEST(Files, DepthInKilometresIsTheMetresExactDecimal)
     }
 }
 
+// One event of two origins and two magnitudes, under the root given.
+std::string event_under(const std::string &root, const std::string &close, const std::string &preferred = "")
+{
+    return root + "<eventParameters publicID='p'><event publicID='e'>" + preferred +
+           "<origin publicID='o'><time><value>2011-03-11T05:46:24Z</value></time><latitude><value>38.3"
+           "</value></latitude><longitude><value>142.4</value></longitude><depth><value>29000</value>"
+           "</depth></origin><magnitude publicID='m1'><mag><value>7.11</value></mag><type>mb</type>"
+           "</magnitude><magnitude publicID='m2'><mag><value>9.0</value></mag><type>Mw</type></magnitude>"
+           "<magnitude publicID='m3'><mag><value>8.9</value></mag><type>Mww</type></magnitude>"
+           "</event></eventParameters>" + close;
+}
+
+// QuakeML 1.0, 1.1 and 1.2, with the elements in the BED namespace or in
+// the root's own (a default namespace on the root), read alike.
+TEST(Files, QuakeMlOfEveryVersionAndNamespaceIsTheSameText)
+{
+    const std::string ns = "http://quakeml.org/xmlns/";
+    const std::string roots[][2] = {
+        {"<q:quakeml xmlns:q='" + ns + "quakeml/1.2' xmlns='" + ns + "bed/1.2'>", "</q:quakeml>"},
+        {"<quakeml xmlns='" + ns + "quakeml/1.2'>", "</quakeml>"},
+        {"<q:quakeml xmlns:q='" + ns + "quakeml/1.1' xmlns='" + ns + "bed/1.1'>", "</q:quakeml>"},
+        {"<q:quakeml xmlns:q='" + ns + "quakeml/1.0' xmlns='" + ns + "bed/1.0'>", "</q:quakeml>"},
+        {"<quakeml xmlns='" + ns + "quakeml/1.0'>", "</quakeml>"},
+        {"<b:eventParameters xmlns:b='" + ns + "bed/1.0' xmlns='" + ns + "bed/1.0'>", "</b:eventParameters>"},
+    };
+    for (const auto &root : roots) {
+        std::string xml = event_under(root[0], root[1]);
+        if (root[0].find("<b:eventParameters") != std::string::npos)  // the root is the parameters
+            xml = root[0] + xml.substr(xml.find("<event "), xml.find("</eventParameters>") - xml.find("<event ")) +
+                  root[1];
+        files::Converted c = files::convert(xml.data(), xml.size(), false);
+        EXPECT_EQ(c.kind, files::Kind::events) << root[0];
+        EXPECT_EQ(c.text, "e|2011-03-11T05:46:24Z|38.3|142.4|29|||||mb|7.11||\n") << root[0];
+        EXPECT_EQ(problems_of(c), "") << root[0];
+    }
+}
+
+// A document of a known kind that gives no line says so at its root,
+// unless its entities were bad (each has said why).
+TEST(Files, ADocumentThatGivesNothingSaysSo)
+{
+    const std::string bed = "'http://quakeml.org/xmlns/bed/1.2'";
+    const struct {
+        std::string xml, problems;
+    } cases[] = {
+        {"<q:quakeml xmlns:q='http://quakeml.org/xmlns/quakeml/1.2' xmlns=" + bed +
+             ">\n<eventParameters publicID='p'/></q:quakeml>",
+         "1: the QuakeML holds no event\n"},
+        {"\n<FDSNStationXML xmlns='http://www.fdsn.org/xml/station/1'><Source>x</Source></FDSNStationXML>",
+         "2: the StationXML holds no station\n"},
+        // Events in a namespace of no QuakeML: passed over, so not silently.
+        {"<q:quakeml xmlns:q='http://quakeml.org/xmlns/quakeml/1.2' xmlns='urn:bed'><eventParameters>"
+         "<event><origin><latitude><value>1</value></latitude><longitude><value>2</value></longitude>"
+         "</origin></event></eventParameters></q:quakeml>",
+         "1: the QuakeML holds no event\n"},
+        {"<quakeml xmlns='http://quakeml.org/xmlns/quakeml/1.2'><eventParameters><event/>"
+         "</eventParameters></quakeml>",
+         "1: the event has no origin\n"},
+    };
+    for (const auto &c : cases) {
+        files::Converted got = files::convert(c.xml.data(), c.xml.size(), true);
+        EXPECT_FALSE(got.malformed) << c.xml;
+        EXPECT_EQ(problems_of(got), c.problems) << c.xml;
+    }
+}
+
+// The magnitude an event's line gives, by the types asked for.
+TEST(Files, MagnitudeTypesChooseTheMagnitude)
+{
+    const std::string root = "<quakeml xmlns='http://quakeml.org/xmlns/quakeml/1.2'>", close = "</quakeml>";
+    const std::string prefers_mb = "<preferredMagnitudeID> m1 </preferredMagnitudeID>";
+    const std::string prefers_gone = "<preferredMagnitudeID>m9</preferredMagnitudeID>";
+    const struct {
+        const char *types;
+        bool instead;
+        std::string preferred, chosen;
+    } cases[] = {
+        {nullptr, false, "", "mb|7.11"},                   // the first, as before
+        {"Mw,Mww,Ms,mb", false, "", "Mw|9.0"},
+        {"mww,mw", false, "", "Mww|8.9"},                  // case ignored
+        {"Ms,ML", false, "", "mb|7.11"},                   // none listed: the first
+        {"Mw", false, prefers_mb, "mb|7.11"},              // the preferred one stands
+        {"Mw", false, prefers_gone, "Mw|9.0"},             // named, but not there
+        {"Mww", true, prefers_mb, "Mww|8.9"},              // in place of the preferred
+        {"Ms", true, prefers_mb, "mb|7.11"},               // none listed: the preferred
+    };
+    for (const auto &c : cases) {
+        files::Magnitudes m;
+        if (c.types)
+            ASSERT_TRUE(files::magnitude_types(c.types, m));
+        m.instead = c.instead;
+        const std::string xml = event_under(root, close, c.preferred);
+        files::Converted got = files::convert(xml.data(), xml.size(), false, false, files::Kind::unknown, m);
+        EXPECT_EQ(got.text, "e|2011-03-11T05:46:24Z|38.3|142.4|29|||||" + c.chosen + "||\n")
+            << (c.types ? c.types : "none") << " " << c.preferred;
+    }
+    files::Magnitudes m;
+    for (const char *bad : {"", "Mw,", ",mb", "Mw,,mb"})
+        EXPECT_FALSE(files::magnitude_types(bad, m)) << bad;
+    const TempFile events(event_under(root, close));
+    Outcome r = run(filter, {"--text", "--magnitudes", "Mw", events.path});
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), "e|2011-03-11T05:46:24Z|38.3|142.4|29|||||Mw|9.0||\n");
+    r = run(filter, {"--magnitudes-first", "ms,mww", "-e", "0,0", "-a", events.path});
+    EXPECT_EQ(r.out.substr(0, r.out.find("||", 40)), "e|2011-03-11T05:46:24Z|38.3|142.4|29|||||Mww|8.9");
+    EXPECT_EQ(run(filter, {"--magnitudes", "Mw,", events.path}).status, 2);
+}
+
+// --text of several files writes a header where it changes: the tables
+// of one kind are one table.
+TEST(Files, TextOfFilesOfOneKindHasOneHeader)
+{
+    const std::string stations = contents("inventory.txt"), events = contents("catalogue.txt");
+    auto body = [](const std::string &t) { return t.substr(t.find('\n') + 1); };
+    const TempFile marked("\xEF\xBB\xBF" + stations);
+    Outcome r = run(filter, {"--text", data + "inventory.xml", data + "inventory.txt", marked.path,
+                             data + "catalogue.txt", data + "catalogue.xml", data + "inventory.txt"});
+    EXPECT_EQ(r.out, stations + body(stations) + body(stations) + events + body(events) + stations);
+}
+
 // What cannot be read as either kind: where, and what is wrong.
 TEST(Files, BadXmlIsSaidWhereItIs)
 {

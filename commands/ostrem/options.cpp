@@ -40,7 +40,7 @@ const char usage[] =
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
     "              [-G] [-j N] [file ...]\n"
-    "       ostrem --text [file ...]\n";
+    "       ostrem --text [--magnitudes LIST | --magnitudes-first LIST] [file ...]\n";
 
 const char help[] =
     "Distance, azimuth and back-azimuth for each earthquake-station pair, one\n"
@@ -90,7 +90,11 @@ const char help[] =
     "  -G          with -S, one line an earthquake: the line, then n dmin gap gap2\n"
     "              of its stations (count, nearest, azimuthal and secondary gap)\n"
     "  --text      (first) each file as FDSN text: StationXML and QuakeML as\n"
-    "              the station and event text they stand for\n"
+    "              the station and event text they stand for, one header for\n"
+    "              files of one kind\n"
+    "  --magnitudes LIST  QuakeML events that prefer no magnitude take the first\n"
+    "              of the earliest type in LIST (Mw,Mww,Ms,mb; case ignored)\n"
+    "  --magnitudes-first LIST  the same, in place of the preferred one too\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
     "StationXML (for -S) and QuakeML (the input) are read as that text, with\n"
@@ -433,6 +437,9 @@ int take_number(int c, Options &o, Given &g)
     return 0;
 }
 
+// The long options without a letter.
+enum { magnitudes_option = 0x100, magnitudes_first_option };
+
 int take_option(int c, char **argv, Options &o, Given &g)
 {
     switch (c) {
@@ -481,6 +488,15 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
     case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
     case 'X': return fail("--text comes first, and takes files alone: ostrem --text [file ...]");
+    case magnitudes_option:
+    case magnitudes_first_option:
+        if (!files::magnitude_types(optarg, o.magnitudes))
+            return fail(c == magnitudes_option
+                            ? "--magnitudes takes magnitude types separated by commas (Mw,mb), not '%s'"
+                            : "--magnitudes-first takes magnitude types separated by commas (Mw,mb), not '%s'",
+                        optarg);
+        o.magnitudes.instead = c == magnitudes_first_option;
+        break;
     case ':': {
         char opt[3] = {'-', static_cast<char>(optopt), '\0'};
         return fail("option %s needs a value", opt);
@@ -579,6 +595,8 @@ int options(int argc, char **argv, Options &o, int *first, Names *names)
     static const option longs[] = {{"help", no_argument, nullptr, 'h'},
                                    {"version", no_argument, nullptr, 'V'},
                                    {"text", no_argument, nullptr, 'X'},
+                                   {"magnitudes", required_argument, nullptr, magnitudes_option},
+                                   {"magnitudes-first", required_argument, nullptr, magnitudes_first_option},
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     Given g;

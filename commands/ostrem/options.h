@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "fdsn_xml.h"
+
 namespace filter {
 
 // What each line is turned into.
@@ -66,6 +68,9 @@ struct Options {
     int times = 0;
     int time_field[2] = {0, 0};
     int station_time_field[2] = {0, 0};  // -T
+    // --magnitudes, --magnitudes-first: how QuakeML's events choose the
+    // magnitude their line gives.
+    files::Magnitudes magnitudes;
 
     // A pair must lie in a window of its distance or of its directions.
     bool windowed() const { return window || by_azimuth || by_back_azimuth; }

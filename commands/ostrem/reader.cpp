@@ -65,9 +65,10 @@ void Reader::begin_with(const std::string &read_before)
     std::memcpy(carry_.get(), read_before.data(), carried_);
 }
 
-void Reader::through_xml(bool header, files::Kind want)
+void Reader::through_xml(bool header, files::Kind want, const files::Magnitudes &magnitudes)
 {
     xml_.reset(new files::XmlText(header, 100, want));
+    xml_->choose(magnitudes);
     raw_.reset(new char[raw_block]);
     if (!xml_->feed(carry_.get(), carried_, false, text_))
         xml_done_ = true;

@@ -54,7 +54,7 @@ public:
     // The file is XML: what is read is the text it stands for (with its
     // header line where header), from the bytes carried on.  want: the
     // kind the caller takes; another stops the reading at its root.
-    void through_xml(bool header, files::Kind want);
+    void through_xml(bool header, files::Kind want, const files::Magnitudes &magnitudes);
     // The XML's reading, once the file is read; nullptr for text.
     const files::XmlText *xml() const { return xml_.get(); }
     int error() const { return err_; }

@@ -360,7 +360,7 @@ void Stream::stream(int fd, const char *name)
     }
     reader.begin_with(head);
     if (files::looks_like_xml(head.data(), head.size()))
-        reader.through_xml(rec_.options().header, files::Kind::events);
+        reader.through_xml(rec_.options().header, files::Kind::events, rec_.options().magnitudes);
     read_blocks(reader, name);
     if (const files::XmlText *xml = reader.xml())
         xml_said(*xml, name);

@@ -34,9 +34,62 @@ bool put(const char *p, size_t n)
 struct Outcome {
     int status = 0;
     bool write_failed = false;
+    std::string header;  // the last '#' header written
 };
 
-void one_file(const char *name, Outcome &r)
+// One file's text on its way out.  Its first line waits until it is
+// whole: a '#' header that the last one written already gave is left
+// out, so that the text of several files of one kind is one table.
+class Output {
+public:
+    explicit Output(Outcome &r) : r_(r) {}
+    void put_text(const char *p, size_t n)
+    {
+        if (!first_done_) {
+            const char *nl = static_cast<const char *>(std::memchr(p, '\n', n));
+            const size_t k = nl ? static_cast<size_t>(nl - p) + 1 : n;
+            first_.append(p, k);
+            p += k;
+            n -= k;
+            if (!nl)
+                return;
+            first_line();
+        }
+        if (n && !r_.write_failed)
+            r_.write_failed = !put(p, n);
+    }
+    // The file ends: a first line without '\n' goes out as it is.
+    void end()
+    {
+        if (!first_done_)
+            first_line();
+    }
+
+private:
+    void first_line()
+    {
+        first_done_ = true;
+        std::string line = first_;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)  // a byte-order mark is no part of the header
+            line.erase(0, 3);
+        if (line.empty() || line[0] != '#') {
+            r_.write_failed = r_.write_failed || !put(first_.data(), first_.size());
+            return;
+        }
+        if (line == r_.header)
+            return;
+        r_.header = line;
+        r_.write_failed = r_.write_failed || !put(first_.data(), first_.size());
+    }
+
+    Outcome &r_;
+    std::string first_;
+    bool first_done_ = false;
+};
+
+void one_file(const char *name, const files::Magnitudes &magnitudes, Outcome &r)
 {
     const bool standard = std::strcmp(name, "-") == 0;
     const char *shown = standard ? "standard input" : name;
@@ -49,6 +102,7 @@ void one_file(const char *name, Outcome &r)
     std::unique_ptr<char[]> buf(new char[chunk]);
     std::unique_ptr<files::XmlText> xml;
     std::string text, head;
+    Output output(r);
     bool text_file = false, ended = false;
     int read_error = 0;
     while (!ended && !r.write_failed) {
@@ -65,9 +119,10 @@ void one_file(const char *name, Outcome &r)
         if (!xml && !text_file) {
             // Told by the first byte that is not white space.
             head.append(p, n);
-            if (files::looks_like_xml(head.data(), head.size()))
+            if (files::looks_like_xml(head.data(), head.size())) {
                 xml.reset(new files::XmlText(true));
-            else if (files::kind_told(head.data(), head.size()) || ended)
+                xml->choose(magnitudes);
+            } else if (files::kind_told(head.data(), head.size()) || ended)
                 text_file = true;
             else
                 continue;
@@ -75,16 +130,17 @@ void one_file(const char *name, Outcome &r)
             n = head.size();
         }
         if (text_file) {
-            r.write_failed = !put(p, n);
+            output.put_text(p, n);
         } else {
             text.clear();
             const bool going = xml->feed(p, n, ended, text);
-            r.write_failed = !put(text.data(), text.size());
+            output.put_text(text.data(), text.size());
             if (!going)
                 break;
         }
         head.clear();
     }
+    output.end();
     if (!standard)
         close(fd);
     if (read_error) {
@@ -112,10 +168,23 @@ void one_file(const char *name, Outcome &r)
 int write_text(int count, char **names)
 {
     Outcome r;
+    // A magnitude preference may come before the files.
+    files::Magnitudes magnitudes;
+    if (count > 0 && (std::strcmp(names[0], "--magnitudes") == 0 ||
+                      std::strcmp(names[0], "--magnitudes-first") == 0)) {
+        if (count < 2 || !files::magnitude_types(names[1], magnitudes)) {
+            say(stderr, "%s takes magnitude types separated by commas (Mw,mb), not '%s'", names[0],
+                count < 2 ? "" : names[1]);
+            return 2;
+        }
+        magnitudes.instead = std::strcmp(names[0], "--magnitudes-first") == 0;
+        count -= 2;
+        names += 2;
+    }
     if (count == 0)
-        one_file("-", r);
+        one_file("-", magnitudes, r);
     for (int i = 0; i < count && !r.write_failed; i++)
-        one_file(names[i], r);
+        one_file(names[i], magnitudes, r);
     if (r.write_failed) {
         say(stderr, "write error: %s", std::strerror(errno));
         return 2;

@@ -1,6 +1,7 @@
 #include "fdsn_xml.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <initializer_list>
 #include <iterator>
@@ -54,7 +55,21 @@ constexpr char ns_separator = ' ';  // between an element's namespace and its lo
 constexpr size_t max_value = 65536;  // bytes of one value kept: a line is no longer than the filter reads
 
 const char quakeml_namespace[] = "http://quakeml.org/xmlns/";  // the root's, of any version
-const char bed_namespace[] = "http://quakeml.org/xmlns/bed/1.2";
+const char bed_namespace[] = "http://quakeml.org/xmlns/bed/";    // the elements', of any version
+
+bool begins(std::string_view s, std::string_view with) { return s.substr(0, with.size()) == with; }
+
+// Magnitude types are compared without regard to case: "Mww" and "mww"
+// are one type as catalogues write it.
+bool same_but_case(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t k = 0; k < a.size(); k++)
+        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
+            return false;
+    return true;
+}
 
 // The elements a column comes from or lies in; everything else is other.
 enum class Tag {
@@ -187,7 +202,13 @@ struct XmlText::State {
     Kind want = Kind::unknown;
     Kind kind = Kind::unknown;
     std::string root;
-    std::string known_namespace;  // the elements that are the schema's
+    unsigned long root_line = 0;
+    // The elements that are the schema's: StationXML's are in the root's
+    // namespace; QuakeML's in its BED namespace of any version, or in the
+    // root's own.
+    std::string known_namespace;
+    unsigned long lines_given = 0;  // entities that became lines
+    Magnitudes magnitudes_wanted;
     bool malformed = false, stopped = false;
     std::vector<Problem> problems;
     unsigned long problem_count = 0;
@@ -271,6 +292,21 @@ struct XmlText::State {
         *out += '\n';
         if (keep_lines)
             lines.push_back(entity_line);
+        lines_given++;
+    }
+    bool schema(const char *name, size_t ns_length) const
+    {
+        const std::string_view ns(name, ns_length);
+        return ns == known_namespace || (kind == Kind::events && begins(ns, bed_namespace));
+    }
+    const Magnitude *magnitude_of(const std::string &preferred) const;
+    // At the end of a well-formed document of a known kind that gave
+    // nothing: that is said, not passed over.
+    void ended()
+    {
+        if ((kind == Kind::stations || kind == Kind::events) && !lines_given && !problem_count)
+            problem(root_line, kind == Kind::stations ? "the StationXML holds no station"
+                                                      : "the QuakeML holds no event");
     }
     // Coordinates that are numbers in their ranges, or a problem.
     bool coordinates(const std::string &lat, const std::string &lon, const char *whose)
@@ -311,13 +347,14 @@ void XmlText::State::start_root(const char *name, const char *local, size_t ns_l
 {
     const std::string_view ns(name, ns_length);
     root = local;
+    root_line = line();
     if (root == "FDSNStationXML") {
         kind = Kind::stations;
-        known_namespace = ns_length ? std::string(ns) : std::string();
-    } else if ((root == "quakeml" && ns.substr(0, sizeof quakeml_namespace - 1) == quakeml_namespace) ||
-               (root == "eventParameters" && ns == bed_namespace)) {
+        known_namespace = std::string(ns);
+    } else if ((root == "quakeml" && begins(ns, quakeml_namespace)) ||
+               (root == "eventParameters" && begins(ns, bed_namespace))) {
         kind = Kind::events;
-        known_namespace = bed_namespace;
+        known_namespace = std::string(ns);
     } else {
         kind = Kind::other;
     }
@@ -346,7 +383,7 @@ void XmlText::State::start(const char *name, const XML_Char **attributes)
     }
     const Tag up = path.empty() ? Tag::other : path.back();
     Tag tag = Tag::other;
-    if (ns_length == known_namespace.size() && known_namespace.compare(0, ns_length, name, ns_length) == 0) {
+    if (schema(name, ns_length)) {
         for (const Named &n : kind == Kind::stations ? station_tags_list() : event_tags_list())
             if (std::strcmp(local, n.name) == 0)
                 tag = n.tag;
@@ -503,20 +540,14 @@ void XmlText::State::end_event()
         clean(raw, id);
         return id;
     };
-    const std::string want_origin = id_of(preferred_origin), want_magnitude = id_of(preferred_magnitude);
+    const std::string want_origin = id_of(preferred_origin);
     const Origin *o = &origins[0];
     for (const Origin &c : origins)
         if (!want_origin.empty() && id_of(c.id) == want_origin) {
             o = &c;
             break;
         }
-    static const Magnitude none;
-    const Magnitude *m = magnitudes.empty() ? &none : &magnitudes[0];
-    for (const Magnitude &c : magnitudes)
-        if (!want_magnitude.empty() && id_of(c.id) == want_magnitude) {
-            m = &c;
-            break;
-        }
+    const Magnitude *m = magnitude_of(id_of(preferred_magnitude));
     entity_line = o->line;
     if (!coordinates(o->latitude, o->longitude, "origin"))
         return;
@@ -535,6 +566,53 @@ void XmlText::State::end_event()
     const std::string &place = region.empty() ? first_text : region;
     emit_line({&event_id, &o->time, &o->latitude, &o->longitude, &depth, &author, &event_agency, &empty,
                &empty, &m->type, &m->value, &magnitude_author, &place});
+}
+
+const Magnitude *XmlText::State::magnitude_of(const std::string &preferred) const
+{
+    static const Magnitude none;
+    const Magnitude *named = nullptr;
+    for (const Magnitude &c : magnitudes) {
+        std::string id;
+        clean(c.id, id);
+        if (!preferred.empty() && id == preferred) {
+            named = &c;
+            break;
+        }
+    }
+    if (named && !magnitudes_wanted.instead)
+        return named;
+    // The earliest listed type: a rank for each magnitude, the least
+    // first, the file's order among equals.
+    const std::vector<std::string> &types = magnitudes_wanted.types;
+    const Magnitude *best = nullptr;
+    size_t best_rank = types.size();
+    for (const Magnitude &c : magnitudes) {
+        std::string type;
+        clean(c.type, type);
+        for (size_t r = 0; r < best_rank; r++)
+            if (same_but_case(type, types[r])) {
+                best = &c, best_rank = r;
+                break;
+            }
+    }
+    return best ? best : named ? named : magnitudes.empty() ? &none : &magnitudes[0];
+}
+
+bool magnitude_types(const char *list, Magnitudes &m)
+{
+    m.types.clear();
+    for (const char *p = list;;) {
+        const char *comma = std::strchr(p, ',');
+        std::string type;
+        clean(comma ? std::string(p, comma) : std::string(p), type);
+        if (type.empty())
+            return false;
+        m.types.push_back(type);
+        if (!comma)
+            return true;
+        p = comma + 1;
+    }
 }
 
 XmlText::XmlText(bool header, size_t max_problems, Kind want) : s_(new State)
@@ -582,6 +660,8 @@ bool XmlText::feed(const char *p, size_t n, bool last, std::string &out)
         p += part;
         n -= part;
     } while (n > 0);
+    if (last)
+        s_->ended();
     return true;
 }
 
@@ -592,12 +672,15 @@ const std::vector<Problem> &XmlText::problems() const { return s_->problems; }
 unsigned long XmlText::problem_count() const { return s_->problem_count; }
 void XmlText::keep_lines() { s_->keep_lines = true; }
 void XmlText::read_whole() { s_->skim = false; }
+void XmlText::choose(const Magnitudes &m) { s_->magnitudes_wanted = m; }
 const std::vector<unsigned long> &XmlText::lines() const { return s_->lines; }
 
-Converted convert(const char *p, size_t n, bool header, bool keep_lines, Kind want)
+Converted convert(const char *p, size_t n, bool header, bool keep_lines, Kind want,
+                  const Magnitudes &magnitudes)
 {
     Converted c;
     XmlText x(header, 100, want);
+    x.choose(magnitudes);
     if (keep_lines)
         x.keep_lines();
     // In blocks, as a file is read: the skimmed bytes and the parser's

@@ -4,13 +4,18 @@
 //
 //   StationXML (1.0 to 1.2), at station level: one line per station epoch,
 //     Network|Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime
-//   QuakeML 1.2 (BED): one line per event, its preferred origin and
-//   magnitude (the first of each when none is preferred, or the preferred
-//   one is not there):
+//   QuakeML 1.0 to 1.2 (BED): one line per event, its preferred origin
+//   and magnitude (the first of each when none is preferred, or the
+//   preferred one is not there; Magnitudes can rank the types instead):
 //     EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|
 //     ContributorID|MagType|Magnitude|MagAuthor|EventLocationName
 //
 // Which of the two a file is comes from its root element, not its name.
+// QuakeML's elements are those of its BED namespace of any version, or of
+// the root's own namespace where a document puts them there (a default
+// namespace set on the root).  A document of a known kind that yields no
+// line and has no problem is a problem itself, at its root: a reader
+// never ends with nothing in silence.
 // Elements of other namespaces (a vendor's), and elements of the schema
 // that no column takes (channels, responses, comments, picks), are passed
 // over.  A value's text is written as it stands, trimmed, each run of
@@ -51,6 +56,19 @@ bool kind_told(const char *p, size_t n);
 
 enum class Kind { unknown, stations, events, other };
 
+// Which of an event's magnitudes its line takes.  Without types: the
+// preferred one, else the first.  With types (their case ignored): where
+// the event names no preferred magnitude, or names one it does not hold,
+// the first magnitude of the earliest type listed (the first of all where
+// none is of a listed type); with instead, in place of the preferred one
+// too, which is kept only where no type is listed.
+struct Magnitudes {
+    std::vector<std::string> types;
+    bool instead = false;
+};
+// "Mw,mb" as its types; false for an empty list or an empty item.
+bool magnitude_types(const char *list, Magnitudes &m);
+
 struct Problem {
     unsigned long line;  // of the XML, from 1
     std::string what;
@@ -90,6 +108,8 @@ public:
     // (skim.h), so that a fault anywhere is seen.  Slower on channel-level
     // inventories; the text of well-formed XML is the same.
     void read_whole();
+    // Asked for before the first feed: how events choose their magnitude.
+    void choose(const Magnitudes &m);
 
 private:
     struct State;
@@ -109,7 +129,7 @@ struct Converted {
     std::vector<unsigned long> lines;  // with keep_lines
 };
 Converted convert(const char *p, size_t n, bool header, bool keep_lines = false,
-                  Kind want = Kind::unknown);
+                  Kind want = Kind::unknown, const Magnitudes &magnitudes = Magnitudes());
 
 }  // namespace files
 
