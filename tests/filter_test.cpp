@@ -23,7 +23,7 @@ const std::string usage =
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
     "              [-G] [-j N] [file ...]\n"
-    "       ostrem --text [file ...]\n";
+    "       ostrem --text [--magnitudes LIST | --magnitudes-first LIST] [file ...]\n";
 
 struct Stream {
     const char *name;
