@@ -211,6 +211,72 @@ TEST(Files, TextOfFilesOfOneKindHasOneHeader)
     EXPECT_EQ(r.out, stations + body(stations) + body(stations) + events + body(events) + stations);
 }
 
+// Under -H the output's header names every column once: trimmed, one '#'
+// (the first), a station's name the line has prefixed station_, a
+// result's that either has prefixed ostrem_; a header with none of these
+// is written as it stands.
+TEST(Files, OutputHeaderNamesEachColumnOnce)
+{
+    const TempFile stations("lat lon station_lat\n0 1 x\n"), fdsn("#Network|Station|Latitude|Longitude\nIU|A|0|1\n");
+    const struct {
+        std::string in;
+        std::vector<std::string> args;
+        std::string header;
+    } cases[] = {
+        {"#EventID | Time | Latitude | Longitude\nx | t | 0 | 0\n", {"-e", "0,0", "-a", "-o", ","},
+         "#EventID,Time,Latitude,Longitude,dist,az,baz"},
+        {"#EventID | Time | Latitude | Longitude\nx | t | 0 | 0\n", {"-e", "0,0", "-a"},
+         "#EventID|Time|Latitude|Longitude|dist|az|baz"},
+        {"lat,lon,gap,DMIN\n0,0,1,2\n", {"-S", fdsn.path, "-G", "-a"}, "lat,lon,gap,DMIN,n,ostrem_dmin,ostrem_gap,gap2"},
+        {"lat lon\n0 0\n", {"-S", stations.path, "-a"},
+         "lat lon station_lat station_lon station_station_lat dist az baz"},
+        {"lat,Latitude,dist\n0,0,0\n", {"-S", fdsn.path, "-a", "-o", ";"},
+         "lat;Latitude;dist;Network;Station;station_Latitude;Longitude;ostrem_dist;az;baz"},
+        {"lat  lon\n0 0\n", {"-e", "0,0", "-a"}, "lat  lon dist az baz"},
+        {"#lat|lon\n0|0\n", {"-d", "|", "-S", fdsn.path, "-a", "-F", "3,4", "-D", "|"},
+         "#lat|lon|Network|Station|Latitude|Longitude|dist|az|baz"},
+    };
+    for (const auto &c : cases) {
+        const TempFile in(c.in);
+        std::vector<std::string> args = {"-H"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(in.path);
+        const Outcome r = run(filter, args);
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), c.header) << c.in;
+        EXPECT_EQ(r.status, 0) << c.in << r.err;
+    }
+}
+
+// FDSN's event, station and channel texts are told from their headers:
+// '|' and their latitude and longitude are the defaults, as for XML,
+// unless fields are given by number (counted as blanks split them).
+TEST(Files, FdsnTextIsToldFromItsHeader)
+{
+    const TempFile events("#EventID | Time | Latitude | Longitude | Depth/km\ne | t | 0 | 0 | 5\n");
+    const TempFile channels("#Network|Station|Location|Channel|Latitude|Longitude\nIU|A|00|BHZ|0|1\n");
+    const std::string stations = data + "inventory.txt";
+    const struct {
+        std::vector<std::string> args;
+        std::string in, out;
+    } cases[] = {
+        {{"-e", "0,1", events.path}, "", "1.00|270.00|90.00\n"},
+        {{"-S", channels.path, events.path}, "", "e | t | 0 | 0 | 5|IU|A|00|BHZ|0|1|1.00|90.00|270.00\n"},
+        {{"-S", "-", events.path}, channels.path, "e | t | 0 | 0 | 5|IU|A|00|BHZ|0|1|1.00|90.00|270.00\n"},
+        {{"-H", "-S", stations, "-F", "Latitude,Longitude", "-f", "Latitude,Longitude", "-r", "0,15", events.path},
+         "", "#EventID|Time|Latitude|Longitude|Depth/km|Network|Station|station_Latitude|station_Longitude|"
+             "Elevation|SiteName|StartTime|EndTime|dist|az|baz\n"},
+        // By number, without -d: the fields blanks give, as before.
+        {{"-e", "0,1", "-f", "5,7", events.path}, "", "1.00 270.00 90.00\n"},
+    };
+    for (const auto &c : cases) {
+        const Outcome r = run(filter, c.args, {}, c.in);
+        const bool header = c.args[0] == "-H";  // else the header is a comment, copied
+        EXPECT_EQ(r.out, (header ? "" : "#EventID | Time | Latitude | Longitude | Depth/km\n") + c.out)
+            << c.args[1] << r.err;
+        EXPECT_EQ(r.status, 0) << c.args[1];
+    }
+}
+
 // What cannot be read as either kind: where, and what is wrong.
 TEST(Files, BadXmlIsSaidWhereItIs)
 {
@@ -312,9 +378,10 @@ TEST(Files, XmlThroughTheFilterIsItsText)
          "Latitude,longitude", "-", "<", events},
         {"-S", stations, "-r", "0,84", "-D", "|", "-F", "3,4", "-d", "|", "-f", "3,4", events},
     };
+    // One '#', and the station's names that the event's has set apart.
     const std::string head = "#EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|"
-                             "ContributorID|MagType|Magnitude|MagAuthor|EventLocationName|#Network|"
-                             "Station|Latitude|Longitude|Elevation|SiteName|StartTime|EndTime|dist|az|baz\n";
+                             "ContributorID|MagType|Magnitude|MagAuthor|EventLocationName|Network|Station|"
+                             "station_Latitude|station_Longitude|Elevation|SiteName|StartTime|EndTime|dist|az|baz\n";
     const std::string pairs =
         "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|NEAR EAST "
         "COAST OF HONSHU, JAPAN|IU|ANMO|34.9459|-106.4572|1850.0|Albuquerque, New Mexico, "

@@ -21,6 +21,7 @@
 #include <getopt.h>
 
 #include "../newline.h"
+#include "fdsn_text.h"
 #include "fdsn_xml.h"
 #include "messages.h"
 #include "names.h"
@@ -31,6 +32,26 @@
 #include "text.h"
 
 namespace {
+
+// Were -f's (or -F's) fields given as numbers, not names nor left to a
+// default?
+bool given_by_number(bool given, char option, const filter::Names &names)
+{
+    if (!given)
+        return false;
+    for (const filter::Names::Given &n : names.given)
+        if (n.option == option)
+            return false;
+    return true;
+}
+bool fields_by_number(const filter::Options &o, const filter::Names &names)
+{
+    return given_by_number(o.fields_given, 'f', names);
+}
+bool station_fields_by_number(const filter::Options &o, const filter::Names &names)
+{
+    return given_by_number(o.station_fields_given, 'F', names);
+}
 
 int run(int argc, char **argv)
 {
@@ -50,13 +71,35 @@ int run(int argc, char **argv)
     static std::vector<char *> numbered;
     std::string stdin_header;
     std::vector<std::string> defaults;
-    if (filter::input_is_xml(first < argc ? argv[first] : "-", stdin_header) == 1) {
+    files::TextHeader text;
+    const bool pair_fields = (opt.stations || opt.fixed != filter::End::none) && opt.mode != filter::Mode::walk;
+    if (filter::input_is_xml(first < argc ? argv[first] : "-", stdin_header, &text) == 1) {
         if (!opt.sep)
             defaults.insert(defaults.end(), {"-d", "|"});
-        if (!opt.fields_given && (opt.stations || opt.fixed != filter::End::none) &&
-            opt.mode != filter::Mode::walk)
+        if (!opt.fields_given && pair_fields)
             defaults.insert(defaults.end(), {"-f", std::to_string(files::event_latitude) + "," +
                                                        std::to_string(files::event_longitude)});
+    } else if (text.kind != files::Text::other && !opt.sep && !fields_by_number(opt, names)) {
+        // FDSN text, told from its header as XML is: '|', and its
+        // latitude and longitude, unless the fields are given by number
+        // (which count the fields as they are split without -d).
+        defaults.insert(defaults.end(), {"-d", "|"});
+        if (!opt.fields_given && pair_fields)
+            defaults.insert(defaults.end(), {"-f", std::to_string(text.field("Latitude")) + "," +
+                                                       std::to_string(text.field("Longitude"))});
+    }
+    // The station file's FDSN text likewise: '|' and its latitude and
+    // longitude for -D and -F (XML's are its reading's own; standard
+    // input, which cannot be read twice, is told where it is read).
+    files::TextHeader station_text;
+    std::string unused;
+    if (opt.stations && std::strcmp(opt.stations, "-") != 0 &&
+        filter::input_is_xml(opt.stations, unused, &station_text) == 0 && station_text.kind != files::Text::other &&
+        station_text.kind != files::Text::events && !opt.station_sep && !station_fields_by_number(opt, names)) {
+        defaults.insert(defaults.end(), {"-D", "|"});
+        if (!opt.station_fields_given)
+            defaults.insert(defaults.end(), {"-F", std::to_string(station_text.field("Latitude")) + "," +
+                                                       std::to_string(station_text.field("Longitude"))});
     }
     if (!names.given.empty()) {
         if (int status = filter::resolve_names(argc, argv, opt, first, names, words, stdin_header))

@@ -1,5 +1,6 @@
 #include "names.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -130,7 +131,7 @@ int numbered(char option, const char *value, const char *file, const std::vector
 
 }  // namespace
 
-int input_is_xml(const char *name, std::string &stdin_header)
+int input_is_xml(const char *name, std::string &stdin_header, files::TextHeader *text)
 {
     const bool standard = std::strcmp(name, "-") == 0;
     // A pipe given by name (a shell's <(...)) cannot be opened twice, nor
@@ -144,7 +145,12 @@ int input_is_xml(const char *name, std::string &stdin_header)
         return -1;  // said where the file is read
     std::string head = standard ? stdin_header : std::string();
     char buf[256];
-    while (!files::kind_told(head.data(), head.size()) && head.size() <= max_line) {
+    // Text is read to the end of its first line, which tells FDSN text.
+    auto told = [&] {
+        return files::kind_told(head.data(), head.size()) &&
+               (!text || files::looks_like_xml(head.data(), head.size()) || head.find('\n') != std::string::npos);
+    };
+    while (!told() && head.size() <= max_line) {
         // From standard input byte by byte: nothing past what tells is taken.
         auto got = ::read(fd, buf, standard ? 1 : sizeof buf);
         if (got < 0 && errno == EINTR)
@@ -157,7 +163,15 @@ int input_is_xml(const char *name, std::string &stdin_header)
         stdin_header = head;
     else
         close(fd);
-    return files::looks_like_xml(head.data(), head.size()) ? 1 : 0;
+    if (files::looks_like_xml(head.data(), head.size()))
+        return 1;
+    if (text) {
+        size_t n = std::min(head.find('\n'), head.size());
+        if (n > 0 && head[n - 1] == '\r')
+            n--;
+        *text = files::fdsn_text(head.data(), n);
+    }
+    return 0;
 }
 
 int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
@@ -188,7 +202,12 @@ int resolve_names(int argc, char **argv, const Options &o, int first, const Name
                 say(stderr, "%s: %s", file, std::strerror(errno));
                 return 2;
             }
-            header[station] = names_of(line, line == columns ? '|' : station ? o.station_sep : o.sep);
+            // XML's columns, and FDSN text's where no separator is
+            // given, are split on '|'.
+            char sep = station ? o.station_sep : o.sep;
+            if (line == columns || (!sep && files::fdsn_text(line.data(), line.size()).kind != files::Text::other))
+                sep = '|';
+            header[station] = names_of(line, sep);
             read[station] = true;
         }
         std::string numbers;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fdsn_text.h"
 #include "options.h"
 
 namespace filter {
@@ -19,8 +20,10 @@ namespace filter {
 // after a usage error's message (a name missing, or found twice).
 // Is the named input ("-": standard input) XML, by its first bytes?  1
 // yes, 0 no, -1 when it cannot be opened.  What is read of standard input
-// is kept in stdin_header (after what it held), for the stream.
-int input_is_xml(const char *name, std::string &stdin_header);
+// is kept in stdin_header (after what it held), for the stream.  Where it
+// is text, its first line is told in *text (FDSN's event, station or
+// channel text, or other).
+int input_is_xml(const char *name, std::string &stdin_header, files::TextHeader *text = nullptr);
 
 int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
                   std::vector<std::string> &words, std::string &stdin_header);

@@ -141,7 +141,9 @@ Reader::Got Reader::fill(Input &b, Hooks &hooks, size_t target)
 // a busy writer) is read again as soon as it has more.
 Reader::Got Reader::read_into(Input &b, size_t &have, size_t want, Hooks &hooks)
 {
-    bool got_any = false;
+    // A whole line already in hand (what was read before the stream, to
+    // tell the input's kind) is handed over without waiting for more.
+    bool got_any = have > 0 && std::memchr(b.in.get(), '\n', have) != nullptr;
     while (have < want && !eof_) {
         bool waiting = !ready_now();
         if (got_any && waiting)

@@ -301,6 +301,44 @@ void Record::put_words(const char *line, size_t n, char join, const std::string_
     }
 }
 
+// A header: the results' names after the line's and the station file's
+// (as put_words writes them), or, where a name is to be trimmed or set
+// apart from another, every name written anew, each part joined as its
+// lines are: by -o's separator, else the line's by its own (-d's, or the
+// joiner), the station file's by its own, the results by the joiner.
+void Record::put_header(const char *line, size_t n, char join, Bytes &out) const
+{
+    if (opt_.append) {
+        const HeaderNames mine = header_names(line, n, opt_.sep);
+        const HeaderNames *station = stations_ && !opt_.geometry ? &stations_->header_names() : nullptr;
+        if (header_rewritten(mine, station, names_, named_)) {
+            const size_t line_names = mine.names.size();
+            const size_t station_names = station ? station->names.size() : 0;
+            std::string text;
+            size_t k = 0;
+            for (const std::string &name : output_names(mine, station, names_, named_)) {
+                if (k > 0) {
+                    char between = join;
+                    if (!opt_.out_sep && k < line_names)
+                        between = opt_.sep ? opt_.sep : join;
+                    else if (!opt_.out_sep && k > line_names && k < line_names + station_names)
+                        between = stations_->separator() ? stations_->separator() : ' ';
+                    text += between;
+                }
+                if (opt_.out_sep)
+                    put_field(text, name.data(), name.data() + name.size(), join);
+                else
+                    text += name;
+                k++;
+            }
+            text += '\n';
+            out.put(text);
+            return;
+        }
+    }
+    put_words(line, n, join, names_, out);
+}
+
 static constexpr std::string_view nans[most_results] = {"nan", "nan", "nan", "nan"};
 
 void Record::overlong(Bytes &out, Reason &why, size_t limit) const
@@ -593,7 +631,7 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why, Ba
     if (header) {  // the names of the results, in place of a header line or after it
         if (batch)
             finish(*batch, out);
-        put_words(line, body, join, names_, out);
+        put_header(line, body, join, out);
         return true;
     }
     size_t k = 0;

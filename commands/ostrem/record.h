@@ -128,6 +128,7 @@ private:
                   Bytes &out, std::string_view station = {}) const;
     bool refuse(const char *line, size_t n, char join, const char *reason, Bytes &out,
                 Reason &why) const;
+    void put_header(const char *line, size_t n, char join, Bytes &out) const;
     void put_words(const char *line, size_t n, char join, const std::string_view words[],
                    Bytes &out) const;
 

@@ -1,9 +1,11 @@
 #include "stations.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "fdsn_text.h"
 #include "fdsn_xml.h"
 #include "fields.h"
 #include "system.h"
@@ -163,8 +165,19 @@ int StationTable::load(const char *name, const Options &given)
     if (text_.compare(0, 3, byte_order_mark) == 0)  // no part of the first line
         text_.erase(0, 3);
     Options o = given;
-    if (files::looks_like_xml(text_.data(), text_.size()) && !from_xml(name, o))
-        return 0;
+    if (files::looks_like_xml(text_.data(), text_.size())) {
+        if (!from_xml(name, o))
+            return 0;
+    } else if (!o.station_sep && !o.station_fields_given) {
+        // FDSN station or channel text (standard input's, which the
+        // command line's defaults could not look at): its columns.
+        const files::TextHeader h = files::fdsn_text(text_.data(), std::min(text_.find('\n'), text_.size()));
+        if (h.kind == files::Text::stations || h.kind == files::Text::channels) {
+            o.station_sep = '|';
+            o.station_field[0] = h.field("Latitude");
+            o.station_field[1] = h.field("Longitude");
+        }
+    }
     const LineNumbers reader(line_layout(station_options(o)));
     // Room for a NUL after the last line and the bytes a line's reading
     // may look past its end.
@@ -181,11 +194,14 @@ int StationTable::load(const char *name, const Options &given)
         ++lineno;
         const char after = p[n];
         p[n] = '\0';
-        if (lineno == 1 && o.header && o.out_sep)
-            rejoin(p, n, o.station_sep, o.out_sep, header_);
-        else if (lineno == 1 && o.header)
-            header_.assign(p, n);
-        else
+        if (lineno == 1 && o.header) {
+            if (o.out_sep)
+                rejoin(p, n, o.station_sep, o.out_sep, header_);
+            else
+                header_.assign(p, n);
+            header_names_ = filter::header_names(p, n, o.station_sep);
+            separator_ = o.station_sep;
+        } else
             take(p, n, reader, lineno, o.out_sep);
         p[n] = after;
         p = nl ? nl + 1 : end;

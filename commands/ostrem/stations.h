@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "header.h"
 #include "line_numbers.h"
 #include "messages.h"
 #include "options.h"
@@ -52,6 +53,9 @@ public:
         return std::string_view((rejoined_.empty() ? text_ : rejoined_).data() + start_[i], length_[i]);
     }
     std::string_view header() const { return header_; }
+    const HeaderNames &header_names() const { return header_names_; }
+    // The file's separator (-D, or its XML's '|'; 0: blanks).
+    char separator() const { return separator_; }
     const std::vector<Bad> &bad() const { return bad_; }
     unsigned long bad_count() const { return bad_count_; }
     const stations::Pairing &pairing() const { return *pairing_; }
@@ -68,6 +72,8 @@ private:
     std::vector<double> lat_, lon_, elevation_;  // as read
     std::vector<stations::Instant> start_time_, end_time_;
     std::string header_;
+    HeaderNames header_names_;
+    char separator_ = 0;
     std::string refusal_;
     std::vector<unsigned long> xml_lines_;  // StationXML: the line each text line comes from
     std::vector<Bad> bad_;

@@ -60,7 +60,12 @@ def test_pairs_read_back_field_for_field(files, sep, mode, results):
     event_rows = rows(EVENTS)
     station_rows = rows(STATIONS, "|")
     per_station = mode != ["-G"]
-    header = event_rows[0] + (station_rows[0] if per_station else []) + results
+    # One '#', the first; the station's latitude and longitude set apart
+    # from the event's (case ignored).
+    station_names = ["Network", "Station", "station_Latitude", "station_Longitude", "Elevation",
+                     "SiteName", "StartTime", "EndTime"]
+    assert len(station_names) == len(station_rows[0])
+    header = event_rows[0] + (station_names if per_station else []) + results
     assert got[0] == header
     for row in got[1:]:
         assert len(row) == len(header)

@@ -1,0 +1,30 @@
+// FDSN text told from its header line, as XML is told from its root: the
+// event text (#EventID|Time|Latitude|Longitude|...), the station text
+// (#Network|Station|Latitude|Longitude|...) and the channel text
+// (#Network|Station|Location|Channel|Latitude|Longitude|...).  The names
+// are split on '|' and trimmed, so that a data centre's "#EventID | Time |
+// Latitude" is the same header; their case is ignored.
+#ifndef OSTREM_STATION_FILES_FDSN_TEXT_H
+#define OSTREM_STATION_FILES_FDSN_TEXT_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace files {
+
+enum class Text { other, events, stations, channels };
+
+struct TextHeader {
+    Text kind = Text::other;
+    std::vector<std::string> names;  // trimmed, the first without its '#'
+    // Fields from 1; 0 where the header has none of that name.
+    int field(const char *name) const;
+};
+
+// The header line [p, p + n) (without its line ending).
+TextHeader fdsn_text(const char *p, size_t n);
+
+}  // namespace files
+
+#endif
