@@ -260,8 +260,8 @@ TEST(Files, FdsnTextIsToldFromItsHeader)
         std::string in, out;
     } cases[] = {
         {{"-e", "0,1", events.path}, "", "1.00|270.00|90.00\n"},
-        {{"-S", channels.path, events.path}, "", "e | t | 0 | 0 | 5|IU|A|00|BHZ|0|1|1.00|90.00|270.00\n"},
-        {{"-S", "-", events.path}, channels.path, "e | t | 0 | 0 | 5|IU|A|00|BHZ|0|1|1.00|90.00|270.00\n"},
+        {{"-S", channels.path, events.path}, "", "e | t | 0 | 0 | 5|IU|A|||0|1|1.00|90.00|270.00\n"},
+        {{"-S", "-", events.path}, channels.path, "e | t | 0 | 0 | 5|IU|A|||0|1|1.00|90.00|270.00\n"},
         {{"-H", "-S", stations, "-F", "Latitude,Longitude", "-f", "Latitude,Longitude", "-r", "0,15", events.path},
          "", "#EventID|Time|Latitude|Longitude|Depth/km|Network|Station|station_Latitude|station_Longitude|"
              "Elevation|SiteName|StartTime|EndTime|dist|az|baz\n"},
@@ -274,6 +274,40 @@ TEST(Files, FdsnTextIsToldFromItsHeader)
         EXPECT_EQ(r.out, (header ? "" : "#EventID | Time | Latitude | Longitude | Depth/km\n") + c.out)
             << c.args[1] << r.err;
         EXPECT_EQ(r.status, 0) << c.args[1];
+    }
+}
+
+// A channel-level table pairs each station epoch once: -G counts
+// stations, -N chooses among them, a bad line is said at the file's line;
+// --channels keeps a line per channel.
+TEST(Files, ChannelsArePairedAsTheirStations)
+{
+    std::string table = contents("channels.txt");
+    table.insert(table.find("# a comment"), "GR|BAD|00|BHZ|48|11|500|0|0|-90|x|1|1|M/S|20|yesterday|\n");
+    const TempFile channels(table);
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"-G"}, "40 0 5 11.25 265.62 265.62\n"},
+        {{"-G", "-t", "3", "-T", "16,17"}, "40 0 2021-01-01 3 11.49 265.62 359.98\n"},
+        {{"-G", "--channels"}, "40 0 10 11.25 265.62 265.62\n"},
+        {{"-N", "2"}, "40 0 GR|BAD|00|BHZ|48|11|500|0|0|-90|x|1|1|M/S|20|yesterday| 11.25 41.07 228.72\n"
+                      "40 0 GR|FUR|||48.1629|11.2752|565|||||||||2006-12-16T00:00:00| 11.49 41.07 228.92\n"},
+        // Its four channels from 2002 on are one epoch, still running.
+        {{"-r", "70,90", "-t", "3", "-T", "16,17"},
+         "40 0 2021-01-01 IU|ANMO|||34.945981|-106.457133|1671.0|||||||||2002-11-19T21:07:00| 79.26 306.69 48.58\n"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"-S", channels.path};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const bool times = std::find(args.begin(), args.end(), "-t") != args.end();
+        const TempFile quake(times ? "40 0 2021-01-01\n" : "40 0\n");
+        Outcome r = run(filter, args, {}, quake.path);
+        EXPECT_EQ(r.out, c.out) << c.args[0];
+        // The bad time is said at the file's own line, under -T.
+        EXPECT_EQ(r.err, times ? "ostrem: " + channels.path + ":8: field 16 is not a time: yesterday\n" : "")
+            << c.args[0];
     }
 }
 

@@ -95,6 +95,9 @@ const char help[] =
     "  --magnitudes LIST  QuakeML events that prefer no magnitude take the first\n"
     "              of the earliest type in LIST (Mw,Mww,Ms,mb; case ignored)\n"
     "  --magnitudes-first LIST  the same, in place of the preferred one too\n"
+    "  --channels  with -S, FDSN channel text paired channel by channel (by\n"
+    "              default each station epoch once: its channels' coordinates\n"
+    "              and epochs, the channels' own fields empty)\n"
     "  -h, --help  this help;  --version  the version\n"
     "\n"
     "StationXML (for -S) and QuakeML (the input) are read as that text, with\n"
@@ -438,7 +441,7 @@ int take_number(int c, Options &o, Given &g)
 }
 
 // The long options without a letter.
-enum { magnitudes_option = 0x100, magnitudes_first_option };
+enum { magnitudes_option = 0x100, magnitudes_first_option, channels_option };
 
 int take_option(int c, char **argv, Options &o, Given &g)
 {
@@ -497,6 +500,7 @@ int take_option(int c, char **argv, Options &o, Given &g)
                         optarg);
         o.magnitudes.instead = c == magnitudes_first_option;
         break;
+    case channels_option: o.channels = true; break;
     case ':': {
         char opt[3] = {'-', static_cast<char>(optopt), '\0'};
         return fail("option %s needs a value", opt);
@@ -597,6 +601,7 @@ int options(int argc, char **argv, Options &o, int *first, Names *names)
                                    {"text", no_argument, nullptr, 'X'},
                                    {"magnitudes", required_argument, nullptr, magnitudes_option},
                                    {"magnitudes-first", required_argument, nullptr, magnitudes_first_option},
+                                   {"channels", no_argument, nullptr, channels_option},
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     Given g;

@@ -71,6 +71,9 @@ struct Options {
     // --magnitudes, --magnitudes-first: how QuakeML's events choose the
     // magnitude their line gives.
     files::Magnitudes magnitudes;
+    // --channels: a channel-level station file is paired channel by
+    // channel, not one line per station epoch.
+    bool channels = false;
 
     // A pair must lie in a window of its distance or of its directions.
     bool windowed() const { return window || by_azimuth || by_back_azimuth; }

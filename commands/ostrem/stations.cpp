@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "channels.h"
 #include "fdsn_text.h"
 #include "fdsn_xml.h"
 #include "fields.h"
@@ -91,8 +92,8 @@ void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigne
     for (int i = 0; good && i < reader.layout().times; i++)  // the start, then the end
         good = reader.time(t, i, i == 1, &epoch[i], b.why);
     if (!good) {
-        if (!xml_lines_.empty())  // the XML's line, which the user can find
-            b.line = xml_lines_[lineno - 1];
+        if (!file_lines_.empty())  // the file's line, which the user can find
+            b.line = file_lines_[lineno - 1];
         if (bad_.size() < max_messages)
             bad_.push_back(b);
         bad_count_++;
@@ -146,7 +147,7 @@ bool StationTable::from_xml(const char *name, Options &o)
         bad_station(p.line, p.what.c_str());
     bad_count_ += c.problem_count - c.problems.size();
     text_.swap(c.text);
-    xml_lines_.swap(c.lines);
+    file_lines_.swap(c.lines);
     if (!o.station_fields_given) {
         o.station_field[0] = files::station_latitude;
         o.station_field[1] = files::station_longitude;
@@ -168,14 +169,21 @@ int StationTable::load(const char *name, const Options &given)
     if (files::looks_like_xml(text_.data(), text_.size())) {
         if (!from_xml(name, o))
             return 0;
-    } else if (!o.station_sep && !o.station_fields_given) {
-        // FDSN station or channel text (standard input's, which the
-        // command line's defaults could not look at): its columns.
+    } else {
         const files::TextHeader h = files::fdsn_text(text_.data(), std::min(text_.find('\n'), text_.size()));
-        if (h.kind == files::Text::stations || h.kind == files::Text::channels) {
+        const bool fdsn = h.kind == files::Text::stations || h.kind == files::Text::channels;
+        if (fdsn && !o.station_sep && !o.station_fields_given) {
+            // FDSN station or channel text (standard input's, which the
+            // command line's defaults could not look at): its columns.
             o.station_sep = '|';
             o.station_field[0] = h.field("Latitude");
             o.station_field[1] = h.field("Longitude");
+        }
+        if (h.kind == files::Text::channels && o.station_sep == '|' && !o.channels) {
+            // Stations, not channels: one line per station epoch.
+            files::StationEpochs e = files::station_epochs(text_.data(), text_.size(), h);
+            text_.swap(e.text);
+            file_lines_.swap(e.lines);
         }
     }
     const LineNumbers reader(line_layout(station_options(o)));

@@ -75,7 +75,9 @@ private:
     HeaderNames header_names_;
     char separator_ = 0;
     std::string refusal_;
-    std::vector<unsigned long> xml_lines_;  // StationXML: the line each text line comes from
+    // StationXML, or channels made stations: the file's line each text
+    // line comes from.
+    std::vector<unsigned long> file_lines_;
     std::vector<Bad> bad_;
     unsigned long bad_count_ = 0;
     std::unique_ptr<stations::Pairing> pairing_;

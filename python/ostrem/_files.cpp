@@ -4,8 +4,11 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstring>
 #include <string>
 
+#include "channels.h"
+#include "fdsn_text.h"
 #include "fdsn_xml.h"
 
 namespace {
@@ -20,16 +23,29 @@ const char *kind_name(files::Kind k)
     }
 }
 
-// text(data: bytes) -> (kind, text: bytes, root, malformed, problems,
-// problem_count); problems a list of (line, what).  The header line first.
+// text(data: bytes, types: str = "", instead: bool = False) -> (kind,
+// text: bytes, root, malformed, problems, problem_count); problems a list
+// of (line, what).  The header line first.  types ranks the magnitude
+// types ("Mw,mb"), as files::Magnitudes says.
 PyObject *text(PyObject *, PyObject *args)
 {
     Py_buffer data;
-    if (!PyArg_ParseTuple(args, "y*", &data))
+    const char *types = "";
+    int instead = 0;
+    if (!PyArg_ParseTuple(args, "y*|sp", &data, &types, &instead))
         return nullptr;
+    files::Magnitudes magnitudes;
+    if (*types && !files::magnitude_types(types, magnitudes)) {
+        PyBuffer_Release(&data);
+        PyErr_Format(PyExc_ValueError, "magnitude types separated by commas (Mw,mb), not %R",
+                     PyTuple_GET_ITEM(args, 1));
+        return nullptr;
+    }
+    magnitudes.instead = instead != 0;
     files::Converted c;
     Py_BEGIN_ALLOW_THREADS
-    c = files::convert(static_cast<const char *>(data.buf), static_cast<size_t>(data.len), true);
+    c = files::convert(static_cast<const char *>(data.buf), static_cast<size_t>(data.len), true, false,
+                       files::Kind::unknown, magnitudes);
     Py_END_ALLOW_THREADS
     PyBuffer_Release(&data);
     PyObject *problems = PyList_New(0);
@@ -50,8 +66,36 @@ PyObject *text(PyObject *, PyObject *args)
                          c.problem_count);
 }
 
+// station_epochs(data: bytes) -> text: bytes, or None where data is not
+// FDSN channel text: one line per station epoch (channels.h).
+PyObject *station_epochs(PyObject *, PyObject *args)
+{
+    Py_buffer data;
+    if (!PyArg_ParseTuple(args, "y*", &data))
+        return nullptr;
+    const char *p = static_cast<const char *>(data.buf);
+    const size_t n = static_cast<size_t>(data.len);
+    const char *nl = static_cast<const char *>(std::memchr(p, '\n', n));
+    size_t head = nl ? static_cast<size_t>(nl - p) : n;
+    if (head > 0 && p[head - 1] == '\r')
+        head--;
+    const files::TextHeader h = files::fdsn_text(p, head);
+    if (h.kind != files::Text::channels) {
+        PyBuffer_Release(&data);
+        Py_RETURN_NONE;
+    }
+    files::StationEpochs e;
+    Py_BEGIN_ALLOW_THREADS
+    e = files::station_epochs(p, n, h);
+    Py_END_ALLOW_THREADS
+    PyBuffer_Release(&data);
+    return PyBytes_FromStringAndSize(e.text.data(), static_cast<Py_ssize_t>(e.text.size()));
+}
+
 PyMethodDef methods[] = {
     {"text", text, METH_VARARGS, "StationXML or QuakeML as FDSN text: see ostrem.read_stations."},
+    {"station_epochs", station_epochs, METH_VARARGS,
+     "FDSN channel text as one line per station epoch: see ostrem.read_stations."},
     {nullptr, nullptr, 0, nullptr},
 };
 
