@@ -5,7 +5,8 @@
 // gives (where the
 // XML is not well-formed, expat may find that a token later, or word it
 // otherwise, in other blocks: then the message alone may differ).  The first
-// byte chooses the block size; the rest is the file.
+// byte chooses the block size (its low six bits) and a ranking of magnitude
+// types (its two high bits); the rest is the file.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -27,9 +28,10 @@ struct Read {
     bool malformed;
 };
 
-Read read(const char *p, size_t n, size_t block, bool whole = false)
+Read read(const char *p, size_t n, size_t block, const files::Magnitudes &m, bool whole = false)
 {
     files::XmlText reader(true, 8);
+    reader.choose(m);
     if (whole)
         reader.read_whole();
     Read r;
@@ -53,12 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const size_t block = 1 + data[0] % 64;
+    files::Magnitudes m;
+    if (data[0] & 0x40)
+        files::magnitude_types("Mw,mb,ML", m);
+    m.instead = (data[0] & 0x80) != 0;
     const char *p = reinterpret_cast<const char *>(data + 1);
     const size_t n = size - 1;
-    const Read whole = read(p, n, n ? n : 1), pieces = read(p, n, block);
+    const Read whole = read(p, n, n ? n : 1, m), pieces = read(p, n, block, m);
     check(whole.text == pieces.text && whole.problems == pieces.problems && whole.kind == pieces.kind &&
           whole.malformed == pieces.malformed);
-    const Read parsed = read(p, n, block, true);
+    const Read parsed = read(p, n, block, m, true);
     if (!parsed.malformed)
         check(parsed.text == whole.text && parsed.problems == whole.problems && parsed.kind == whole.kind &&
               !whole.malformed);
