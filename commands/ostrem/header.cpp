@@ -1,27 +1,16 @@
 #include "header.h"
 
-#include <cctype>
-
+#include "fdsn_text.h"
 #include "fields.h"
 
 namespace filter {
 
 namespace {
 
-bool same_but_case(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t k = 0; k < a.size(); k++)
-        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
-            return false;
-    return true;
-}
-
 bool taken(const std::vector<std::string> &names, size_t before, const std::string &name)
 {
     for (size_t k = 0; k < before; k++)
-        if (same_but_case(names[k], name))
+        if (files::same_but_case(names[k], name))
             return true;
     return false;
 }

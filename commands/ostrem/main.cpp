@@ -53,6 +53,12 @@ bool station_fields_by_number(const filter::Options &o, const filter::Names &nam
     return given_by_number(o.station_fields_given, 'F', names);
 }
 
+// An option's default ahead of the command line's own: "-f" "3,4".
+void fields_default(std::vector<std::string> &defaults, const char *option, int latitude, int longitude)
+{
+    defaults.insert(defaults.end(), {option, std::to_string(latitude) + "," + std::to_string(longitude)});
+}
+
 int run(int argc, char **argv)
 {
     binary_standard_streams();
@@ -72,21 +78,20 @@ int run(int argc, char **argv)
     std::string stdin_header;
     std::vector<std::string> defaults;
     files::TextHeader text;
-    const bool pair_fields = (opt.stations || opt.fixed != filter::End::none) && opt.mode != filter::Mode::walk;
+    const bool pair_fields =
+        (opt.stations || opt.fixed != filter::End::none) && opt.mode != filter::Mode::walk;
     if (filter::input_is_xml(first < argc ? argv[first] : "-", stdin_header, &text) == 1) {
         if (!opt.sep)
             defaults.insert(defaults.end(), {"-d", "|"});
         if (!opt.fields_given && pair_fields)
-            defaults.insert(defaults.end(), {"-f", std::to_string(files::event_latitude) + "," +
-                                                       std::to_string(files::event_longitude)});
+            fields_default(defaults, "-f", files::event_latitude, files::event_longitude);
     } else if (text.kind != files::Text::other && !opt.sep && !fields_by_number(opt, names)) {
         // FDSN text, told from its header as XML is: '|', and its
         // latitude and longitude, unless the fields are given by number
         // (which count the fields as they are split without -d).
         defaults.insert(defaults.end(), {"-d", "|"});
         if (!opt.fields_given && pair_fields)
-            defaults.insert(defaults.end(), {"-f", std::to_string(text.field("Latitude")) + "," +
-                                                       std::to_string(text.field("Longitude"))});
+            fields_default(defaults, "-f", text.field("Latitude"), text.field("Longitude"));
     }
     // The station file's FDSN text likewise: '|' and its latitude and
     // longitude for -D and -F (XML's are its reading's own; standard
@@ -94,12 +99,12 @@ int run(int argc, char **argv)
     files::TextHeader station_text;
     std::string unused;
     if (opt.stations && std::strcmp(opt.stations, "-") != 0 &&
-        filter::input_is_xml(opt.stations, unused, &station_text) == 0 && station_text.kind != files::Text::other &&
-        station_text.kind != files::Text::events && !opt.station_sep && !station_fields_by_number(opt, names)) {
+        filter::input_is_xml(opt.stations, unused, &station_text) == 0 &&
+        (station_text.kind == files::Text::stations || station_text.kind == files::Text::channels) &&
+        !opt.station_sep && !station_fields_by_number(opt, names)) {
         defaults.insert(defaults.end(), {"-D", "|"});
         if (!opt.station_fields_given)
-            defaults.insert(defaults.end(), {"-F", std::to_string(station_text.field("Latitude")) + "," +
-                                                       std::to_string(station_text.field("Longitude"))});
+            fields_default(defaults, "-F", station_text.field("Latitude"), station_text.field("Longitude"));
     }
     if (!names.given.empty()) {
         if (int status = filter::resolve_names(argc, argv, opt, first, names, words, stdin_header))

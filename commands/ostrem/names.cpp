@@ -9,6 +9,7 @@
 #include "fdsn_xml.h"
 #include "fields.h"
 #include "format.h"
+#include "header.h"
 #include "line_numbers.h"
 #include "messages.h"
 #include "system.h"
@@ -50,34 +51,6 @@ bool first_line(const char *name, std::string &line, std::string *stdin_header, 
     return true;
 }
 
-// The header's names, split as its lines are (sep, or blanks and a comma).
-std::vector<std::string> names_of(const std::string &header, char sep)
-{
-    std::vector<std::string> names;
-    auto take = [&](int k, const char *start, const char *stop) {
-        unwrap(start, stop);
-        if (k == 1 && start < stop && *start == '#')
-            start++;
-        names.emplace_back(start, stop);
-    };
-    const char *p = header.data(), *end = p + header.size();
-    if (sep)
-        split_on(p, end, sep, take);
-    else
-        split_blanks(p, end, take);
-    return names;
-}
-
-bool same_but_case(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t k = 0; k < a.size(); k++)
-        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
-            return false;
-    return true;
-}
-
 // The field (from 1) of name: exactly, else without regard to case; 0
 // when missing, -1 when found twice.
 int field_of(const std::vector<std::string> &names, const std::string &name)
@@ -85,7 +58,7 @@ int field_of(const std::vector<std::string> &names, const std::string &name)
     for (bool exact : {true, false}) {
         int found = 0, at = 0;
         for (size_t k = 0; k < names.size(); k++)
-            if (exact ? names[k] == name : same_but_case(names[k], name)) {
+            if (exact ? names[k] == name : files::same_but_case(names[k], name)) {
                 found++;
                 at = static_cast<int>(k) + 1;
             }
@@ -207,7 +180,7 @@ int resolve_names(int argc, char **argv, const Options &o, int first, const Name
             char sep = station ? o.station_sep : o.sep;
             if (line == columns || (!sep && files::fdsn_text(line.data(), line.size()).kind != files::Text::other))
                 sep = '|';
-            header[station] = names_of(line, sep);
+            header[station] = header_names(line.data(), line.size(), sep).names;
             read[station] = true;
         }
         std::string numbers;

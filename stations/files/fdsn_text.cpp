@@ -8,24 +8,13 @@ namespace files {
 
 namespace {
 
-bool named(const std::string &name, const char *want)
-{
-    const size_t n = std::strlen(want);
-    if (name.size() != n)
-        return false;
-    for (size_t k = 0; k < n; k++)
-        if (std::tolower(static_cast<unsigned char>(name[k])) != std::tolower(static_cast<unsigned char>(want[k])))
-            return false;
-    return true;
-}
-
 bool begins_with(const std::vector<std::string> &names, std::initializer_list<const char *> want)
 {
     if (names.size() < want.size())
         return false;
     size_t k = 0;
     for (const char *w : want)
-        if (!named(names[k++], w))
+        if (!same_but_case(names[k++], w))
             return false;
     return true;
 }
@@ -34,10 +23,20 @@ bool space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
 
+bool same_but_case(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t k = 0; k < a.size(); k++)
+        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
+            return false;
+    return true;
+}
+
 int TextHeader::field(const char *name) const
 {
     for (size_t k = 0; k < names.size(); k++)
-        if (named(names[k], name))
+        if (same_but_case(names[k], name))
             return static_cast<int>(k) + 1;
     return 0;
 }

@@ -9,9 +9,14 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace files {
+
+// Names compared as the field's files and their users write them: without
+// regard to case ("Latitude", "latitude"; magnitude types "Mww", "mww").
+bool same_but_case(std::string_view a, std::string_view b);
 
 enum class Text { other, events, stations, channels };
 

@@ -1,7 +1,6 @@
 #include "fdsn_xml.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <initializer_list>
 #include <iterator>
@@ -11,6 +10,7 @@
 
 #include <expat.h>
 
+#include "fdsn_text.h"
 #include "skim.h"
 
 #include "../../commands/number.h"
@@ -59,17 +59,6 @@ const char bed_namespace[] = "http://quakeml.org/xmlns/bed/";    // the elements
 
 bool begins(std::string_view s, std::string_view with) { return s.substr(0, with.size()) == with; }
 
-// Magnitude types are compared without regard to case: "Mww" and "mww"
-// are one type as catalogues write it.
-bool same_but_case(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t k = 0; k < a.size(); k++)
-        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
-            return false;
-    return true;
-}
 
 // The elements a column comes from or lies in; everything else is other.
 enum class Tag {
