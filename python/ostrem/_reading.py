@@ -86,7 +86,7 @@ def _one_header(text):
     where files were joined, or a comment)."""
     start = len(text) - len(text.lstrip())
     first_end = text.find("\n", start)
-    if first_end < 0 or "\n#" not in text[first_end:]:
+    if first_end < 0 or text.find("\n#", first_end) < 0:
         return text
     rest = [line for line in text[first_end + 1:].split("\n") if not line.startswith("#")]
     return text[:first_end + 1] + "\n".join(rest)
@@ -154,6 +154,11 @@ def _time_column(values, function, name, column):
     known = wide[~np.isnat(wide)]
     low, high = (np.datetime64(t, "us") for t in _NANOSECONDS_HOLD)
     if known.size == 0 or (known.min() >= low and known.max() <= high):
+        # Nanoseconds hold them.  No text longer than YYYY-MM-DDTHH:MM:SS
+        # and six decimals has a digit that microseconds lost: those are
+        # widened exactly; others are read again to the nanosecond.
+        if max(map(len, bare), default=0) <= len("2000-01-01T00:00:00.000000"):
+            return wide.astype("datetime64[ns]")
         return np.array(texts, dtype="datetime64[ns]")
     finer = re.compile(r"\.\d{6}\d*[1-9]")
     for k, v in enumerate(bare):
