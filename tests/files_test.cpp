@@ -484,6 +484,8 @@ TEST(Files, APipeGivenByNameIsReadOnce)
 TEST(Files, XmlOfAnotherKindIsRefused)
 {
     const TempFile html("<?xml version='1.0'?>\n<html/>\n"), stations("0 0\n");
+    const TempFile no_event("<?xml version='1.0'?>\n<quakeml xmlns='http://quakeml.org/xmlns/quakeml/1.2'>"
+                            "<eventParameters/></quakeml>\n");
     const std::string inventory = data + "inventory.xml", catalogue = data + "catalogue.xml";
     const std::string broken = contents("catalogue.xml").substr(0, 2000);
     const TempFile cut(broken);
@@ -504,6 +506,8 @@ TEST(Files, XmlOfAnotherKindIsRefused)
          cut.path + ":37: bad XML: no element found (column 3)\n", 1},
         {{"--text", html.path}, "", html.path + ": XML whose root element is <html>: neither StationXML "
                                                 "nor QuakeML\n", 2},
+        // Well-formed, of a known kind, and nothing in it: said, not passed over.
+        {{"-S", stations.path, no_event.path}, "", no_event.path + ":2: the QuakeML holds no event\n", 1},
     };
     for (const auto &c : cases) {
         Outcome r = run(filter, c.args);
