@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fdsn_xml.h"
+#include "line_numbers.h"
 #include "messages.h"
 #include "system.h"
 
@@ -37,9 +38,10 @@ struct Outcome {
     std::string header;  // the last '#' header written
 };
 
-// One file's text on its way out.  Its first line waits until it is
-// whole: a '#' header that the last one written already gave is left
-// out, so that the text of several files of one kind is one table.
+// One file's text on its way out.  Its first line, where it may be a
+// header, waits until it is whole: a '#' header that the last one written
+// already gave is left out, so that the text of several files of one kind
+// is one table.
 class Output {
 public:
     explicit Output(Outcome &r) : r_(r) {}
@@ -51,9 +53,9 @@ public:
             first_.append(p, k);
             p += k;
             n -= k;
-            if (!nl)
+            if (!nl && !no_header())
                 return;
-            first_line();
+            first_line(nl != nullptr);
         }
         if (n && !r_.write_failed)
             r_.write_failed = !put(p, n);
@@ -62,13 +64,25 @@ public:
     void end()
     {
         if (!first_done_)
-            first_line();
+            first_line(true);
     }
 
 private:
-    void first_line()
+    // Is the first line, not yet whole, told to be no header: a byte other
+    // than '#' begins it (after a byte-order mark), or it is longer than a
+    // line the filter reads?  It then goes out as it comes.
+    bool no_header() const
+    {
+        const size_t at = first_.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        return (first_.size() > at && first_[at] != '#') || first_.size() > max_line;
+    }
+    void first_line(bool whole)
     {
         first_done_ = true;
+        if (!whole) {
+            r_.write_failed = r_.write_failed || !put(first_.data(), first_.size());
+            return;
+        }
         std::string line = first_;
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();

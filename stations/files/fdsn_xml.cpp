@@ -59,7 +59,6 @@ const char bed_namespace[] = "http://quakeml.org/xmlns/bed/";    // the elements
 
 bool begins(std::string_view s, std::string_view with) { return s.substr(0, with.size()) == with; }
 
-
 // The elements a column comes from or lies in; everything else is other.
 enum class Tag {
     other,
