@@ -209,6 +209,10 @@ TEST(Files, TextOfFilesOfOneKindHasOneHeader)
     Outcome r = run(filter, {"--text", data + "inventory.xml", data + "inventory.txt", marked.path,
                              data + "catalogue.txt", data + "catalogue.xml", data + "inventory.txt"});
     EXPECT_EQ(r.out, stations + body(stations) + body(stations) + events + body(events) + stations);
+    // A first line that is no header is never left out, however long.
+    const TempFile plain("1 2 3\n"), long_line(std::string(100000, '#'));
+    r = run(filter, {"--text", plain.path, plain.path, long_line.path, long_line.path});
+    EXPECT_EQ(r.out, "1 2 3\n1 2 3\n" + std::string(200000, '#'));
 }
 
 // Under -H the output's header names every column once: trimmed, one '#'
