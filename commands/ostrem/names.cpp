@@ -1,6 +1,5 @@
 #include "names.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -138,12 +137,8 @@ int input_is_xml(const char *name, std::string &stdin_header, files::TextHeader 
         close(fd);
     if (files::looks_like_xml(head.data(), head.size()))
         return 1;
-    if (text) {
-        size_t n = std::min(head.find('\n'), head.size());
-        if (n > 0 && head[n - 1] == '\r')
-            n--;
-        *text = files::fdsn_text(head.data(), n);
-    }
+    if (text)
+        *text = files::fdsn_text(head.data(), head.size());
     return 0;
 }
 

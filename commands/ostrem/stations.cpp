@@ -1,6 +1,5 @@
 #include "stations.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -170,7 +169,7 @@ int StationTable::load(const char *name, const Options &given)
         if (!from_xml(name, o))
             return 0;
     } else {
-        const files::TextHeader h = files::fdsn_text(text_.data(), std::min(text_.find('\n'), text_.size()));
+        const files::TextHeader h = files::fdsn_text(text_.data(), text_.size());
         const bool fdsn = h.kind == files::Text::stations || h.kind == files::Text::channels;
         if (fdsn && !o.station_sep && !o.station_fields_given) {
             // FDSN station or channel text (standard input's, which the

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fdsn_xml.h"
+#include "fields.h"
 #include "line_numbers.h"
 #include "messages.h"
 #include "system.h"
@@ -73,7 +74,7 @@ private:
     // line the filter reads?  It then goes out as it comes.
     bool no_header() const
     {
-        const size_t at = first_.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        const size_t at = first_.compare(0, 3, byte_order_mark) == 0 ? 3 : 0;
         return (first_.size() > at && first_[at] != '#') || first_.size() > max_line;
     }
     void first_line(bool whole)
@@ -86,7 +87,7 @@ private:
         std::string line = first_;
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();
-        if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)  // a byte-order mark is no part of the header
+        if (line.compare(0, 3, byte_order_mark) == 0)  // a byte-order mark is no part of the header
             line.erase(0, 3);
         if (line.empty() || line[0] != '#') {
             r_.write_failed = r_.write_failed || !put(first_.data(), first_.size());

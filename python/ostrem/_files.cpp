@@ -4,7 +4,6 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <cstring>
 #include <string>
 
 #include "channels.h"
@@ -75,11 +74,7 @@ PyObject *station_epochs(PyObject *, PyObject *args)
         return nullptr;
     const char *p = static_cast<const char *>(data.buf);
     const size_t n = static_cast<size_t>(data.len);
-    const char *nl = static_cast<const char *>(std::memchr(p, '\n', n));
-    size_t head = nl ? static_cast<size_t>(nl - p) : n;
-    if (head > 0 && p[head - 1] == '\r')
-        head--;
-    const files::TextHeader h = files::fdsn_text(p, head);
+    const files::TextHeader h = files::fdsn_text(p, n);
     if (h.kind != files::Text::channels) {
         PyBuffer_Release(&data);
         Py_RETURN_NONE;

@@ -1,7 +1,6 @@
 #include "channels.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <string_view>
 
@@ -17,27 +16,6 @@ struct Channel {
     size_t order;  // among the channels, from 0
     stations::Instant start, end;
 };
-
-std::vector<std::string_view> split(std::string_view line)
-{
-    std::vector<std::string_view> fields;
-    for (size_t at = 0;;) {
-        const size_t bar = line.find('|', at);
-        fields.push_back(line.substr(at, bar == std::string_view::npos ? std::string_view::npos : bar - at));
-        if (bar == std::string_view::npos)
-            return fields;
-        at = bar + 1;
-    }
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // A time field as an instant: an empty start is the earliest, an empty end
 // the latest; false for text that is no time.
@@ -94,7 +72,7 @@ StationEpochs station_epochs(const char *p, size_t n, const TextHeader &h)
         const std::string_view content = trimmed(line);
         if (content.empty() || content.front() == '#')
             continue;
-        Channel c{split(line), lineno, channels.size() + as_they_are.size(), {}, {}};
+        Channel c{fields_of(line), lineno, channels.size() + as_they_are.size(), {}, {}};
         if (static_cast<int>(c.fields.size()) != count ||
             (start_field >= 0 && !instant(c.fields[static_cast<size_t>(start_field)], false, &c.start)) ||
             (end_field >= 0 && !instant(c.fields[static_cast<size_t>(end_field)], true, &c.end))) {
@@ -124,7 +102,7 @@ StationEpochs station_epochs(const char *p, size_t n, const TextHeader &h)
     };
     std::vector<Epoch> epochs;
     for (const std::string &key : keys) {
-        std::vector<size_t> members = stations[key];
+        std::vector<size_t> &members = stations[key];
         std::stable_sort(members.begin(), members.end(),
                          [&](size_t a, size_t b) { return channels[a].start < channels[b].start; });
         for (size_t i = 0; i < members.size();) {

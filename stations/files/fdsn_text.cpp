@@ -1,7 +1,6 @@
 #include "fdsn_text.h"
 
 #include <cctype>
-#include <cstring>
 #include <initializer_list>
 
 namespace files {
@@ -19,9 +18,29 @@ bool begins_with(const std::vector<std::string> &names, std::initializer_list<co
     return true;
 }
 
-bool space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 }  // namespace
+
+std::vector<std::string_view> fields_of(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    for (size_t at = 0;;) {
+        const size_t bar = line.find('|', at);
+        fields.push_back(line.substr(at, bar == std::string_view::npos ? std::string_view::npos : bar - at));
+        if (bar == std::string_view::npos)
+            return fields;
+        at = bar + 1;
+    }
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
 
 bool same_but_case(std::string_view a, std::string_view b)
 {
@@ -44,23 +63,14 @@ int TextHeader::field(const char *name) const
 TextHeader fdsn_text(const char *p, size_t n)
 {
     TextHeader h;
-    const char *end = p + n;
-    if (n >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
-        p += 3;
-    if (p == end || *p != '#' || !std::memchr(p, '|', static_cast<size_t>(end - p)))
+    std::string_view line(p, n);
+    line = line.substr(0, line.find('\n'));
+    if (line.substr(0, 3) == "\xEF\xBB\xBF")
+        line.remove_prefix(3);
+    if (line.empty() || line[0] != '#' || line.find('|') == std::string_view::npos)
         return h;
-    for (const char *at = p + 1;;) {
-        const char *bar = static_cast<const char *>(std::memchr(at, '|', static_cast<size_t>(end - at)));
-        const char *stop = bar ? bar : end, *start = at;
-        while (start < stop && space(*start))
-            start++;
-        while (stop > start && space(stop[-1]))
-            stop--;
-        h.names.emplace_back(start, stop);
-        if (!bar)
-            break;
-        at = bar + 1;
-    }
+    for (std::string_view name : fields_of(line.substr(1)))
+        h.names.emplace_back(trimmed(name));
     if (begins_with(h.names, {"EventID", "Time", "Latitude", "Longitude"}))
         h.kind = Text::events;
     else if (begins_with(h.names, {"Network", "Station", "Location", "Channel", "Latitude", "Longitude"}))

@@ -27,8 +27,14 @@ struct TextHeader {
     int field(const char *name) const;
 };
 
-// The header line [p, p + n) (without its line ending).
+// The first line of [p, p + n) (a whole file, or its line alone), as a
+// header.
 TextHeader fdsn_text(const char *p, size_t n);
+
+// A line of FDSN text split on '|', each field as it stands; and a field
+// without the blanks (and a line's CR) around it.
+std::vector<std::string_view> fields_of(std::string_view line);
+std::string_view trimmed(std::string_view field);
 
 }  // namespace files
 
