@@ -13,6 +13,12 @@ here = Path(__file__).parent
 cmake_lists = (here / "CMakeLists.txt").read_text()
 version = re.search(r"project\(ostrem\s+VERSION\s+([0-9.]+)", cmake_lists).group(1)
 fp_flags = re.search(r'set\(OSTREM_FP_FLAGS "([^"]*)"', cmake_lists).group(1).split(";")
+# Each library's sources, from the list CMakeLists.txt reads too.
+sources = {}
+for line in (here / "cmake" / "sources.txt").read_text().splitlines():
+    if line and not line.startswith("#"):
+        name, files = line.split(":", 1)
+        sources[name] = files.split()
 
 # The WGS84 geodesic through GeographicLib, where it is installed (Debian:
 # libgeographiclib-dev); without it the geodesic functions say this build
@@ -52,11 +58,8 @@ setup(
     ext_modules=[
         Extension(
             "ostrem._ufuncs",
-            sources=["python/ostrem/_ufuncs.cpp", "python/ostrem/_pairs.cpp", "geodesy/ostrem.cpp",
-                     "geodesy/ostrem_geodesic.cpp", "geodesy/ellipsoid_inverse.cpp",
-                     "geodesy/inverse_scalar.cpp", "geodesy/inverse_sse2.cpp", "geodesy/inverse_avx2.cpp",
-                     "geodesy/inverse_neon.cpp", "stations/station_index.cpp",
-                     "stations/pairing.cpp", "stations/instant.cpp"],
+            sources=[*sources["python_ufuncs"], *sources["module"], *sources["geodesic"],
+                     *sources["inverse"], *sources["station_index"], *sources["instants"]],
             depends=["geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "geodesy/arithmetic.h",
                      "geodesy/ellipsoid_inverse.h", "geodesy/lanes.h", "geodesy/inverse_solution.h",
                      "stations/station_index.h", "stations/pairing.h", "stations/instant.h"],
@@ -73,12 +76,10 @@ setup(
         ),
         Extension(
             "ostrem._files",
-            sources=["python/ostrem/_files.cpp", "stations/files/fdsn_xml.cpp",
-                     "stations/files/fdsn_text.cpp", "stations/files/channels.cpp",
-                     "stations/files/skim.cpp", "stations/instant.cpp"],
+            sources=[*sources["python_files"], *sources["files"], *sources["instants"]],
             depends=["stations/files/fdsn_xml.h", "stations/files/fdsn_text.h", "stations/files/channels.h",
-                     "stations/files/skim.h", "stations/instant.h", "commands/number.h", "commands/ranges.h"],
-            include_dirs=["stations/files", "stations", "geodesy"],
+                     "stations/files/skim.h", "stations/instant.h", "common/number.h", "common/ranges.h"],
+            include_dirs=["stations/files", "stations", "geodesy", "common"],
             libraries=["expat"],
             extra_compile_args=["-std=c++17", "-O2", "-fvisibility=hidden"],
             language="c++",

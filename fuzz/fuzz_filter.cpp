@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "../commands/number.h"
+#include "number.h"
 #include "../commands/ostrem/fields.h"
 #include "../commands/ostrem/format.h"
 #include "../commands/ostrem/header.h"

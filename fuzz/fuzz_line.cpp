@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../commands/number.h"
+#include "number.h"
 #include "../commands/ostrem/fields.h"
 #include "../commands/ostrem/line_numbers.h"
 

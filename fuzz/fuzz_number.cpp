@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "../commands/number.h"
+#include "number.h"
 #include "../commands/ostrem/format.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <getopt.h>
 #include <gtest/gtest.h>
 
-#include "../commands/number.h"
+#include "number.h"
 #include "../commands/ostrem/fields.h"
 #include "../commands/ostrem/format.h"
 #include "../commands/ostrem/options.h"

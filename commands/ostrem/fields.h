@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "../number.h"
+#include "number.h"
 
 namespace filter {
 

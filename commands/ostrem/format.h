@@ -11,7 +11,7 @@
 #include <new>
 #include <string_view>
 
-#include "../endian.h"
+#include "endian.h"
 
 namespace filter {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../number.h"
+#include "number.h"
 #include "fields.h"
 #include "format.h"
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "../ranges.h"
+#include "ranges.h"
 #include "fields.h"
 #include "instant.h"
 #include "options.h"

@@ -22,8 +22,8 @@
 #include <string>
 #include <thread>
 
-#include "../number.h"
-#include "../ranges.h"
+#include "number.h"
+#include "ranges.h"
 #include "format.h"
 #include "messages.h"
 #include "ostrem_geodesic.h"

@@ -13,8 +13,8 @@
 #include "fdsn_text.h"
 #include "skim.h"
 
-#include "../../commands/number.h"
-#include "../../commands/ranges.h"
+#include "number.h"
+#include "ranges.h"
 
 namespace files {
 

@@ -3,8 +3,8 @@
 // empty string are refused rather than read as 106.46, 38 and 0, while
 // every spelling strtod takes (a leading '+', hexadecimal, "nan(...)",
 // "inf", values beyond double range) reads as strtod reads it.
-#ifndef OSTREM_COMMANDS_NUMBER_H
-#define OSTREM_COMMANDS_NUMBER_H
+#ifndef OSTREM_COMMON_NUMBER_H
+#define OSTREM_COMMON_NUMBER_H
 
 #include <algorithm>
 #include <cctype>

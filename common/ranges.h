@@ -1,8 +1,8 @@
 // The ranges a value must lie in, as the module tests them, with the words
 // a message names them by ("latitude -90 to 90"), so that every refusal
 // of the three programs reads its bounds from the module's header.
-#ifndef OSTREM_COMMANDS_RANGES_H
-#define OSTREM_COMMANDS_RANGES_H
+#ifndef OSTREM_COMMON_RANGES_H
+#define OSTREM_COMMON_RANGES_H
 
 #include <cfloat>
 #include <cstddef>
