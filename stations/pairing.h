@@ -29,6 +29,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "ellipsoid_inverse.h"
 #include "instant.h"
 #include "station_index.h"
 
@@ -168,7 +169,7 @@ void Pairing::each_qualifying(const uint32_t *js, size_t n, const Instant &time,
                               Each &&each) const
 {
     if constexpr (std::is_invocable_v<Compute &, const uint32_t *, size_t, Result *, Seen *, bool *>) {
-        constexpr size_t most = 64;
+        constexpr size_t most = ellipsoid::block_pairs;
         uint32_t block[most];
         Result results[most];
         Seen seen[most];

@@ -2,10 +2,14 @@
 // a refusal leaves, which the filter and the ufuncs rely on.  (Its numbers
 // are held to an independent implementation in tests/python.)
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "geodesic_blocks.h"
 #include "ostrem_geodesic.h"
 
 namespace {
@@ -14,6 +18,8 @@ const double nan = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 
 bool have_ellipsoid() { return geodesic_available() == 1; }
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(Geodesic, DirectionsInZeroTo360AndNeverMinusZero)
 {
@@ -101,6 +107,77 @@ TEST(Geodesic, WithoutTheEllipsoidNothingIsWritten)
     EXPECT_EQ(geodesic_midpoint(0, 0, 0, 90, &a, &b), GEODESIC_NO_ELLIPSOID);
     EXPECT_EQ(hypocentral(0, 0, 10, 0, 1, 0, &a), GEODESIC_NO_ELLIPSOID);
     EXPECT_TRUE(a == -1 && b == -1 && c == -1);
+}
+
+
+// The one block solver every caller gathers its pairs through: each pair
+// put exactly once, whatever the count against the block's size; a pair
+// refused (out of range, NaN as its rule says) exactly as geodesic()
+// refuses it; every other one geodesic()'s bits.
+TEST(Geodesic, BlockSolverPutsEachPairOnceAndRefusesAsGeodesicDoes)
+{
+    const ellipsoid::Ends kinds[] = {
+        {10, 20, -30, 40},     // plain
+        {90, 0, -90, 0},       // the bounds
+        {0, 540, 0, -180},     // longitudes at both bounds
+        {91, 0, 0, 0},         // latitude out of range: refused
+        {0, 0, 0, 541},        // longitude out of range: refused
+        {nan, 0, 0, 0},        // NaN: taken, NaN results, not refused
+        {0, 0, -inf, 0},       // infinite: refused
+    };
+    const size_t nkinds = std::size(kinds);
+    for (size_t n : {size_t{0}, size_t{1}, size_t{7}, ellipsoid::block_pairs - 1, ellipsoid::block_pairs,
+                     ellipsoid::block_pairs + 1, 3 * ellipsoid::block_pairs + 5}) {
+        std::vector<int> times_put(n, 0);
+        std::vector<ellipsoid::Geodesic> got(n);
+        const size_t refused = ellipsoid::solve_blocks(
+            n, [&](size_t i) { return kinds[(i * 5) % nkinds]; },
+            [&](size_t i, const ellipsoid::Geodesic &g) {
+                times_put[i]++;
+                got[i] = g;
+            });
+        size_t expected_refused = 0;
+        for (size_t i = 0; i < n; i++) {
+            ASSERT_EQ(times_put[i], 1) << "pair " << i << " of " << n;
+            const ellipsoid::Ends &e = kinds[(i * 5) % nkinds];
+            double km = 0, az = 0, baz = 0;
+            if (!have_ellipsoid())
+                continue;
+            const int rc = geodesic(e.eqlat, e.eqlon, e.stlat, e.stlon, &km, &az, &baz);
+            if (rc != 0) {
+                expected_refused++;
+                EXPECT_TRUE(std::isnan(got[i].km) && std::isnan(got[i].azimuth) && std::isnan(got[i].back_azimuth));
+                continue;
+            }
+            EXPECT_TRUE(same_bits(got[i].km, km) && same_bits(got[i].azimuth, az) &&
+                        same_bits(got[i].back_azimuth, baz))
+                << e.eqlat << " " << e.eqlon << " " << e.stlat << " " << e.stlon;
+        }
+        if (have_ellipsoid())
+            EXPECT_EQ(refused, expected_refused) << n;
+    }
+}
+
+// The batch's test of a line's pair: only pairs the block solver gives
+// numbers wait in it.
+TEST(Geodesic, WhichPointsHaveNumbers)
+{
+    const struct {
+        double lat, lon;
+        bool taken, numbers;
+    } cases[] = {
+        {0, 0, true, true},        {90, 540, true, true},     {-90, -180, true, true},
+        {90.0000001, 0, false, false}, {0, -180.0000001, false, false}, {nan, 0, true, false},
+        {0, nan, true, false},     {inf, 0, false, false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ellipsoid::takes(c.lat, c.lon), c.taken) << c.lat << " " << c.lon;
+        EXPECT_EQ(ellipsoid::has_numbers(c.lat, c.lon), c.numbers) << c.lat << " " << c.lon;
+    }
+    EXPECT_TRUE(ellipsoid::has_heights(GEODESIC_DEPTH_MAX, GEODESIC_ELEVATION_MIN));
+    EXPECT_FALSE(ellipsoid::has_heights(GEODESIC_DEPTH_MAX + 1e-9, 0));
+    EXPECT_FALSE(ellipsoid::has_heights(0, nan));
+    EXPECT_TRUE(ellipsoid::takes_heights(nan, 0));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <type_traits>
 
 #include "arithmetic.h"
+#include "geodesic_blocks.h"
 #include "fields.h"
 #include "stations.h"
 
@@ -56,6 +57,8 @@ struct Computation {
     // Its pairs are the inverse problem (then complete()d): in the
     // ellipsoid's arithmetic, -S solves a block of stations at once.
     static constexpr bool solves_inverse = false;
+    // complete() takes the earthquake's depth and the station's elevation.
+    static constexpr bool heights = false;
     static int complete(const double[], double[]) { return 0; }
     using Arithmetic = A;
     // A result that is NaN though the module took the numbers: a NaN
@@ -95,14 +98,6 @@ struct Distance : Computation<A> {
         if (rc == 0)
             complete(c, r);
         return rc;
-    }
-    // What solve() would give, and no NaN: the batch's test of a line.
-    static bool ready(const double c[])
-    {
-        return c[eqlat] >= OSTREM_LATITUDE_MIN && c[eqlat] <= OSTREM_LATITUDE_MAX &&
-               c[stlat] >= OSTREM_LATITUDE_MIN && c[stlat] <= OSTREM_LATITUDE_MAX &&
-               c[eqlon] >= OSTREM_LONGITUDE_MIN && c[eqlon] <= OSTREM_LONGITUDE_MAX &&
-               c[stlon] >= OSTREM_LONGITUDE_MIN && c[stlon] <= OSTREM_LONGITUDE_MAX;
     }
     // After the inverse problem's three results.
     static int complete(const double[], double r[])
@@ -190,16 +185,12 @@ struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
     static constexpr int hypo = Distance::results;  // where it goes
     static constexpr int results = hypo + arithmetic::Hypocentral::nout;
     static constexpr std::string_view names[] = {"km", "az", "baz", "hypo"};
+    static constexpr bool heights = true;
     static_assert(std::size(names) == results, "a name for each result");
     static int solve(const double c[], double r[])
     {
         int rc = solve_problem<arithmetic::Inverse<arithmetic::Ellipsoid>>(c, r);
         return rc == 0 ? complete(c, r) : rc;
-    }
-    static bool ready(const double c[])
-    {
-        return Distance::ready(c) && c[depth] >= GEODESIC_DEPTH_MIN && c[depth] <= GEODESIC_DEPTH_MAX &&
-               c[elevation] >= GEODESIC_ELEVATION_MIN && c[elevation] <= GEODESIC_ELEVATION_MAX;
     }
     static int complete(const double c[], double r[])
     {
@@ -212,6 +203,18 @@ struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
 };
 
 static_assert(GeodesicHypocentral::results <= most_results, "results before the windows' slots");
+
+// A batched line's pair, which waits only where the block solver gives it
+// numbers: solve() would take it, and it has no NaN (whose field a
+// message names, as solve() alone finds it).
+template <class Solve>
+bool gives_numbers(const double c[])
+{
+    bool numbers = ellipsoid::has_numbers(c[eqlat], c[eqlon]) && ellipsoid::has_numbers(c[stlat], c[stlon]);
+    if constexpr (Solve::heights)
+        numbers = numbers && ellipsoid::has_heights(c[depth], c[elevation]);
+    return numbers;
+}
 
 }  // namespace
 
@@ -380,7 +383,7 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why, B
         if (batch && batches_) {
             // A pair that will be solved waits for others; any other line
             // is written after those waiting.
-            if (Solve::ready(c)) {
+            if (gives_numbers<Solve>(c)) {
                 Batch::Waiting &w = batch->waiting[batch->count++];
                 w.line = line, w.n = n, w.join = join;
                 std::memcpy(w.c, c, sizeof c);
@@ -433,22 +436,19 @@ template <class Solve>
 void Record::finish_batch(Batch &batch, Bytes &out) const
 {
     if constexpr (Solve::batched) {
-        constexpr size_t most = Batch::most;
-        double lat1[most] = {}, lon1[most] = {}, lat2[most] = {}, lon2[most] = {};
-        double km[most], az[most], baz[most];
-        const size_t count = batch.count;
-        for (size_t k = 0; k < count; k++) {
-            const double *c = batch.waiting[k].c;
-            lat1[k] = c[eqlat], lon1[k] = c[eqlon], lat2[k] = c[stlat], lon2[k] = c[stlon];
-        }
-        ::geodesics(count, lat1, lon1, lat2, lon2, km, az, baz);
-        for (size_t k = 0; k < count; k++) {
-            Batch::Waiting &w = batch.waiting[k];
-            double r[result_slots];
-            r[0] = km[k], r[1] = az[k], r[2] = baz[k];
-            Solve::complete(w.c, r);
-            put_solved<Solve>(w.line, w.n, w.join, w.c, r, out);
-        }
+        ellipsoid::solve_blocks(
+            batch.count,
+            [&](size_t k) {
+                const double *c = batch.waiting[k].c;
+                return ellipsoid::Ends{c[eqlat], c[eqlon], c[stlat], c[stlon]};
+            },
+            [&](size_t k, const ellipsoid::Geodesic &g) {
+                Batch::Waiting &w = batch.waiting[k];
+                double r[result_slots];
+                r[0] = g.km, r[1] = g.azimuth, r[2] = g.back_azimuth;
+                Solve::complete(w.c, r);
+                put_solved<Solve>(w.line, w.n, w.join, w.c, r, out);
+            });
     }
     (void)out;
     batch.count = 0;
@@ -505,20 +505,15 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
     };
     // On the ellipsoid, a block of the earthquake's stations at once.
     auto compute_block = [&](const uint32_t *js, size_t n, Results *x, stations::Seen *s, bool *ok) {
-        constexpr size_t most = 64;
-        double lat1[most] = {}, lon1[most] = {}, lat2[most] = {}, lon2[most] = {};
-        double km[most] = {}, az[most] = {}, baz[most] = {};
-        for (size_t k = 0; k < n && k < most; k++) {
-            lat1[k] = c[eqlat], lon1[k] = c[eqlon], lat2[k] = table.lat(js[k]), lon2[k] = table.lon(js[k]);
-        }
-        // Without the ellipsoid nothing is written, and no pair has numbers.
-        const bool solved = ::geodesics(n, lat1, lon1, lat2, lon2, km, az, baz) != GEODESIC_NO_ELLIPSOID;
-        for (size_t k = 0; k < n && k < most; k++) {
-            at(js[k]);
-            x[k].r[0] = km[k], x[k].r[1] = az[k], x[k].r[2] = baz[k];
-            ok[k] = solved && Solve::complete(c, x[k].r) == 0;
-            s[k] = seen(x[k].r);
-        }
+        ellipsoid::solve_blocks(
+            n, [&](size_t k) { return ellipsoid::Ends{c[eqlat], c[eqlon], table.lat(js[k]), table.lon(js[k])}; },
+            [&](size_t k, const ellipsoid::Geodesic &g) {
+                at(js[k]);
+                x[k].r[0] = g.km, x[k].r[1] = g.azimuth, x[k].r[2] = g.back_azimuth;
+                // Without the ellipsoid no pair has numbers.
+                ok[k] = batches_ && Solve::complete(c, x[k].r) == 0;
+                s[k] = seen(x[k].r);
+            });
     };
     struct Both {
         decltype(compute_one) &one;

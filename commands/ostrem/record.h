@@ -27,7 +27,7 @@ public:
     // inverse problem solves a block of pairs at once in the processor's
     // lanes.  One a thread, kept by the caller across lines.
     struct Batch {
-        static constexpr size_t most = 64;
+        static constexpr size_t most = ellipsoid::block_pairs;
         struct Waiting {
             char *line;
             size_t n;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "arithmetic.h"
+#include "geodesic_blocks.h"
 #include "geometry.h"
 #include "pairing.h"
 
@@ -120,21 +121,15 @@ struct Blocks {
     bool operator()(uint32_t k, Pair<double> &p, stations::Seen &s) const { return one(k, p, s); }
     void operator()(const uint32_t *ks, size_t n, Pair<double> *p, stations::Seen *s, bool *ok) const
     {
-        constexpr size_t most = 64;
-        double lat1[most] = {}, lon1[most] = {}, lat2[most] = {}, lon2[most] = {};
-        double km[most], az[most], baz[most];
-        for (size_t k = 0; k < n && k < most; k++) {
-            lat1[k] = eqlat, lon1[k] = eqlon;
-            lat2[k] = t.stlat[st.at(ks[k])], lon2[k] = t.stlon[st.at(ks[k])];
-        }
-        const int rc = ::geodesics(n, lat1, lon1, lat2, lon2, km, az, baz);
-        for (size_t k = 0; k < n && k < most; k++) {
-            p[k].r[0] = km[k], p[k].r[1] = az[k], p[k].r[2] = baz[k];
-            s[k] = {km[k], az[k], baz[k]};
-            // Not reached: the caller checked the ranges, and without the
-            // ellipsoid it is never asked.
-            ok[k] = rc == 0 || (rc == 1 && !std::isnan(km[k]));
-        }
+        // The caller checked the ranges, and without the ellipsoid it is
+        // never asked: a pair refused is not reached.
+        ellipsoid::solve_blocks(
+            n, [&](size_t k) { return ellipsoid::Ends{eqlat, eqlon, t.stlat[st.at(ks[k])], t.stlon[st.at(ks[k])]}; },
+            [&](size_t k, const ellipsoid::Geodesic &g) {
+                p[k].r[0] = g.km, p[k].r[1] = g.azimuth, p[k].r[2] = g.back_azimuth;
+                s[k] = {g.km, g.azimuth, g.back_azimuth};
+                ok[k] = !std::isnan(g.km);
+            });
     }
 };
 

@@ -21,6 +21,7 @@
 
 #include "arithmetic.h"
 #include "ellipsoid_inverse.h"
+#include "geodesic_blocks.h"
 
 namespace {
 
@@ -114,24 +115,24 @@ struct DoubleLoop {
 void geodesic_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
 {
     Flags flags;
-    constexpr npy_intp most = 64;
-    double in[4][most], out[3][most];
-    for (npy_intp first = 0; first < dims[0]; first += most) {
-        const npy_intp count = dims[0] - first < most ? dims[0] - first : most;
-        for (int k = 0; k < 4; k++)
-            for (npy_intp i = 0; i < count; i++)
-                in[k][i] = *reinterpret_cast<const double *>(args[k] + (first + i) * steps[k]);
-        const int rc = ::geodesics(static_cast<size_t>(count), in[0], in[1], in[2], in[3], out[0], out[1], out[2]);
-        if (rc != 0)
-            flags.invalid = true;
-        if (rc == GEODESIC_NO_ELLIPSOID)  // nothing written
-            for (auto &results : out)
-                for (double &x : results)
-                    x = NAN;
-        for (int k = 0; k < 3; k++)
-            for (npy_intp i = 0; i < count; i++)
-                *reinterpret_cast<double *>(args[4 + k] + (first + i) * steps[4 + k]) = out[k][i];
+    auto in = [&](int k, size_t i) { return *reinterpret_cast<const double *>(args[k] + i * steps[k]); };
+    auto out = [&](int k, size_t i) -> double & { return *reinterpret_cast<double *>(args[4 + k] + i * steps[4 + k]); };
+    const size_t n = static_cast<size_t>(dims[0]);
+    if (!geodesic_available()) {  // no ellipsoid: no numbers
+        for (size_t i = 0; i < n; i++)
+            out(0, i) = out(1, i) = out(2, i) = NAN;
+        flags.invalid = n > 0;
+        return;
     }
+    const size_t refused = ellipsoid::solve_blocks(
+        n, [&](size_t i) { return ellipsoid::Ends{in(0, i), in(1, i), in(2, i), in(3, i)}; },
+        [&](size_t i, const ellipsoid::Geodesic &g) {
+            out(0, i) = g.km;
+            out(1, i) = g.azimuth;
+            out(2, i) = g.back_azimuth;
+        });
+    if (refused > 0)
+        flags.invalid = true;
 }
 
 struct GeodesicLoops : DoubleLoop<arithmetic::Inverse<arithmetic::Ellipsoid>> {
