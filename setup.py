@@ -60,7 +60,7 @@ setup(
             "ostrem._ufuncs",
             sources=[*sources["python_ufuncs"], *sources["module"], *sources["geodesic"],
                      *sources["inverse"], *sources["station_index"], *sources["instants"]],
-            depends=["geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "geodesy/arithmetic.h",
+            depends=["python/ostrem/_pairs.h", "geodesy/geodesic_blocks.h", "geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "geodesy/arithmetic.h",
                      "geodesy/ellipsoid_inverse.h", "geodesy/lanes.h", "geodesy/inverse_solution.h",
                      "stations/station_index.h", "stations/pairing.h", "stations/instant.h"],
             include_dirs=["geodesy", "stations", numpy.get_include(), *geographiclib["include_dirs"]],

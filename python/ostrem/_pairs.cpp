@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "_pairs.h"
 #include "arithmetic.h"
 #include "geodesic_blocks.h"
 #include "geometry.h"

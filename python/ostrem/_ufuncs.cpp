@@ -19,6 +19,7 @@
 #include <cfenv>
 #include <cmath>
 
+#include "_pairs.h"
 #include "arithmetic.h"
 #include "ellipsoid_inverse.h"
 #include "geodesic_blocks.h"
@@ -223,9 +224,6 @@ Examples
 )";
 
 }  // namespace
-
-extern PyMethodDef pairs_methods[];  // _pairs.cpp
-bool add_pairing_constants(PyObject *m);
 
 namespace {
 
