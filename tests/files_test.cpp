@@ -483,6 +483,41 @@ TEST(Files, APipeGivenByNameIsReadOnce)
     EXPECT_EQ(r.status, 0);
 }
 
+// A header read for its names is read once, from whatever gives it: a
+// pipe given by name, standard input as the station file, FDSN text
+// through a pipe (whose '|' and columns are its header's).
+TEST(Files, AHeaderReadForItsNamesIsReadOnce)
+{
+    if (!have_shell())
+        GTEST_SKIP() << "needs a POSIX shell";
+    const TempFile events("x y\n0 0\n"), stations("name la lo\nA 1 2\nB 3 4\n");
+    const std::string fifo = "d=$(mktemp -d) && mkfifo \"$d/f\" && (cat '%s' > \"$d/f\" &) && ";
+    auto from_fifo = [&](const std::string &file, const std::string &args) {
+        std::string setup = fifo;
+        setup.replace(setup.find("%s"), 2, file);
+        return setup + shell_command(filter) + " " + args + "; s=$?; rm -r \"$d\"; exit $s";
+    };
+    const TempFile pairs("lat lon\n1 2\n3 4\n"), fdsn("#Network|Station|Latitude|Longitude\nXX|A|1|2\n");
+    const struct {
+        const char *name;
+        std::string script, out;
+        int status;
+    } cases[] = {
+        {"named pipe, -f by name", from_fifo(pairs.path, "-H -f lat,lon -a -e 0,0 \"$d/f\""),
+         "lat lon dist az baz\n1 2 2.23 63.58 243.60\n3 4 4.99 53.27 233.37\n", 0},
+        {"station file from standard input, -F by name",
+         "cat '" + stations.path + "' | " + shell_command(filter) + " -H -S - -F la,lo -f x,y '" + events.path + "'",
+         "x y name la lo dist az baz\n0 0 A 1 2 2.23 63.58 243.60\n0 0 B 3 4 4.99 53.27 233.37\n", 0},
+        {"FDSN station text through a named pipe", from_fifo(fdsn.path, "-e 0,0 -a \"$d/f\""),
+         "#Network|Station|Latitude|Longitude\nXX|A|1|2|2.23|63.58|243.60\n", 0},
+    };
+    for (const auto &c : cases) {
+        Outcome r = run_shell(c.script);
+        EXPECT_EQ(r.out, c.out) << c.name << "\n" << r.err;
+        EXPECT_EQ(r.status, c.status) << c.name;
+    }
+}
+
 // XML of the wrong kind, or of none, is refused before anything is
 // written; XML that breaks off is said where it does.
 TEST(Files, XmlOfAnotherKindIsRefused)

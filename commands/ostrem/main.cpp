@@ -21,6 +21,7 @@
 #include <getopt.h>
 
 #include "../newline.h"
+#include "inputs.h"
 #include "fdsn_text.h"
 #include "fdsn_xml.h"
 #include "messages.h"
@@ -75,12 +76,12 @@ int run(int argc, char **argv)
     // first input decides.
     static std::vector<std::string> words;
     static std::vector<char *> numbered;
-    std::string stdin_header;
+    static filter::Inputs inputs;
     std::vector<std::string> defaults;
     files::TextHeader text;
     const bool pair_fields =
         (opt.stations || opt.fixed != filter::End::none) && opt.mode != filter::Mode::walk;
-    if (filter::input_is_xml(first < argc ? argv[first] : "-", stdin_header, &text) == 1) {
+    if (filter::input_is_xml(inputs, first < argc ? argv[first] : "-", &text) == 1) {
         if (!opt.sep)
             defaults.insert(defaults.end(), {"-d", "|"});
         if (!opt.fields_given && pair_fields)
@@ -94,12 +95,9 @@ int run(int argc, char **argv)
             fields_default(defaults, "-f", text.field("Latitude"), text.field("Longitude"));
     }
     // The station file's FDSN text likewise: '|' and its latitude and
-    // longitude for -D and -F (XML's are its reading's own; standard
-    // input, which cannot be read twice, is told where it is read).
+    // longitude for -D and -F (XML's are its reading's own).
     files::TextHeader station_text;
-    std::string unused;
-    if (opt.stations && std::strcmp(opt.stations, "-") != 0 &&
-        filter::input_is_xml(opt.stations, unused, &station_text) == 0 &&
+    if (opt.stations && filter::input_is_xml(inputs, opt.stations, &station_text) == 0 &&
         (station_text.kind == files::Text::stations || station_text.kind == files::Text::channels) &&
         !opt.station_sep && !station_fields_by_number(opt, names)) {
         defaults.insert(defaults.end(), {"-D", "|"});
@@ -107,7 +105,7 @@ int run(int argc, char **argv)
             fields_default(defaults, "-F", station_text.field("Latitude"), station_text.field("Longitude"));
     }
     if (!names.given.empty()) {
-        if (int status = filter::resolve_names(argc, argv, opt, first, names, words, stdin_header))
+        if (int status = filter::resolve_names(inputs, argc, argv, opt, first, names, words))
             return status;
     } else if (!defaults.empty()) {
         words.assign(argv, argv + argc);
@@ -130,7 +128,7 @@ int run(int argc, char **argv)
     // cannot be read ends the run with nothing written.
     static filter::StationTable stations;
     if (opt.stations) {
-        if (int err = stations.load(opt)) {
+        if (int err = stations.load(inputs.take(opt.stations), opt)) {
             filter::say(stderr, "%s: %s", opt.stations, std::strerror(err));
             return 2;
         }
@@ -141,7 +139,6 @@ int run(int argc, char **argv)
         rec.pair_with(&stations);
     }
     filter::Stream s(rec, out, stderr, opt.threads);
-    s.read_before(stdin_header);
     for (const filter::StationTable::Bad &b : stations.bad())
         s.report(opt.stations, b.line, b.why);
     s.count_unreported(stations.bad_count() - stations.bad().size());
@@ -150,9 +147,9 @@ int run(int argc, char **argv)
         return 2;
     }
     if (first == argc)
-        s.file("-");
+        s.file(inputs.take("-"), "-");
     for (int i = first; i < argc && out.ok(); i++)
-        s.file(argv[i]);
+        s.file(inputs.take(argv[i]), argv[i]);
     s.finish();  // every thread ended before the status, or SIGPIPE, is decided
     if (unsigned long n = s.unreported())
         filter::say(stderr, "%lu more bad lines not reported", n);

@@ -9,45 +9,28 @@
 #include "fields.h"
 #include "format.h"
 #include "header.h"
+#include "inputs.h"
 #include "line_numbers.h"
 #include "messages.h"
-#include "system.h"
-
-#include <sys/stat.h>
 
 namespace filter {
 
 namespace {
 
-// A file's first line, without its ending or a byte-order mark; from
-// standard input byte by byte, so that nothing after it is taken, after
-// what was read of it before (stdin_header, which keeps what is read).
-// XML stands for the FDSN text of xml_columns, whose header that is.
-bool first_line(const char *name, std::string &line, std::string *stdin_header, const char *xml_columns)
+// An input's first line, without its ending or a byte-order mark, from
+// its head (kept for its reader).  XML stands for the FDSN text of
+// xml_columns, whose header that is.
+std::string first_line(const InputFile &input, const char *xml_columns)
 {
-    line.clear();
-    const bool standard = std::strcmp(name, "-") == 0;
-    int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
-    if (fd < 0)
-        return false;
-    if (standard && stdin_header)
-        line = *stdin_header;
-    char c;
-    while (line.find('\n') == std::string::npos && line.size() <= max_line && ::read(fd, &c, 1) == 1)
-        line += c;
-    if (standard && stdin_header)
-        *stdin_header = line;
-    else if (!standard)
-        close(fd);
-    if (files::looks_like_xml(line.data(), line.size())) {
-        line = xml_columns;
-        return true;
-    }
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+    if (input.xml())
+        return xml_columns;
+    const std::string &head = input.head();
+    std::string line = head.substr(0, head.find('\n'));
+    while (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.compare(0, 3, byte_order_mark) == 0)
         line.erase(0, 3);
-    return true;
+    return line;
 }
 
 // The field (from 1) of name: exactly, else without regard to case; 0
@@ -103,47 +86,20 @@ int numbered(char option, const char *value, const char *file, const std::vector
 
 }  // namespace
 
-int input_is_xml(const char *name, std::string &stdin_header, files::TextHeader *text)
+int input_is_xml(Inputs &inputs, const char *name, files::TextHeader *text)
 {
-    const bool standard = std::strcmp(name, "-") == 0;
-    // A pipe given by name (a shell's <(...)) cannot be opened twice, nor
-    // read twice: its kind is told by the stream alone, without the
-    // defaults.
-    struct stat st;
-    if (!standard && (stat(name, &st) != 0 || !S_ISREG(st.st_mode)))
-        return 0;
-    int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
-    if (fd < 0)
-        return -1;  // said where the file is read
-    std::string head = standard ? stdin_header : std::string();
-    char buf[256];
-    // Text is read to the end of its first line, which tells FDSN text.
-    auto told = [&] {
-        return files::kind_told(head.data(), head.size()) &&
-               (!text || files::looks_like_xml(head.data(), head.size()) || head.find('\n') != std::string::npos);
-    };
-    while (!told() && head.size() <= max_line) {
-        // From standard input byte by byte: nothing past what tells is taken.
-        auto got = ::read(fd, buf, standard ? 1 : sizeof buf);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        head.append(buf, static_cast<size_t>(got));
-    }
-    if (standard)
-        stdin_header = head;
-    else
-        close(fd);
-    if (files::looks_like_xml(head.data(), head.size()))
+    const InputFile &input = inputs.peek(name);
+    if (input.fd() < 0)
+        return -1;  // said where the input is read
+    if (input.xml())
         return 1;
     if (text)
-        *text = files::fdsn_text(head.data(), head.size());
+        *text = input.text();
     return 0;
 }
 
-int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
-                  std::vector<std::string> &words, std::string &stdin_header)
+int resolve_names(Inputs &inputs, int argc, char **argv, const Options &o, int first, const Names &names,
+                  std::vector<std::string> &words)
 {
     if (!o.header) {
         say(stderr, "-%c takes field numbers; names ('%s') need -H, whose header names the fields",
@@ -151,7 +107,6 @@ int resolve_names(int argc, char **argv, const Options &o, int first, const Name
         return 2;
     }
     const char *input = first < argc ? argv[first] : "-";
-    std::string line;
     std::vector<std::string> header[2];  // the first input's, the station file's
     bool read[2] = {false, false};
     words.assign(argv, argv + argc);
@@ -159,17 +114,13 @@ int resolve_names(int argc, char **argv, const Options &o, int first, const Name
         const bool station = n.option == 'F' || n.option == 'T' || (n.option == 'Z' && o.stations);
         const char *file = station ? o.stations : input;
         if (!read[station]) {
-            if (station && std::strcmp(file, "-") == 0) {
-                say(stderr, "-%c names a field of the station file, whose header standard input "
-                            "cannot show twice: give it as a file",
-                    n.option);
+            const InputFile &in = inputs.peek(file);
+            if (in.error()) {
+                say(stderr, "%s: %s", file, std::strerror(in.error()));
                 return 2;
             }
             const char *columns = station ? files::station_columns : files::event_columns;
-            if (!first_line(file, line, station ? nullptr : &stdin_header, columns)) {
-                say(stderr, "%s: %s", file, std::strerror(errno));
-                return 2;
-            }
+            const std::string line = first_line(in, columns);
             // XML's columns, and FDSN text's where no separator is
             // given, are split on '|'.
             char sep = station ? o.station_sep : o.sep;

@@ -9,24 +9,24 @@
 #include <vector>
 
 #include "fdsn_text.h"
+#include "inputs.h"
 #include "options.h"
 
 namespace filter {
 
+// Is the named input ("-": standard input) XML, by its first bytes?  1
+// yes, 0 no, -1 when it cannot be opened.  Where it is text, its first
+// line is told in *text (FDSN's event, station or channel text, or
+// other).  What is read is kept in inputs, for the input's reader.
+int input_is_xml(Inputs &inputs, const char *name, files::TextHeader *text = nullptr);
+
 // The command line again with each name given its field's number, from
 // the header of the first input (or of the station file, for -F, -T and
-// -Z under -S), into words.  A header read from standard input is kept in
-// stdin_header (with its newline), for the stream to begin with.  0, or 2
-// after a usage error's message (a name missing, or found twice).
-// Is the named input ("-": standard input) XML, by its first bytes?  1
-// yes, 0 no, -1 when it cannot be opened.  What is read of standard input
-// is kept in stdin_header (after what it held), for the stream.  Where it
-// is text, its first line is told in *text (FDSN's event, station or
-// channel text, or other).
-int input_is_xml(const char *name, std::string &stdin_header, files::TextHeader *text = nullptr);
-
-int resolve_names(int argc, char **argv, const Options &o, int first, const Names &names,
-                  std::vector<std::string> &words, std::string &stdin_header);
+// -Z under -S), into words; the headers are peeked at in inputs.  0, or 2
+// after a usage error's message (a name missing or found twice, an input
+// that cannot be read).
+int resolve_names(Inputs &inputs, int argc, char **argv, const Options &o, int first, const Names &names,
+                  std::vector<std::string> &words);
 
 }  // namespace filter
 

@@ -8,34 +8,26 @@
 #include "fdsn_text.h"
 #include "fdsn_xml.h"
 #include "fields.h"
-#include "system.h"
+#include "inputs.h"
 
 namespace filter {
 
 namespace {
 
-// The whole of a file ("-": standard input) into text; 0 or errno.
-int read_all(const char *name, std::string &text)
+// The whole of an input into text, what was read of it ahead first; 0 or
+// errno.
+int read_all(InputFile &input, std::string &text)
 {
-    const bool standard = std::strcmp(name, "-") == 0;
-    int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
-    if (fd < 0)
-        return errno;
-    int err = 0;
+    if (input.fd() < 0 || input.error())
+        return input.error();
+    text = input.take_head();
     char buf[1 << 16];
     for (;;) {
-        auto got = ::read(fd, buf, sizeof buf);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            err = got < 0 ? errno : 0;
-            break;
-        }
+        const long got = read_some(input.fd(), buf, sizeof buf);
+        if (got <= 0)
+            return got < 0 ? errno : 0;
         text.append(buf, static_cast<size_t>(got));
     }
-    if (!standard)
-        close(fd);
-    return err;
 }
 
 stations::Arithmetic arithmetic_of(const Options &o)
@@ -156,11 +148,12 @@ bool StationTable::from_xml(const char *name, Options &o)
     return true;
 }
 
-int StationTable::load(const Options &o) { return load(o.stations, o); }
+int StationTable::load(const char *name, const Options &o) { return load(InputFile(name), o); }
 
-int StationTable::load(const char *name, const Options &given)
+int StationTable::load(InputFile input, const Options &given)
 {
-    if (int err = read_all(name, text_))
+    const char *name = given.stations ? given.stations : input.name();
+    if (int err = read_all(input, text_))
         return err;
     if (text_.compare(0, 3, byte_order_mark) == 0)  // no part of the first line
         text_.erase(0, 3);
@@ -172,8 +165,8 @@ int StationTable::load(const char *name, const Options &given)
         const files::TextHeader h = files::fdsn_text(text_.data(), text_.size());
         const bool fdsn = h.kind == files::Text::stations || h.kind == files::Text::channels;
         if (fdsn && !o.station_sep && !o.station_fields_given) {
-            // FDSN station or channel text (standard input's, which the
-            // command line's defaults could not look at): its columns.
+            // FDSN station or channel text whose columns the command
+            // line's defaults did not give: its own.
             o.station_sep = '|';
             o.station_field[0] = h.field("Latitude");
             o.station_field[1] = h.field("Longitude");

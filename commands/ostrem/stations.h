@@ -13,6 +13,7 @@
 #include "header.h"
 #include "line_numbers.h"
 #include "messages.h"
+#include "inputs.h"
 #include "options.h"
 #include "pairing.h"
 
@@ -34,7 +35,7 @@ public:
     // for.  Returns 0, or the errno of a file that cannot be read.  Bad
     // lines take no part: the first max_messages are in bad(), and
     // bad_count() counts them all.
-    int load(const Options &o);
+    int load(InputFile input, const Options &o);
     // The same for the named file (a test's or a fuzzer's).
     int load(const char *name, const Options &o);
     // Not a station file at all (XML of another kind): what to say, with

@@ -12,17 +12,9 @@ namespace filter {
 
 void Out::send(const char *p, size_t len)
 {
-    while (len > 0 && ok_) {
-        auto w = ::write(fd_, p, static_cast<unsigned>(len));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            ok_ = false;
-            err_ = w < 0 ? errno : EIO;
-            break;
-        }
-        p += w;
-        len -= static_cast<size_t>(w);
+    if (ok_ && !write_all(fd_, p, len)) {
+        ok_ = false;
+        err_ = errno;
     }
 }
 
@@ -336,20 +328,15 @@ bool Stream::before_read()
 
 // Every block of one file, handed out in order: the file's own lines, or
 // the text its XML stands for.
-void Stream::stream(int fd, const char *name)
+void Stream::stream(int fd, const char *name, std::string head)
 {
     Reader reader(fd, block_, limit_);
     // The first bytes tell XML from text: read until one is not white space.
-    std::string head;
-    if (fd == 0)
-        head.swap(stdin_read_);
     while (!files::kind_told(head.data(), head.size()) && head.size() < limit_) {
         if (!before_read())
             return;
         char buf[1];  // byte by byte: what is read is carried, at most a line's limit
-        auto got = read(fd, buf, sizeof buf);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const long got = read_some(fd, buf, sizeof buf);
         if (got < 0) {
             unreadable(name, errno);
             return;
@@ -422,26 +409,13 @@ void Stream::read_blocks(Reader &reader, const char *name)
     }
 }
 
-void Stream::file(const char *name)
+void Stream::file(InputFile input, const char *name)
 {
-    if (std::strcmp(name, "-") == 0) {
-        stream(0, name);
+    if (input.fd() < 0 || input.error()) {
+        unreadable(name, input.error());
         return;
     }
-    int fd = open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
-#ifdef _WIN32
-    // Windows refuses to open a folder as a file; say what it is, as
-    // reading one says elsewhere.
-    struct _stat st;
-    if (fd < 0 && errno == EACCES && _stat(name, &st) == 0 && (st.st_mode & _S_IFDIR))
-        errno = EISDIR;
-#endif
-    if (fd < 0) {
-        unreadable(name, errno);
-        return;
-    }
-    stream(fd, name);
-    close(fd);
+    stream(input.fd(), name, input.take_head());
 }
 
 }  // namespace filter

@@ -17,6 +17,7 @@
 
 #include "format.h"
 #include "messages.h"
+#include "inputs.h"
 #include "reader.h"
 #include "record.h"
 
@@ -65,12 +66,12 @@ public:
     Stream(const Stream &) = delete;
     Stream &operator=(const Stream &) = delete;
 
-    // Every line of the named file ("-": standard input), or its error.
-    void file(const char *name);
-    // Every line of an open file.
-    void stream(int fd, const char *name);
-    // Standard input's first bytes, read before the stream (a header).
-    void read_before(std::string bytes) { stdin_read_ = std::move(bytes); }
+    // Every line of an input, after what was read of it ahead, or its
+    // error.  name: what messages call it, which outlives the stream.
+    void file(InputFile input, const char *name);
+    void file(const char *name) { file(InputFile(name), name); }
+    // Every line of an open file, after head (its bytes read before).
+    void stream(int fd, const char *name, std::string head = {});
     // Everything still in the workers' hands written; the threads ended.
     void finish();
 
@@ -90,7 +91,6 @@ public:
     }
 
 private:
-    std::string stdin_read_;  // read_before()
     struct Bad {
         size_t line;  // from 1 within the block
         Reason why;

@@ -10,6 +10,7 @@
 #include "fields.h"
 #include "line_numbers.h"
 #include "messages.h"
+#include "inputs.h"
 #include "system.h"
 
 namespace filter {
@@ -19,19 +20,7 @@ namespace {
 constexpr size_t chunk = 1 << 16;
 
 // All of p to standard output; false on a write error (errno set).
-bool put(const char *p, size_t n)
-{
-    while (n > 0) {
-        auto done = ::write(1, p, static_cast<unsigned>(n));
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        p += done;
-        n -= static_cast<size_t>(done);
-    }
-    return true;
-}
+bool put(const char *p, size_t n) { return write_all(1, p, n); }
 
 struct Outcome {
     int status = 0;
@@ -108,7 +97,7 @@ void one_file(const char *name, const files::Magnitudes &magnitudes, Outcome &r)
 {
     const bool standard = std::strcmp(name, "-") == 0;
     const char *shown = standard ? "standard input" : name;
-    int fd = standard ? 0 : open(name, O_RDONLY | O_CLOEXEC | O_BINARY);
+    int fd = open_input(name);
     if (fd < 0) {
         say(stderr, "%s: %s", shown, std::strerror(errno));
         r.status = 2;
@@ -121,9 +110,7 @@ void one_file(const char *name, const files::Magnitudes &magnitudes, Outcome &r)
     bool text_file = false, ended = false;
     int read_error = 0;
     while (!ended && !r.write_failed) {
-        auto got = ::read(fd, buf.get(), static_cast<unsigned>(chunk));
-        if (got < 0 && errno == EINTR)
-            continue;
+        long got = read_some(fd, buf.get(), chunk);
         if (got < 0) {
             read_error = errno;
             got = 0;
