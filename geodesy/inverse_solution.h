@@ -405,6 +405,30 @@ struct Start {
     V sig12, salp1, calp1, salp2, calp2, dnm;
 };
 
+// A nearly antipodal pair's start: alpha1 from the astroid, or on the
+// equator from its limit.
+template <class V>
+void astroid_start(const Latitudes<V> &b, V slam12, V clam12, V sbet12a, V &salp1, V &calp1)
+{
+    const V lam12x = arctangent2(-slam12, -clam12); // lambda12 - pi
+    const V k2 = (b.sbet1 * b.sbet1) * V(ep2);
+    const V lamscale = V(flattening) * b.cbet1 * a3_of(eps_of(k2)) * V(pi);
+    const V betscale = lamscale * b.cbet1;
+    const V x = lam12x / lamscale, y = sbet12a / betscale;
+    const auto near_equator = (y > V(-tol1)) & (x > V(-1.0 - xthresh));
+    const V salp1e = min_of(V(1.0), -x);
+    const V calp1e = -sqrt(V(1.0) - salp1e * salp1e);
+    const V k = astroid(x, y);
+    const V omg12a = lamscale * (-x * k / (V(1.0) + k));
+    V so, co;
+    sine_cosine(omg12a, so, co);
+    co = -co;
+    const V salp1k = b.cbet2 * so;
+    const V calp1k = sbet12a - b.cbet2 * b.sbet1 * (so * so) / (V(1.0) - co);
+    salp1 = select(near_equator, salp1e, salp1k);
+    calp1 = select(near_equator, calp1e, calp1k);
+}
+
 template <class V>
 Start<V> start_of(const Latitudes<V> &b, V lam12, V slam12, V clam12)
 {
@@ -441,23 +465,10 @@ Start<V> start_of(const Latitudes<V> &b, V lam12, V slam12, V clam12)
     const auto antipodal = ~solved & (csig12 < V(0.0)) &
                            (ssig12 < V(6.0 * third_flattening * pi) * (b.cbet1 * b.cbet1));
     if (any(antipodal)) {
-        const V lam12x = arctangent2(-slam12, -clam12); // lambda12 - pi
-        const V k2 = (b.sbet1 * b.sbet1) * V(ep2);
-        const V lamscale = V(flattening) * b.cbet1 * a3_of(eps_of(k2)) * V(pi);
-        const V betscale = lamscale * b.cbet1;
-        const V x = lam12x / lamscale, y = sbet12a / betscale;
-        const auto near_equator = (y > V(-tol1)) & (x > V(-1.0 - xthresh));
-        const V salp1e = min_of(V(1.0), -x);
-        const V calp1e = -sqrt(V(1.0) - salp1e * salp1e);
-        const V k = astroid(x, y);
-        const V omg12a = lamscale * (-x * k / (V(1.0) + k));
-        V so, co;
-        sine_cosine(omg12a, so, co);
-        co = -co;
-        const V salp1k = b.cbet2 * so;
-        const V calp1k = sbet12a - b.cbet2 * b.sbet1 * (so * so) / (V(1.0) - co);
-        st.salp1 = select(antipodal, select(near_equator, salp1e, salp1k), st.salp1);
-        st.calp1 = select(antipodal, select(near_equator, calp1e, calp1k), st.calp1);
+        V salp1, calp1;
+        astroid_start(b, slam12, clam12, sbet12a, salp1, calp1);
+        st.salp1 = select(antipodal, salp1, st.salp1);
+        st.calp1 = select(antipodal, calp1, st.calp1);
     }
     // A start at alpha1 <= 0 is no start (NaN passes the test backwards).
     const auto usable = ~(st.salp1 <= V(0.0));
@@ -513,14 +524,20 @@ Trial<V> longitude_error(const Latitudes<V> &b, V salp1, V calp1, V slam12, V cl
     return t;
 }
 
-// The inverse problem for one pack: latitudes and longitudes in degrees;
-// the length in metres and the azimuths at both ends in degrees, (-180,
-// 180], the azimuth at the second point being its direction of travel.
+// The longitude difference, lambda12 in [0, 180] with its sine and
+// cosine, the supplement 180 - lambda12 in degrees, and the sign that
+// undoes the reflection to the east.
 template <class V>
-void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
+struct Longitudes {
+    V lam12, slam12, clam12, lon12s, lonsign;
+};
+
+template <class V>
+Longitudes<V> longitude_difference(V lon1, V lon2)
 {
-    // The longitude difference, exactly reduced to [-180, 180], with the
-    // subtraction's own error kept for the half turn.
+    Longitudes<V> d;
+    // Exactly reduced to [-180, 180], with the subtraction's own error
+    // kept for the half turn.
     const V raw = lon2 - lon1;
     const V back = raw - lon2;
     const V err = (lon2 - (raw - back)) + (-lon1 - back);
@@ -530,7 +547,7 @@ void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
     const V sign_of = select(err == V(0.0), raw, select(lon12 == V(0.0), err, -err));
     lon12 = select(edge, copysign(abs(lon12), sign_of), lon12);
     const auto west = signbit(lon12);
-    V lonsign = select(west, V(-1.0), V(1.0));
+    d.lonsign = select(west, V(-1.0), V(1.0));
     lon12 = abs(lon12);
     V lon12_err = select(west, -err, err);
     // A small difference takes its error in before it is made coarser
@@ -539,23 +556,31 @@ void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
     lon12 = select(small, round_angle(lon12 + lon12_err), lon12);
     lon12_err = select(small, V(0.0), lon12_err);
     // The supplement, from the exact 180 - lon12, for the half turn.
-    const V lon12s = round_angle((V(180.0) - lon12) - lon12_err);
-    const V lam12 = lon12 * V(degree) + lon12_err * V(degree);
-    V slam12, clam12;
-    {
-        const auto obtuse = lon12 > V(90.0);
-        V s, c;
-        sine_cosine_degrees(select(obtuse, lon12s, lon12), s, c, select(obtuse, V(0.0), lon12_err));
-        slam12 = s;
-        clam12 = select(obtuse, -c, c);
-    }
+    d.lon12s = round_angle((V(180.0) - lon12) - lon12_err);
+    d.lam12 = lon12 * V(degree) + lon12_err * V(degree);
+    const auto obtuse = lon12 > V(90.0);
+    V s, c;
+    sine_cosine_degrees(select(obtuse, d.lon12s, lon12), s, c, select(obtuse, V(0.0), lon12_err));
+    d.slam12 = s;
+    d.clam12 = select(obtuse, -c, c);
+    return d;
+}
 
-    // The point nearer a pole first, in the south: |lat1| >= |lat2|,
-    // lat1 <= 0.
+// The ends ordered, the one nearer a pole first and in the south (|lat1|
+// >= |lat2|, lat1 <= 0), as reduced latitudes; what undoes the ordering.
+template <class V>
+struct Ordered {
+    Latitudes<V> b;
+    V la, latsign;
+    typename V::Mask swapped;
+};
+
+template <class V>
+Ordered<V> ordered_ends(V lat1, V lat2)
+{
     lat1 = round_angle(lat1);
     lat2 = round_angle(lat2);
     const auto swapped = abs(lat1) < abs(lat2);
-    lonsign = select(swapped, -lonsign, lonsign);
     V la = select(swapped, lat2, lat1), lb = select(swapped, lat1, lat2);
     const V latsign = select(signbit(la), V(1.0), V(-1.0));
     la = la * latsign;
@@ -571,135 +596,177 @@ void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
     normalise(b.sbet2, b.cbet2);
     b.cbet2 = max_of(V(tiny), b.cbet2);
     // Equal latitudes, or opposite ones, must stay exactly so.
-    {
-        const auto steep = b.cbet1 < -b.sbet1;
-        b.sbet2 = select(steep & (b.cbet2 == b.cbet1), copysign(b.sbet1, b.sbet2), b.sbet2);
-        b.cbet2 = select(~steep & (abs(b.sbet2) == -b.sbet1), b.cbet1, b.cbet2);
-    }
+    const auto steep = b.cbet1 < -b.sbet1;
+    b.sbet2 = select(steep & (b.cbet2 == b.cbet1), copysign(b.sbet1, b.sbet2), b.sbet2);
+    b.cbet2 = select(~steep & (abs(b.sbet2) == -b.sbet1), b.cbet1, b.cbet2);
     b.dn1 = sqrt(V(1.0) + V(ep2) * (b.sbet1 * b.sbet1));
     b.dn2 = sqrt(V(1.0) + V(ep2) * (b.sbet2 * b.sbet2));
+    return {b, la, latsign, swapped};
+}
 
-    V salp1(0.0), calp1(0.0), salp2(0.0), calp2(0.0), length(0.0); // length in b
+// The directions at both ends and the length (in b, or in metres where
+// said) as far as a case has been solved.
+template <class V>
+struct Solution {
+    V salp1 = V(0.0), calp1 = V(0.0), salp2 = V(0.0), calp2 = V(0.0), length = V(0.0);
+};
 
-    // A meridian (or a pole): alpha1 is the longitude's direction.
+// A meridian (or a pole): alpha1 is the longitude's direction.  Returns
+// the lanes it solves: not those past a conjugate point, where the
+// meridian is not the shortest line.
+template <class V>
+auto meridian_of(const Latitudes<V> &b, V la, V slam12, V clam12, Solution<V> &sol)
+{
     auto meridian = (la == V(-90.0)) | (slam12 == V(0.0));
-    if (any(meridian)) {
-        Ends<V> e;
-        e.ssig1 = b.sbet1;
-        e.csig1 = clam12 * b.cbet1;
-        e.ssig2 = b.sbet2;
-        e.csig2 = b.cbet2;
-        e.dn1 = b.dn1;
-        e.dn2 = b.dn2;
-        V sig12 = arctangent2(max_of(V(0.0), e.csig1 * e.ssig2 - e.ssig1 * e.csig2),
-                              e.csig1 * e.csig2 + e.ssig1 * e.ssig2);
-        V s;
-        V m = reduced_length(V(third_flattening), sig12, e, &s);
-        // Past a conjugate point the meridian is not the shortest line.
-        meridian = meridian & ((sig12 < V(1.0)) | (m >= V(0.0)));
-        // Coincident points: exactly nothing.
-        const auto nothing = (sig12 < V(3.0 * tiny)) |
-                             ((sig12 < V(tol0)) & ((s < V(0.0)) | (m < V(0.0))));
-        s = select(nothing, V(0.0), s);
-        salp1 = select(meridian, slam12, salp1);
-        calp1 = select(meridian, clam12, calp1);
-        salp2 = select(meridian, V(0.0), salp2);
-        calp2 = select(meridian, V(1.0), calp2);
-        length = select(meridian, s, length);
-    }
+    if (!any(meridian))
+        return meridian;
+    Ends<V> e;
+    e.ssig1 = b.sbet1;
+    e.csig1 = clam12 * b.cbet1;
+    e.ssig2 = b.sbet2;
+    e.csig2 = b.cbet2;
+    e.dn1 = b.dn1;
+    e.dn2 = b.dn2;
+    V sig12 = arctangent2(max_of(V(0.0), e.csig1 * e.ssig2 - e.ssig1 * e.csig2),
+                          e.csig1 * e.csig2 + e.ssig1 * e.ssig2);
+    V s;
+    V m = reduced_length(V(third_flattening), sig12, e, &s);
+    meridian = meridian & ((sig12 < V(1.0)) | (m >= V(0.0)));
+    // Coincident points: exactly nothing.
+    const auto nothing = (sig12 < V(3.0 * tiny)) | ((sig12 < V(tol0)) & ((s < V(0.0)) | (m < V(0.0))));
+    s = select(nothing, V(0.0), s);
+    sol.salp1 = select(meridian, slam12, sol.salp1);
+    sol.calp1 = select(meridian, clam12, sol.calp1);
+    sol.salp2 = select(meridian, V(0.0), sol.salp2);
+    sol.calp2 = select(meridian, V(1.0), sol.calp2);
+    sol.length = select(meridian, s, sol.length);
+    return meridian;
+}
 
-    // Both on the equator, and not nearly antipodal: along it.
-    const auto equatorial =
-        ~meridian & (b.sbet1 == V(0.0)) & (lon12s >= V(flattening * 180.0));
-    salp1 = select(equatorial, V(1.0), salp1);
-    calp1 = select(equatorial, V(0.0), calp1);
-    salp2 = select(equatorial, V(1.0), salp2);
-    calp2 = select(equatorial, V(0.0), calp2);
-    V metres = select(equatorial, V(equatorial_radius) * lam12, length * V(polar_radius));
+// What one Newton step keeps of a trial, in the lanes still active.
+template <class V, class Mask>
+void keep_trial(Mask active, const Trial<V> &t, Trial<V> &kept)
+{
+    kept.v = select(active, t.v, kept.v);
+    kept.salp2 = select(active, t.salp2, kept.salp2);
+    kept.calp2 = select(active, t.calp2, kept.calp2);
+    kept.sig12 = select(active, t.sig12, kept.sig12);
+    kept.eps = select(active, t.eps, kept.eps);
+    kept.ends.ssig1 = select(active, t.ends.ssig1, kept.ends.ssig1);
+    kept.ends.csig1 = select(active, t.ends.csig1, kept.ends.csig1);
+    kept.ends.ssig2 = select(active, t.ends.ssig2, kept.ends.ssig2);
+    kept.ends.csig2 = select(active, t.ends.csig2, kept.ends.csig2);
+}
 
-    const auto general = ~meridian & ~equatorial;
-    if (any(general)) {
-        const Start<V> st = start_of(b, lam12, slam12, clam12);
-        const auto solved = general & (st.sig12 >= V(0.0));
-        metres = select(solved, st.sig12 * V(polar_radius) * st.dnm, metres);
-        salp2 = select(solved, st.salp2, salp2);
-        calp2 = select(solved, st.calp2, calp2);
-        auto active = general & ~(st.sig12 >= V(0.0));
-        V sa1 = st.salp1, ca1 = st.calp1;
-        if (any(active)) {
-            // Newton's method on alpha1, inside a bracket kept for
-            // bisection should a step fail.
-            V sa1a(tiny), ca1a(1.0), sa1b(tiny), ca1b(-1.0);
-            auto tripn = V(0.0) != V(0.0), tripb = tripn; // all false
-            Trial<V> kept = longitude_error(b, sa1, ca1, slam12, clam12);
-            Trial<V> t = kept;
-            for (int numit = 0; numit < most_iterations; ++numit) {
-                if (numit > 0) {
-                    t = longitude_error(b, sa1, ca1, slam12, clam12);
-                    kept.v = select(active, t.v, kept.v);
-                    kept.salp2 = select(active, t.salp2, kept.salp2);
-                    kept.calp2 = select(active, t.calp2, kept.calp2);
-                    kept.sig12 = select(active, t.sig12, kept.sig12);
-                    kept.eps = select(active, t.eps, kept.eps);
-                    kept.ends.ssig1 = select(active, t.ends.ssig1, kept.ends.ssig1);
-                    kept.ends.csig1 = select(active, t.ends.csig1, kept.ends.csig1);
-                    kept.ends.ssig2 = select(active, t.ends.ssig2, kept.ends.ssig2);
-                    kept.ends.csig2 = select(active, t.ends.csig2, kept.ends.csig2);
-                }
-                const V v = t.v;
-                const auto done = tripb | ~(abs(v) >= select(tripn, V(8.0 * tol0), V(tol0)));
-                active = active & ~done;
-                if (!any(active))
-                    break;
-                const auto late = V(double(numit)) > V(double(newton_iterations));
-                const auto move_b = active & (v > V(0.0)) & (late | (ca1 / sa1 > ca1b / sa1b));
-                const auto move_a = active & (v < V(0.0)) & (late | (ca1 / sa1 < ca1a / sa1a));
-                sa1b = select(move_b, sa1, sa1b);
-                ca1b = select(move_b, ca1, ca1b);
-                sa1a = select(move_a, sa1, sa1a);
-                ca1a = select(move_a, ca1, ca1a);
-                auto newton = active & (t.dv > V(0.0));
-                if (numit >= newton_iterations)
-                    newton = newton & ~newton;
-                V ns = sa1, nc = ca1;
-                if (any(newton)) {
-                    const V dalp1 = -v / t.dv;
-                    newton = newton & (abs(dalp1) < V(pi));
-                    V sd, cd;
-                    sine_cosine(select(newton, dalp1, V(0.0)), sd, cd);
-                    ns = sa1 * cd + ca1 * sd;
-                    newton = newton & (ns > V(0.0));
-                    nc = ca1 * cd - sa1 * sd;
-                    normalise(ns, nc);
-                }
-                const auto bisect = active & ~newton;
-                V bs = (sa1a + sa1b) / V(2.0), bc = (ca1a + ca1b) / V(2.0);
-                normalise(bs, bc);
-                sa1 = select(newton, ns, select(bisect, bs, sa1));
-                ca1 = select(newton, nc, select(bisect, bc, ca1));
-                tripn = choose(newton, abs(v) <= V(16.0 * tol0), tripn & ~bisect);
-                const auto closed = ((abs(sa1a - sa1) + (ca1a - ca1)) < V(tolb)) |
-                                    ((abs(sa1 - sa1b) + (ca1 - ca1b)) < V(tolb));
-                tripb = (tripb & ~bisect) | (bisect & closed);
-            }
-            const auto iterated = general & ~(st.sig12 >= V(0.0));
-            V s;
-            reduced_length(kept.eps, kept.sig12, kept.ends, &s);
-            metres = select(iterated, s * V(polar_radius), metres);
-            salp2 = select(iterated, kept.salp2, salp2);
-            calp2 = select(iterated, kept.calp2, calp2);
+// Newton's method on alpha1 (sa1, ca1) in the active lanes, inside a
+// bracket kept for bisection should a step fail; the last trial of each.
+template <class V, class Mask>
+Trial<V> iterate_alpha1(const Latitudes<V> &b, V slam12, V clam12, Mask active, V &sa1, V &ca1)
+{
+    V sa1a(tiny), ca1a(1.0), sa1b(tiny), ca1b(-1.0);
+    auto tripn = V(0.0) != V(0.0), tripb = tripn; // all false
+    Trial<V> kept = longitude_error(b, sa1, ca1, slam12, clam12);
+    Trial<V> t = kept;
+    for (int numit = 0; numit < most_iterations; ++numit) {
+        if (numit > 0) {
+            t = longitude_error(b, sa1, ca1, slam12, clam12);
+            keep_trial(active, t, kept);
         }
-        salp1 = select(general, sa1, salp1);
-        calp1 = select(general, ca1, calp1);
+        const V v = t.v;
+        const auto done = tripb | ~(abs(v) >= select(tripn, V(8.0 * tol0), V(tol0)));
+        active = active & ~done;
+        if (!any(active))
+            break;
+        const auto late = V(double(numit)) > V(double(newton_iterations));
+        const auto move_b = active & (v > V(0.0)) & (late | (ca1 / sa1 > ca1b / sa1b));
+        const auto move_a = active & (v < V(0.0)) & (late | (ca1 / sa1 < ca1a / sa1a));
+        sa1b = select(move_b, sa1, sa1b);
+        ca1b = select(move_b, ca1, ca1b);
+        sa1a = select(move_a, sa1, sa1a);
+        ca1a = select(move_a, ca1, ca1a);
+        auto newton = active & (t.dv > V(0.0));
+        if (numit >= newton_iterations)
+            newton = newton & ~newton;
+        V ns = sa1, nc = ca1;
+        if (any(newton)) {
+            const V dalp1 = -v / t.dv;
+            newton = newton & (abs(dalp1) < V(pi));
+            V sd, cd;
+            sine_cosine(select(newton, dalp1, V(0.0)), sd, cd);
+            ns = sa1 * cd + ca1 * sd;
+            newton = newton & (ns > V(0.0));
+            nc = ca1 * cd - sa1 * sd;
+            normalise(ns, nc);
+        }
+        const auto bisect = active & ~newton;
+        V bs = (sa1a + sa1b) / V(2.0), bc = (ca1a + ca1b) / V(2.0);
+        normalise(bs, bc);
+        sa1 = select(newton, ns, select(bisect, bs, sa1));
+        ca1 = select(newton, nc, select(bisect, bc, ca1));
+        tripn = choose(newton, abs(v) <= V(16.0 * tol0), tripn & ~bisect);
+        const auto closed = ((abs(sa1a - sa1) + (ca1a - ca1)) < V(tolb)) |
+                            ((abs(sa1 - sa1b) + (ca1 - ca1b)) < V(tolb));
+        tripb = (tripb & ~bisect) | (bisect & closed);
     }
+    return kept;
+}
+
+// The general case, in the lanes neither a meridian nor the equator
+// solved: a short line outright, the others by iteration.  metres and
+// sol's directions are set in those lanes.
+template <class V, class Mask>
+void general_case(const Latitudes<V> &b, const Longitudes<V> &d, Mask general, Solution<V> &sol, V &metres)
+{
+    const Start<V> st = start_of(b, d.lam12, d.slam12, d.clam12);
+    const auto solved = general & (st.sig12 >= V(0.0));
+    metres = select(solved, st.sig12 * V(polar_radius) * st.dnm, metres);
+    sol.salp2 = select(solved, st.salp2, sol.salp2);
+    sol.calp2 = select(solved, st.calp2, sol.calp2);
+    const auto iterated = general & ~(st.sig12 >= V(0.0));
+    V sa1 = st.salp1, ca1 = st.calp1;
+    if (any(iterated)) {
+        const Trial<V> kept = iterate_alpha1(b, d.slam12, d.clam12, iterated, sa1, ca1);
+        V s;
+        reduced_length(kept.eps, kept.sig12, kept.ends, &s);
+        metres = select(iterated, s * V(polar_radius), metres);
+        sol.salp2 = select(iterated, kept.salp2, sol.salp2);
+        sol.calp2 = select(iterated, kept.calp2, sol.calp2);
+    }
+    sol.salp1 = select(general, sa1, sol.salp1);
+    sol.calp1 = select(general, ca1, sol.calp1);
+}
+
+// The inverse problem for one pack: latitudes and longitudes in degrees;
+// the length in metres and the azimuths at both ends in degrees, (-180,
+// 180], the azimuth at the second point being its direction of travel.
+template <class V>
+void inverse_pack(V lat1, V lon1, V lat2, V lon2, V &s12, V &azi1, V &azi2)
+{
+    const Longitudes<V> d = longitude_difference(lon1, lon2);
+    const Ordered<V> o = ordered_ends(lat1, lat2);
+    const Latitudes<V> &b = o.b;
+    const V lonsign = select(o.swapped, -d.lonsign, d.lonsign);
+
+    Solution<V> sol; // its length in b
+    const auto meridian = meridian_of(b, o.la, d.slam12, d.clam12, sol);
+    // Both on the equator, and not nearly antipodal: along it.
+    const auto equatorial = ~meridian & (b.sbet1 == V(0.0)) & (d.lon12s >= V(flattening * 180.0));
+    sol.salp1 = select(equatorial, V(1.0), sol.salp1);
+    sol.calp1 = select(equatorial, V(0.0), sol.calp1);
+    sol.salp2 = select(equatorial, V(1.0), sol.salp2);
+    sol.calp2 = select(equatorial, V(0.0), sol.calp2);
+    V metres = select(equatorial, V(equatorial_radius) * d.lam12, sol.length * V(polar_radius));
+    const auto general = ~meridian & ~equatorial;
+    if (any(general))
+        general_case(b, d, general, sol, metres);
 
     s12 = metres + V(0.0); // never -0
     // Undo the ordering of the ends and the reflections.
-    const V s1 = select(swapped, salp2, salp1), c1 = select(swapped, calp2, calp1);
-    const V s2 = select(swapped, salp1, salp2), c2 = select(swapped, calp1, calp2);
-    const V swapsign = select(swapped, V(-1.0), V(1.0));
-    azi1 = arctangent2_degrees(s1 * (swapsign * lonsign), c1 * (swapsign * latsign));
-    azi2 = arctangent2_degrees(s2 * (swapsign * lonsign), c2 * (swapsign * latsign));
+    const V s1 = select(o.swapped, sol.salp2, sol.salp1), c1 = select(o.swapped, sol.calp2, sol.calp1);
+    const V s2 = select(o.swapped, sol.salp1, sol.salp2), c2 = select(o.swapped, sol.calp1, sol.calp2);
+    const V swapsign = select(o.swapped, V(-1.0), V(1.0));
+    azi1 = arctangent2_degrees(s1 * (swapsign * lonsign), c1 * (swapsign * o.latsign));
+    azi2 = arctangent2_degrees(s2 * (swapsign * lonsign), c2 * (swapsign * o.latsign));
     // A NaN anywhere in the pair (or an infinite longitude) is NaN in all
     // it gives, whichever case its other numbers would have chosen.  And
     // every NaN is the one quiet NaN: a NaN's payload and sign depend on
