@@ -62,7 +62,7 @@ setup(
                      *sources["inverse"], *sources["station_index"], *sources["instants"]],
             depends=["python/ostrem/_pairs.h", "geodesy/geodesic_blocks.h", "geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "geodesy/arithmetic.h",
                      "geodesy/ellipsoid_inverse.h", "geodesy/lanes.h", "geodesy/inverse_solution.h",
-                     "stations/station_index.h", "stations/pairing.h", "stations/instant.h"],
+                     "stations/station_index.h", "stations/pairing.h", "stations/computations.h", "stations/instant.h"],
             include_dirs=["geodesy", "stations", numpy.get_include(), *geographiclib["include_dirs"]],
             define_macros=[("OSTREM_VERSION", f'"{version}"'),
                            ("OSTREM_HAVE_GEOGRAPHICLIB", "1" if ellipsoid else "0")],

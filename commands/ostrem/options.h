@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "computations.h"
 #include "fdsn_xml.h"
 
 namespace filter {
@@ -23,10 +24,15 @@ enum class End { none, earthquake, station };
 // (kilometres, in double precision).
 enum class Surface { sphere, ellipsoid };
 
-// A pair's numbers, in the order the computations take them: the
-// earthquake, the station, and for the hypocentral distance the
-// earthquake's depth (km) and the station's elevation (m).
-enum Slot { eqlat, eqlon, stlat, stlon, depth, elevation, pair_numbers };
+// A pair's numbers, in the order the computations take them.
+using computations::Slot;
+using computations::eqlat;
+using computations::eqlon;
+using computations::stlat;
+using computations::stlon;
+using computations::depth;
+using computations::elevation;
+using computations::pair_numbers;
 
 struct Options {
     Mode mode = Mode::distance;

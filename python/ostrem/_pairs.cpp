@@ -17,6 +17,7 @@
 
 #include "_pairs.h"
 #include "arithmetic.h"
+#include "computations.h"
 #include "geodesic_blocks.h"
 #include "geometry.h"
 #include "pairing.h"
@@ -35,20 +36,24 @@ struct Found {
     std::vector<double> hypo;
 };
 
-// The ufuncs' own inverse problem, in the arithmetic's numbers.
+// The pair's inverse problem, the filter's computation in the
+// arithmetic's numbers (floats widened to double and back exactly).
 template <class Real>
 int solve(Arithmetic kind, double eqlat, double eqlon, double stlat, double stlon, Real r[])
 {
-    const Real c[arithmetic::Inverse<arithmetic::FloatSphere>::nin] = {
-        static_cast<Real>(eqlat), static_cast<Real>(eqlon), static_cast<Real>(stlat),
-        static_cast<Real>(stlon)};
+    const double c[computations::pair_numbers] = {eqlat, eqlon, stlat, stlon};
+    double x[computations::result_slots] = {};
+    int rc;
     if constexpr (sizeof(Real) == sizeof(float)) {
         (void)kind;
-        return arithmetic::Inverse<arithmetic::FloatSphere>::call(c, r);
+        rc = computations::Distance<arithmetic::FloatSphere>::solve(c, x);
     } else {
-        return kind == Arithmetic::ellipsoid ? arithmetic::Inverse<arithmetic::Ellipsoid>::call(c, r)
-                                             : arithmetic::Inverse<arithmetic::DoubleSphere>::call(c, r);
+        rc = kind == Arithmetic::ellipsoid ? computations::Distance<arithmetic::Ellipsoid>::solve(c, x)
+                                           : computations::Distance<arithmetic::DoubleSphere>::solve(c, x);
     }
+    for (int k = 0; k < 3; k++)
+        r[k] = static_cast<Real>(x[k]);
+    return rc;
 }
 
 // An instant from the Python side: seconds and nanoseconds, the seconds
@@ -183,13 +188,13 @@ void pair_all(const Tables &t, Arithmetic kind, const stations::Selection &selec
             found.az.push_back(p.r[1]);
             found.baz.push_back(p.r[2]);
             if (t.depth) {
-                const double h[arithmetic::Hypocentral::nin] = {
-                    t.eqlat[e], t.eqlon[e], t.depth[e], t.stlat[s], t.stlon[s],
+                const double c[computations::pair_numbers] = {
+                    t.eqlat[e], t.eqlon[e], t.stlat[s], t.stlon[s], t.depth[e],
                     t.elevation ? t.elevation[s] : 0.0};
-                double r[arithmetic::Hypocentral::nout];
-                if (arithmetic::Hypocentral::call(h, r) != 0)
-                    r[0] = NAN;  // a NaN height, as the ufunc gives it
-                found.hypo.push_back(r[0]);
+                double km;
+                if (computations::hypocentral_of(c, &km) != 0)
+                    km = NAN;  // a NaN height, as the ufunc gives it
+                found.hypo.push_back(km);
             }
         });
     });
