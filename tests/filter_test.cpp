@@ -168,6 +168,12 @@ const Stream option_streams[] = {
      "ostrem: -:1: field 1 has an unterminated quote\n", 1},
     {"header_names", {"-H"}, "eqlat eqlon stlat stlon\n0 0 0 90\n", "dist az baz\n" + d90, "", 0},
     {"header_names_midpoint", {"-Hm"}, "h\n", "midlat midlon\n", "", 0},
+    // Names and numbers for one option: the last given is taken, as any
+    // option's last value is.
+    {"field_names_then_numbers", {"-H", "-e", "0,0", "-f", "b,a", "-f", "1,2"}, "a b\n0 90\n",
+     "dist az baz\n90.00 90.00 270.00\n", "", 0},
+    {"field_numbers_then_names", {"-H", "-e", "0,0", "-f", "1,2", "-f", "b,a"}, "a b\n90 0\n",
+     "dist az baz\n90.00 90.00 270.00\n", "", 0},
     {"header_names_walk", {"-H", "-w", "-d,"}, "h\n", "lat,lon\n", "", 0},
     {"precision", {"-p", "6"}, "0 0 0 90\n", "90.000000 90.000000 270.000000\n", "", 0},
     {"precision_0", {"-p0", "-m"}, "0 0 0 90\n", "0 45\n", "", 0},

@@ -18,8 +18,6 @@
 #include <string>
 #include <vector>
 
-#include <getopt.h>
-
 #include "../newline.h"
 #include "inputs.h"
 #include "fdsn_text.h"
@@ -45,112 +43,98 @@ bool given_by_number(bool given, char option, const filter::Names &names)
             return false;
     return true;
 }
-bool fields_by_number(const filter::Options &o, const filter::Names &names)
+
+// A latitude and a longitude field as an option's value: "3,4".
+std::string two_fields(int latitude, int longitude)
 {
-    return given_by_number(o.fields_given, 'f', names);
-}
-bool station_fields_by_number(const filter::Options &o, const filter::Names &names)
-{
-    return given_by_number(o.station_fields_given, 'F', names);
+    return std::to_string(latitude) + "," + std::to_string(longitude);
 }
 
-// An option's default ahead of the command line's own: "-f" "3,4".
-void fields_default(std::vector<std::string> &defaults, const char *option, int latitude, int longitude)
+// What the inputs' kinds decide, as options given after the command line
+// (asked: the command line's options, settled): QuakeML's and FDSN text's
+// '|' and their latitude and longitude, for the earthquakes (-d, -f) and
+// for -S's stations (-D, -F).  Not where the fields are given by number
+// without a separator, which count the fields as blanks split them.
+int kinds_decide(filter::Inputs &inputs, const filter::Options &asked, const filter::Names &names,
+                 const char *input, filter::Options &opt, filter::Given &given)
 {
-    defaults.insert(defaults.end(), {option, std::to_string(latitude) + "," + std::to_string(longitude)});
-}
-
-int run(int argc, char **argv)
-{
-    binary_standard_streams();
-    if (argc > 1 && std::strcmp(argv[1], "--text") == 0)
-        return filter::write_text(argc - 2, argv + 2);
-    static filter::Options opt;
-    int first = 0;
-    filter::Names names;
-    if (int status = filter::options(argc, argv, opt, &first, &names))
-        return status < 0 ? 0 : status;
-    // The command line read again: with the numbers the headers give
-    // names, and after the defaults of QuakeML input (FDSN event text:
-    // '|', the latitude and longitude in fields 3 and 4), which the
-    // first input decides.
-    static std::vector<std::string> words;
-    static std::vector<char *> numbered;
-    static filter::Inputs inputs;
-    std::vector<std::string> defaults;
-    files::TextHeader text;
     const bool pair_fields =
-        (opt.stations || opt.fixed != filter::End::none) && opt.mode != filter::Mode::walk;
-    if (filter::input_is_xml(inputs, first < argc ? argv[first] : "-", &text) == 1) {
-        if (!opt.sep)
-            defaults.insert(defaults.end(), {"-d", "|"});
-        if (!opt.fields_given && pair_fields)
-            fields_default(defaults, "-f", files::event_latitude, files::event_longitude);
-    } else if (text.kind != files::Text::other && !opt.sep && !fields_by_number(opt, names)) {
-        // FDSN text, told from its header as XML is: '|', and its
-        // latitude and longitude, unless the fields are given by number
-        // (which count the fields as they are split without -d).
-        defaults.insert(defaults.end(), {"-d", "|"});
-        if (!opt.fields_given && pair_fields)
-            fields_default(defaults, "-f", text.field("Latitude"), text.field("Longitude"));
+        (asked.stations || asked.fixed != filter::End::none) && asked.mode != filter::Mode::walk;
+    files::TextHeader text;
+    int status = 0;
+    if (filter::input_is_xml(inputs, input, &text) == 1) {
+        if (!asked.sep)
+            status = filter::give('d', "|", opt, given);
+        if (!status && !asked.fields_given && pair_fields)
+            status = filter::give('f', two_fields(files::event_latitude, files::event_longitude), opt, given);
+    } else if (text.kind != files::Text::other && !asked.sep &&
+               !given_by_number(asked.fields_given, 'f', names)) {
+        status = filter::give('d', "|", opt, given);
+        if (!status && !asked.fields_given && pair_fields)
+            status = filter::give('f', two_fields(text.field("Latitude"), text.field("Longitude")), opt, given);
     }
-    // The station file's FDSN text likewise: '|' and its latitude and
-    // longitude for -D and -F (XML's are its reading's own).
     files::TextHeader station_text;
-    if (opt.stations && filter::input_is_xml(inputs, opt.stations, &station_text) == 0 &&
+    if (!status && asked.stations && filter::input_is_xml(inputs, asked.stations, &station_text) == 0 &&
         (station_text.kind == files::Text::stations || station_text.kind == files::Text::channels) &&
-        !opt.station_sep && !station_fields_by_number(opt, names)) {
-        defaults.insert(defaults.end(), {"-D", "|"});
-        if (!opt.station_fields_given)
-            fields_default(defaults, "-F", station_text.field("Latitude"), station_text.field("Longitude"));
+        !asked.station_sep && !given_by_number(asked.station_fields_given, 'F', names)) {
+        status = filter::give('D', "|", opt, given);
+        if (!status && !asked.station_fields_given)
+            status = filter::give(
+                'F', two_fields(station_text.field("Latitude"), station_text.field("Longitude")), opt, given);
     }
+    return status;
+}
+
+// The command line, read once: its options, the defaults the inputs'
+// kinds decide and the numbers the headers give names, settled together.
+// 0 to go on, or the status to end with.
+int read_command_line(int argc, char **argv, filter::Inputs &inputs, filter::Options &opt, int &first)
+{
+    filter::Names names;
+    filter::Given given;
+    given.names = &names;
+    if (int status = filter::read_options(argc, argv, opt, given, &first))
+        return status < 0 ? -1 : status;
+    // Settled as given first: what cannot work is said before any input
+    // is looked at.
+    filter::Options asked = opt;
+    if (int status = filter::settle_options(asked, given))
+        return status;
+    const char *input = first < argc ? argv[first] : "-";
+    if (int status = kinds_decide(inputs, asked, names, input, opt, given))
+        return status;
     if (!names.given.empty()) {
-        if (int status = filter::resolve_names(inputs, argc, argv, opt, first, names, words))
+        std::vector<std::string> numbers;
+        if (int status = filter::resolve_names(inputs, asked, input, names, numbers))
             return status;
-    } else if (!defaults.empty()) {
-        words.assign(argv, argv + argc);
+        // A list that a later one of the same option replaced is not taken.
+        for (size_t i = 0; i < names.given.size(); i++)
+            if (given.last[names.given[i].option] == names.given[i].value)
+                if (int status = filter::give(names.given[i].option, numbers[i], opt, given))
+                    return status;
     }
-    if (!names.given.empty() || !defaults.empty()) {
-        words.insert(words.begin() + 1, defaults.begin(), defaults.end());
-        argc = static_cast<int>(words.size());
-        for (std::string &w : words)
-            numbered.push_back(&w[0]);
-        numbered.push_back(nullptr);
-        argv = numbered.data();
-        opt = filter::Options();
-        optind = 0;  // getopt reads a new command line
-        if (int status = filter::options(argc, argv, opt, &first))
-            return status < 0 ? 0 : status;
-    }
-    static filter::Out out(1);
-    static filter::Record rec(opt);
-    // -S: the station file, read whole before any line, so that one that
-    // cannot be read ends the run with nothing written.
-    static filter::StationTable stations;
-    if (opt.stations) {
-        if (int err = stations.load(inputs.take(opt.stations), opt)) {
-            filter::say(stderr, "%s: %s", opt.stations, std::strerror(err));
-            return 2;
-        }
-        if (!stations.refusal().empty()) {
-            filter::say(stderr, "%s", stations.refusal().c_str());
-            return 2;
-        }
-        rec.pair_with(&stations);
-    }
-    filter::Stream s(rec, out, stderr, opt.threads);
-    for (const filter::StationTable::Bad &b : stations.bad())
-        s.report(opt.stations, b.line, b.why);
-    s.count_unreported(stations.bad_count() - stations.bad().size());
-    if (opt.stations && stations.size() == 0) {  // nothing to pair with: not a quiet success
-        filter::say(stderr, "no stations in %s", opt.stations);
+    return filter::settle_options(opt, given);
+}
+
+// -S: the station file, read whole before any line, so that one that
+// cannot be read ends the run with nothing written.  0 or the status.
+int load_stations(filter::Inputs &inputs, const filter::Options &opt, filter::StationTable &stations)
+{
+    if (int err = stations.load(inputs.take(opt.stations), opt)) {
+        filter::say(stderr, "%s: %s", opt.stations, std::strerror(err));
         return 2;
     }
-    if (first == argc)
-        s.file(inputs.take("-"), "-");
-    for (int i = first; i < argc && out.ok(); i++)
-        s.file(inputs.take(argv[i]), argv[i]);
-    s.finish();  // every thread ended before the status, or SIGPIPE, is decided
+    if (!stations.refusal().empty()) {
+        filter::say(stderr, "%s", stations.refusal().c_str());
+        return 2;
+    }
+    return 0;
+}
+
+// The run's status once everything is read: a write error (or a reader
+// that went away), memory, bad lines.
+int ending(filter::Stream &s, filter::Out &out)
+{
     if (unsigned long n = s.unreported())
         filter::say(stderr, "%lu more bad lines not reported", n);
     if (!out.flush()) {
@@ -169,6 +153,40 @@ int run(int argc, char **argv)
     if (s.out_of_memory())
         throw std::bad_alloc();
     return s.trouble() ? 2 : s.bad_lines() ? 1 : 0;
+}
+
+int run(int argc, char **argv)
+{
+    binary_standard_streams();
+    if (argc > 1 && std::strcmp(argv[1], "--text") == 0)
+        return filter::write_text(argc - 2, argv + 2);
+    static filter::Options opt;
+    static filter::Inputs inputs;
+    int first = 0;
+    if (int status = read_command_line(argc, argv, inputs, opt, first))
+        return status < 0 ? 0 : status;
+    static filter::Out out(1);
+    static filter::Record rec(opt);
+    static filter::StationTable stations;
+    if (opt.stations) {
+        if (int status = load_stations(inputs, opt, stations))
+            return status;
+        rec.pair_with(&stations);
+    }
+    filter::Stream s(rec, out, stderr, opt.threads);
+    for (const filter::StationTable::Bad &b : stations.bad())
+        s.report(opt.stations, b.line, b.why);
+    s.count_unreported(stations.bad_count() - stations.bad().size());
+    if (opt.stations && stations.size() == 0) {  // nothing to pair with: not a quiet success
+        filter::say(stderr, "no stations in %s", opt.stations);
+        return 2;
+    }
+    if (first == argc)
+        s.file(inputs.take("-"), "-");
+    for (int i = first; i < argc && out.ok(); i++)
+        s.file(inputs.take(argv[i]), argv[i]);
+    s.finish();  // every thread ended before the status, or SIGPIPE, is decided
+    return ending(s, out);
 }
 
 }  // namespace

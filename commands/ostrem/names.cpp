@@ -98,18 +98,17 @@ int input_is_xml(Inputs &inputs, const char *name, files::TextHeader *text)
     return 0;
 }
 
-int resolve_names(Inputs &inputs, int argc, char **argv, const Options &o, int first, const Names &names,
-                  std::vector<std::string> &words)
+int resolve_names(Inputs &inputs, const Options &o, const char *input, const Names &names,
+                  std::vector<std::string> &numbers)
 {
     if (!o.header) {
         say(stderr, "-%c takes field numbers; names ('%s') need -H, whose header names the fields",
             names.given[0].option, names.given[0].value);
         return 2;
     }
-    const char *input = first < argc ? argv[first] : "-";
     std::vector<std::string> header[2];  // the first input's, the station file's
     bool read[2] = {false, false};
-    words.assign(argv, argv + argc);
+    numbers.clear();
     for (const Names::Given &n : names.given) {
         const bool station = n.option == 'F' || n.option == 'T' || (n.option == 'Z' && o.stations);
         const char *file = station ? o.stations : input;
@@ -129,16 +128,9 @@ int resolve_names(Inputs &inputs, int argc, char **argv, const Options &o, int f
             header[station] = header_names(line.data(), line.size(), sep).names;
             read[station] = true;
         }
-        std::string numbers;
-        if (int status = numbered(n.option, n.value, file, header[station], numbers))
+        numbers.emplace_back();
+        if (int status = numbered(n.option, n.value, file, header[station], numbers.back()))
             return status;
-        for (int i = 0; i < argc; i++) {  // the word the value lies in, its name replaced
-            const size_t len = std::strlen(argv[i]);
-            if (n.value >= argv[i] && n.value < argv[i] + len) {
-                words[i] = std::string(argv[i], static_cast<size_t>(n.value - argv[i])) + numbers;
-                break;
-            }
-        }
     }
     return 0;
 }

@@ -20,13 +20,13 @@ namespace filter {
 // other).  What is read is kept in inputs, for the input's reader.
 int input_is_xml(Inputs &inputs, const char *name, files::TextHeader *text = nullptr);
 
-// The command line again with each name given its field's number, from
-// the header of the first input (or of the station file, for -F, -T and
-// -Z under -S), into words; the headers are peeked at in inputs.  0, or 2
-// after a usage error's message (a name missing or found twice, an input
-// that cannot be read).
-int resolve_names(Inputs &inputs, int argc, char **argv, const Options &o, int first, const Names &names,
-                  std::vector<std::string> &words);
+// The field numbers of each name list in names, in its order, from the
+// header of the first input (or of the station file, for -F, -T and -Z
+// under -S); the headers are peeked at in inputs.  o: the options as the
+// command line settles them.  0, or 2 after a usage error's message (a
+// name missing or found twice, an input that cannot be read).
+int resolve_names(Inputs &inputs, const Options &o, const char *input, const Names &names,
+                  std::vector<std::string> &numbers);
 
 }  // namespace filter
 

@@ -314,22 +314,6 @@ Options station_options(const Options &o)
     return s;
 }
 
-namespace {
-
-// What the command line gave beyond what goes straight into Options.
-struct Given {
-    const char *fixed_arg = nullptr, *list_arg = nullptr, *station_list_arg = nullptr;
-    bool times_given = false;  // -t or -T
-    Names *names = nullptr;    // where field names are noted, in a first reading
-    bool station_sep_given = false;
-    char fixed_opt = 0;                        // 'e' or 's'
-    int depth_field = 0, elevation_field = 0;  // -z, -Z
-    bool mid = false, walk = false, decimals_given = false;
-    int threads = 0;  // 0: as many as there are CPUs
-};
-
-}  // namespace
-
 // A usage error: the message, with the value shown cut and with control
 // bytes escaped however long or odd the argument, and the usage; 2.
 int fail(const char *fmt, const char *what)
@@ -376,8 +360,10 @@ const char *noted(Given &g, char option, const char *value)
 // or 2 after a usage error's message.
 int take_number(int c, Options &o, Given &g)
 {
-    if (c == 'z' || c == 'Z' || c == 't' || c == 'T')
+    if (c == 'z' || c == 'Z' || c == 't' || c == 'T') {
+        g.last[static_cast<char>(c)] = optarg;
         optarg = const_cast<char *>(noted(g, static_cast<char>(c), optarg));
+    }
     switch (c) {
     case 'n':
         if (!whole_number(optarg, max_steps, &o.path))
@@ -471,7 +457,10 @@ int take_option(int c, char **argv, Options &o, Given &g)
         g.fixed_opt = static_cast<char>(c);
         g.fixed_arg = optarg;
         break;
-    case 'f': g.list_arg = noted(g, 'f', optarg); break;
+    case 'f':
+        g.last['f'] = optarg;
+        g.list_arg = noted(g, 'f', optarg);
+        break;
     case 'a': o.append = true; break;
     case 'd':
     case 'D':
@@ -488,7 +477,10 @@ int take_option(int c, char **argv, Options &o, Given &g)
                         optarg);
         break;
     case 'S': o.stations = optarg; break;
-    case 'F': g.station_list_arg = noted(g, 'F', optarg); break;
+    case 'F':
+        g.last['F'] = optarg;
+        g.station_list_arg = noted(g, 'F', optarg);
+        break;
     case 'H': o.header = true; break;
     case 'G': o.geometry = true; break;
     case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
@@ -597,7 +589,7 @@ int settle_numbers(Options &o, const Given &g)
 
 }  // namespace
 
-int options(int argc, char **argv, Options &o, int *first, Names *names)
+int read_options(int argc, char **argv, Options &o, Given &g, int *first)
 {
     static const option longs[] = {{"help", no_argument, nullptr, 'h'},
                                    {"version", no_argument, nullptr, 'V'},
@@ -607,17 +599,38 @@ int options(int argc, char **argv, Options &o, int *first, Names *names)
                                    {"channels", no_argument, nullptr, channels_option},
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
-    Given g;
-    g.names = names;
     for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:o:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:h", longs, nullptr)) != -1;)
         if (int status = take_option(c, argv, o, g))
             return status;
-    if (int status = settle_modes(o, g))
-        return status;
-    if (int status = settle_numbers(o, g))
-        return status;
     *first = optind;
     return 0;
+}
+
+int settle_options(Options &o, const Given &g)
+{
+    if (int status = settle_modes(o, g))
+        return status;
+    return settle_numbers(o, g);
+}
+
+int give(char option, const std::string &value, Options &o, Given &g)
+{
+    g.kept.push_back(value);
+    optarg = &g.kept.back()[0];
+    Names *names = g.names;
+    g.names = nullptr;  // a value given here is no name to note
+    const int status = take_option(option, nullptr, o, g);
+    g.names = names;
+    return status;
+}
+
+int options(int argc, char **argv, Options &o, int *first, Names *names)
+{
+    Given g;
+    g.names = names;
+    if (int status = read_options(argc, argv, o, g, first))
+        return status;
+    return settle_options(o, g);
 }
 
 int available_cpus()

@@ -3,6 +3,7 @@
 #define OSTREM_FILTER_OPTIONS_H
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,35 @@ struct Names {
     std::vector<Given> given;
     std::deque<std::string> stand_ins;
 };
+
+// What the command line gave beyond what goes straight into Options,
+// until the options are settled.
+struct Given {
+    const char *fixed_arg = nullptr, *list_arg = nullptr, *station_list_arg = nullptr;
+    bool times_given = false;  // -t or -T
+    Names *names = nullptr;    // where field names are noted
+    bool station_sep_given = false;
+    char fixed_opt = 0;                        // 'e' or 's'
+    int depth_field = 0, elevation_field = 0;  // -z, -Z
+    bool mid = false, walk = false, decimals_given = false;
+    int threads = 0;  // 0: as many as there are CPUs
+    // The value each option that takes fields (f, F, z, Z, t, T) was last
+    // given, as the command line holds it.
+    std::map<char, const char *> last;
+    std::deque<std::string> kept;  // the values give() was given
+};
+
+// The command line read once, into o and g: 0 to go on, or the status to
+// end with (2 after a usage error's message, -1 after the help or the
+// version).  *first is then the first file operand.  A field list that
+// holds a name is noted in g.names (where set), not refused.
+int read_options(int argc, char **argv, Options &o, Given &g, int *first);
+// An option with its value as the command line would give it, after the
+// command line: what an input's kind decides (FDSN text's '|' and
+// columns), or the numbers a header gives names.  0 or the status.
+int give(char option, const std::string &value, Options &o, Given &g);
+// What the options say together: 0 or the status.
+int settle_options(Options &o, const Given &g);
 
 // Reads the options into o; returns 0 to go on, or the status to end with
 // (2 after a usage error's message on standard error, -1 after the help or
