@@ -139,6 +139,7 @@ Options choose(uint8_t a, uint8_t b, uint8_t c)
         o.range[0] = (c >> 1) % 4 * 30.0 * unit;
         o.range[1] = o.range[0] + (c >> 3) % 8 * 20.0 * unit;
     }
+    o.selection = selection_of(o);  // as the options settle it
     return o;
 }
 
@@ -250,11 +251,12 @@ void station_table(const uint8_t *data, size_t size)
     char name[64];
     std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
     StationTable stations;
+    o.selection = selection_of(o);
     check(stations.load(name, o) == 0);
     close(fd);
     if (!stations.refusal().empty())
         return;  // XML of another kind: no table (the filter ends there, status 2)
-    const stations::Window window = window_of(o);
+    const stations::Window window = o.selection.window;
 
     // Each earthquake line's two numbers, where they are a point in range:
     // the engine's pairs against every pair's.

@@ -37,6 +37,31 @@ Layout line_layout(const Options &o)
     return l;
 }
 
+Layout station_layout(const Options &o)
+{
+    Layout l;
+    l.field[0] = o.station_field[0];
+    l.field[1] = o.station_field[1];
+    l.slot[0] = stlat;
+    l.slot[1] = stlon;
+    l.range[0] = &ranges::latitude;
+    l.range[1] = &ranges::longitude;
+    l.count = 2;
+    if (o.station_elevation_field) {
+        l.field[2] = o.station_elevation_field;
+        l.slot[2] = elevation;
+        l.range[2] = &ranges::elevation;
+        l.count = 3;
+    }
+    l.single = o.precision == Precision::float32;
+    l.times = o.station_time_field[0] ? 2 : 0;
+    l.time_field[0] = o.station_time_field[0];
+    l.time_field[1] = o.station_time_field[1];
+    l.sep = o.station_sep;
+    l.listed = o.station_listed;
+    return l;
+}
+
 LineNumbers::LineNumbers(const Layout &layout) : layout_(layout)
 {
     bool in_order = true;

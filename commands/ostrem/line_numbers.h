@@ -43,9 +43,11 @@ struct Layout {
     bool listed = false;            // other fields may hold anything
 };
 
-// Where the options say a line's numbers are (for -S's stations, the
-// options station_options gives).
+// Where the options say a line's numbers are: an input line's, and a line
+// of -S's station file (its two numbers, then -Z's elevation and -T's
+// times).
 Layout line_layout(const Options &o);
+Layout station_layout(const Options &o);
 
 // The text each number was read from, for the messages; then each time's.
 struct Texts {

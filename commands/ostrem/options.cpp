@@ -286,33 +286,6 @@ const char *station_table(Options &o, char fixed_opt, bool walks, const char *li
 
 }  // namespace
 
-Options station_options(const Options &o)
-{
-    Options s = o;
-    s.mode = Mode::distance;
-    s.path = 0;
-    s.fixed = End::none;
-    s.hypocentral = false;
-    s.want = 2;
-    s.field[0] = o.station_field[0];
-    s.field[1] = o.station_field[1];
-    s.slot[0] = stlat;
-    s.slot[1] = stlon;
-    if (o.station_elevation_field) {
-        s.field[s.want] = o.station_elevation_field;
-        s.slot[s.want++] = elevation;
-    }
-    s.times = o.station_time_field[0] ? 2 : 0;
-    s.time_field[0] = o.station_time_field[0];
-    s.time_field[1] = o.station_time_field[1];
-    s.listed = o.station_listed;
-    s.sep = o.station_sep;
-    s.append = false;
-    s.window = s.by_azimuth = s.by_back_azimuth = false;
-    s.nearest = 0;
-    s.stations = nullptr;
-    return s;
-}
 
 // A usage error: the message, with the value shown cut and with control
 // bytes escaped however long or odd the argument, and the usage; 2.
@@ -428,6 +401,25 @@ int take_number(int c, Options &o, Given &g)
     }
     return 0;
 }
+
+}  // namespace
+
+stations::Selection selection_of(const Options &o)
+{
+    stations::Selection s;
+    s.window.by_distance = o.window;
+    s.window.min = o.range[0];
+    s.window.max = o.range[1];
+    if (o.by_azimuth)
+        s.window.azimuth = stations::Sector::between(o.azimuth[0], o.azimuth[1]);
+    if (o.by_back_azimuth)
+        s.window.back_azimuth = stations::Sector::between(o.back_azimuth[0], o.back_azimuth[1]);
+    s.nearest = static_cast<size_t>(o.nearest);
+    s.by_time = o.times > 0;
+    return s;
+}
+
+namespace {
 
 // The long options without a letter.
 enum { magnitudes_option = 0x100, magnitudes_first_option, channels_option };
@@ -583,6 +575,7 @@ int settle_numbers(Options &o, const Given &g)
     if (o.geometry && (o.mode != Mode::distance || o.path || o.hypocentral))
         return fail("-G cannot be used with -m, -n, -z or -Z (it gives one line an earthquake)");
     o.threads = g.threads ? g.threads : available_cpus();
+    o.selection = selection_of(o);
     return 0;
 
 }

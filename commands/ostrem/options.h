@@ -84,13 +84,15 @@ struct Options {
 
     // A pair must lie in a window of its distance or of its directions.
     bool windowed() const { return window || by_azimuth || by_back_azimuth; }
+    // The pairs kept, from -r, -A, -B, -N and the times, once settled.
+    stations::Selection selection;
     char joiner() const { return out_sep ? out_sep : sep ? sep : ' '; }
 };
 
-// How a station file's lines are read under -S: its fields and separator
-// in place of the earthquakes', each line a station's two numbers, then
-// -Z's elevation and -T's times.
-Options station_options(const Options &o);
+
+// The pairs a run keeps: -r's distances, -A's and -B's sectors, -N's
+// nearest, the stations' epochs (what settling puts in selection).
+stations::Selection selection_of(const Options &o);
 
 // The limits of -j and -n, as numbers and as the text of the messages and
 // the help.

@@ -65,7 +65,7 @@ void Record::choose(Reading r)
 }
 
 Record::Record(const Options &o)
-    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals)), window_(window_of(o)),
+    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals)), window_(o.selection.window),
       batches_(geodesic_available() == 1)
 {
     const Reading r = opt_.stations ? Reading::paired

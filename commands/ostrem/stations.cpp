@@ -39,28 +39,6 @@ stations::Arithmetic arithmetic_of(const Options &o)
 
 }  // namespace
 
-stations::Window window_of(const Options &o)
-{
-    stations::Window w;
-    w.by_distance = o.window;
-    w.min = o.range[0];
-    w.max = o.range[1];
-    if (o.by_azimuth)
-        w.azimuth = stations::Sector::between(o.azimuth[0], o.azimuth[1]);
-    if (o.by_back_azimuth)
-        w.back_azimuth = stations::Sector::between(o.back_azimuth[0], o.back_azimuth[1]);
-    return w;
-}
-
-stations::Selection selection_of(const Options &o)
-{
-    stations::Selection s;
-    s.window = window_of(o);
-    s.nearest = static_cast<size_t>(o.nearest);
-    s.by_time = o.times > 0;
-    return s;
-}
-
 // One line of the file: blank and comment lines are passed over, a good
 // station kept, a bad one noted.
 void StationTable::take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno,
@@ -178,7 +156,7 @@ int StationTable::load(InputFile input, const Options &given)
             file_lines_.swap(e.lines);
         }
     }
-    const LineNumbers reader(line_layout(station_options(o)));
+    const LineNumbers reader(station_layout(o));
     // Room for a NUL after the last line and the bytes a line's reading
     // may look past its end.
     const size_t size = text_.size();
@@ -214,7 +192,7 @@ int StationTable::load(InputFile input, const Options &given)
         table.start = start_time_.data();
         table.end = end_time_.data();
     }
-    pairing_.reset(new stations::Pairing(arithmetic_of(o), table, selection_of(o)));
+    pairing_.reset(new stations::Pairing(arithmetic_of(o), table, o.selection));
     return 0;
 }
 

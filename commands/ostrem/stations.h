@@ -20,8 +20,6 @@
 namespace filter {
 
 // What the options ask of a pair, and of each earthquake's stations.
-stations::Window window_of(const Options &o);
-stations::Selection selection_of(const Options &o);
 
 class StationTable {
 public:
