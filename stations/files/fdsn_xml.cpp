@@ -183,7 +183,11 @@ std::string kilometres(const std::string &m)
 
 }  // namespace
 
-struct XmlText::State {
+// What reading either kind of document needs: the parser and its
+// handlers, the open elements, the value being read, the text written and
+// the problems found.  The kinds' own handlers (StationXML's, QuakeML's)
+// are sets of their own over it.
+struct Plumbing {
     XML_Parser parser = nullptr;
     bool header, keep_lines = false;
     size_t max_problems;
@@ -196,7 +200,6 @@ struct XmlText::State {
     // root's own.
     std::string known_namespace;
     unsigned long lines_given = 0;  // entities that became lines
-    Magnitudes magnitudes_wanted;
     bool malformed = false, stopped = false;
     std::vector<Problem> problems;
     unsigned long problem_count = 0;
@@ -210,15 +213,11 @@ struct XmlText::State {
     std::string *capture = nullptr;  // the value being read, or none
     size_t capture_depth = 0;
     std::string raw;  // the captured characters
-
-    // StationXML: the network and the station epoch being read.
-    std::string network, code, start_date, end_date, latitude, longitude, elevation, site;
-    // QuakeML: the event being read.
-    std::string event_id, preferred_origin, preferred_magnitude, event_agency, region, first_text;
-    std::string description_text, description_type;
-    std::vector<Origin> origins;
-    std::vector<Magnitude> magnitudes;
-    unsigned long entity_line = 0;
+    unsigned long entity_line = 0;  // where the station or event being read begins
+    // An element no column lies in (a channel, a response, a pick) is
+    // passed over whole by a pair of handlers that only counts its depth,
+    // the most of the file's elements.
+    size_t skipped = 0;
 
     Tag parent(size_t up = 1) const { return path.size() > up ? path[path.size() - 1 - up] : Tag::other; }
     unsigned long line() const { return static_cast<unsigned long>(XML_GetCurrentLineNumber(parser)); }
@@ -237,36 +236,20 @@ struct XmlText::State {
         capture_depth = path.size();
         XML_SetCharacterDataHandler(parser, on_text);
     }
-
-    // expat's handlers.  An element no column lies in (a channel, a
-    // response, a pick) is passed over whole by a pair that only counts
-    // its depth, the most of the file's elements.
-    size_t skipped = 0;
-    static void on_start(void *data, const XML_Char *name, const XML_Char **attributes)
-    {
-        static_cast<State *>(data)->start(name, attributes);
-    }
-    static void on_end(void *data, const XML_Char *)
-    {
-        State *s = static_cast<State *>(data);
-        if (!s->path.empty())
-            s->end();
-    }
     static void on_text(void *data, const XML_Char *text, int len)
     {
-        State *s = static_cast<State *>(data);
+        Plumbing *s = static_cast<Plumbing *>(data);
         if (s->raw.size() < max_value)
             s->raw.append(text, std::min(static_cast<size_t>(len), max_value - s->raw.size()));
     }
-    static void skip_start(void *data, const XML_Char *, const XML_Char **)
+    // Ends a value being read at its element's end.
+    void end_capture()
     {
-        static_cast<State *>(data)->skipped++;
-    }
-    static void skip_end(void *data, const XML_Char *)
-    {
-        State *s = static_cast<State *>(data);
-        if (--s->skipped == 0)
-            XML_SetElementHandler(s->parser, on_start, on_end);
+        if (capture && path.size() == capture_depth) {
+            capture->swap(raw);
+            capture = nullptr;
+            XML_SetCharacterDataHandler(parser, nullptr);
+        }
     }
     void emit_line(std::initializer_list<const std::string *> fields)
     {
@@ -287,7 +270,6 @@ struct XmlText::State {
         const std::string_view ns(name, ns_length);
         return ns == known_namespace || (kind == Kind::events && begins(ns, bed_namespace));
     }
-    const Magnitude *magnitude_of(const std::string &preferred) const;
     // At the end of a well-formed document of a known kind that gave
     // nothing: that is said, not passed over.
     void ended()
@@ -325,13 +307,9 @@ struct XmlText::State {
     }
 
     void start_root(const char *name, const char *local, size_t ns_length);
-    void start(const char *name, const XML_Char **attributes);
-    void end();
-    void end_station();
-    void end_event();
 };
 
-void XmlText::State::start_root(const char *name, const char *local, size_t ns_length)
+void Plumbing::start_root(const char *name, const char *local, size_t ns_length)
 {
     const std::string_view ns(name, ns_length);
     root = local;
@@ -358,6 +336,281 @@ void XmlText::State::start_root(const char *name, const char *local, size_t ns_l
             lines.push_back(line());
     }
 }
+
+// StationXML's handlers: the network and the station epoch being read,
+// a line for each station.
+struct StationHandlers {
+    explicit StationHandlers(Plumbing &plumbing) : x(plumbing) {}
+    Plumbing &x;
+    std::string network, code, start_date, end_date, latitude, longitude, elevation, site;
+
+    void start(Tag tag, Tag up, const XML_Char **attributes)
+    {
+        switch (tag) {
+        case Tag::network:
+            if (x.path.size() == 2)
+                network = attribute(attributes, "code");
+            break;
+        case Tag::station:
+            if (up == Tag::network) {
+                code = attribute(attributes, "code");
+                start_date = attribute(attributes, "startDate");
+                end_date = attribute(attributes, "endDate");
+                latitude.clear(), longitude.clear(), elevation.clear(), site.clear();
+                x.entity_line = x.line();
+            }
+            break;
+        case Tag::latitude:
+        case Tag::longitude:
+        case Tag::elevation:
+            if (up == Tag::station)
+                x.take(tag == Tag::latitude ? latitude : tag == Tag::longitude ? longitude : elevation);
+            break;
+        case Tag::name:
+            if (up == Tag::site && x.parent(2) == Tag::station)
+                x.take(site);
+            break;
+        default:
+            break;
+        }
+    }
+    // After the element tag closed, path its parents.
+    void end(Tag tag)
+    {
+        if (tag == Tag::station && !x.path.empty() && x.path.back() == Tag::network &&
+            x.coordinates(latitude, longitude, "station"))
+            x.emit_line({&network, &code, &latitude, &longitude, &elevation, &site, &start_date, &end_date});
+    }
+};
+
+// QuakeML's handlers: the event being read, its origins and magnitudes, a
+// line for each event from its preferred origin and magnitude.
+struct EventHandlers {
+    explicit EventHandlers(Plumbing &plumbing) : x(plumbing) {}
+    Plumbing &x;
+    Magnitudes wanted;
+    std::string event_id, preferred_origin, preferred_magnitude, event_agency, region, first_text;
+    std::string description_text, description_type;
+    std::vector<Origin> origins;
+    std::vector<Magnitude> magnitudes;
+
+    void start(Tag tag, Tag up, const XML_Char **attributes);
+    void start_value(Tag up);
+    void start_creation(Tag tag);
+    void end(Tag tag);
+    void end_event();
+    const Magnitude *magnitude_of(const std::string &preferred) const;
+};
+
+void EventHandlers::start(Tag tag, Tag up, const XML_Char **attributes)
+{
+    switch (tag) {
+    case Tag::event:
+        if (up == Tag::event_parameters) {
+            event_id = attribute(attributes, "publicID");
+            preferred_origin.clear(), preferred_magnitude.clear(), event_agency.clear();
+            region.clear(), first_text.clear();
+            origins.clear(), magnitudes.clear();
+            x.entity_line = x.line();
+        }
+        break;
+    case Tag::origin:
+        if (up == Tag::event) {
+            origins.emplace_back();
+            origins.back().id = attribute(attributes, "publicID");
+            origins.back().line = x.line();
+        }
+        break;
+    case Tag::magnitude:
+        if (up == Tag::event) {
+            magnitudes.emplace_back();
+            magnitudes.back().id = attribute(attributes, "publicID");
+        }
+        break;
+    case Tag::value: start_value(up); break;
+    case Tag::type:
+        if (up == Tag::magnitude && x.parent(2) == Tag::event)
+            x.take(magnitudes.back().type);
+        else if (up == Tag::description && x.parent(2) == Tag::event)
+            x.take(description_type);
+        break;
+    case Tag::text:
+        if (up == Tag::description && x.parent(2) == Tag::event)
+            x.take(description_text);
+        break;
+    case Tag::description:
+        if (up == Tag::event)
+            description_text.clear(), description_type.clear();
+        break;
+    case Tag::author:
+    case Tag::agency:
+        if (up == Tag::creation_info)
+            start_creation(tag);
+        break;
+    case Tag::preferred_origin:
+    case Tag::preferred_magnitude:
+        if (up == Tag::event)
+            x.take(tag == Tag::preferred_origin ? preferred_origin : preferred_magnitude);
+        break;
+    default:
+        break;
+    }
+}
+
+// A value: of an origin's time, latitude, longitude or depth, or of a
+// magnitude's mag.
+void EventHandlers::start_value(Tag up)
+{
+    if (x.parent(2) == Tag::origin && x.parent(3) == Tag::event) {
+        Origin &o = origins.back();
+        switch (up) {
+        case Tag::time: x.take(o.time); break;
+        case Tag::latitude: x.take(o.latitude); break;
+        case Tag::longitude: x.take(o.longitude); break;
+        case Tag::depth: x.take(o.depth); break;
+        default: break;
+        }
+    } else if (up == Tag::mag && x.parent(2) == Tag::magnitude && x.parent(3) == Tag::event) {
+        x.take(magnitudes.back().value);
+    }
+}
+
+// An author or agency of an origin's, a magnitude's or the event's
+// creation.
+void EventHandlers::start_creation(Tag tag)
+{
+    const Tag whose = x.parent(2);
+    const bool own = x.parent(3) == Tag::event;
+    if (whose == Tag::origin && own)
+        x.take(tag == Tag::author ? origins.back().author : origins.back().agency);
+    else if (whose == Tag::magnitude && own)
+        x.take(tag == Tag::author ? magnitudes.back().author : magnitudes.back().agency);
+    else if (whose == Tag::event && x.parent(3) == Tag::event_parameters && tag == Tag::agency)
+        x.take(event_agency);
+}
+
+void EventHandlers::end(Tag tag)
+{
+    if (x.path.empty())
+        return;
+    if (tag == Tag::event && x.path.back() == Tag::event_parameters) {
+        end_event();
+    } else if (tag == Tag::description && x.path.back() == Tag::event) {
+        std::string type;
+        clean(description_type, type);
+        if (type == "region name" || (region.empty() && first_text.empty()))
+            (type == "region name" ? region : first_text) = description_text;
+    }
+}
+
+void EventHandlers::end_event()
+{
+    if (origins.empty()) {
+        x.problem(x.entity_line, "the event has no origin");
+        return;
+    }
+    auto id_of = [](const std::string &raw) {
+        std::string id;
+        clean(raw, id);
+        return id;
+    };
+    const std::string want_origin = id_of(preferred_origin);
+    const Origin *o = &origins[0];
+    for (const Origin &c : origins)
+        if (!want_origin.empty() && id_of(c.id) == want_origin) {
+            o = &c;
+            break;
+        }
+    const Magnitude *m = magnitude_of(id_of(preferred_magnitude));
+    x.entity_line = o->line;
+    if (!x.coordinates(o->latitude, o->longitude, "origin"))
+        return;
+    std::string depth;
+    clean(o->depth, depth);
+    double metres;
+    if (!depth.empty() && !number::read(depth.data(), depth.data() + depth.size(), &metres)) {
+        x.problem(x.entity_line, "the origin's depth is not a number: " + depth.substr(0, 64));
+        return;
+    }
+    if (!depth.empty())
+        depth = kilometres(depth);
+    static const std::string empty;
+    const std::string &author = o->author.empty() ? o->agency : o->author;
+    const std::string &magnitude_author = m->author.empty() ? m->agency : m->author;
+    const std::string &place = region.empty() ? first_text : region;
+    x.emit_line({&event_id, &o->time, &o->latitude, &o->longitude, &depth, &author, &event_agency, &empty,
+               &empty, &m->type, &m->value, &magnitude_author, &place});
+}
+
+const Magnitude *EventHandlers::magnitude_of(const std::string &preferred) const
+{
+    static const Magnitude none;
+    const Magnitude *named = nullptr;
+    for (const Magnitude &c : magnitudes) {
+        std::string id;
+        clean(c.id, id);
+        if (!preferred.empty() && id == preferred) {
+            named = &c;
+            break;
+        }
+    }
+    if (named && !wanted.instead)
+        return named;
+    // The earliest listed type: a rank for each magnitude, the least
+    // first, the file's order among equals.
+    const std::vector<std::string> &types = wanted.types;
+    const Magnitude *best = nullptr;
+    size_t best_rank = types.size();
+    for (const Magnitude &c : magnitudes) {
+        std::string type;
+        clean(c.type, type);
+        for (size_t r = 0; r < best_rank; r++)
+            if (same_but_case(type, types[r])) {
+                best = &c, best_rank = r;
+                break;
+            }
+    }
+    return best ? best : named ? named : magnitudes.empty() ? &none : &magnitudes[0];
+}
+
+struct XmlText::State : Plumbing {
+    StationHandlers stations{*this};
+    EventHandlers events{*this};
+
+    static State *of(void *data) { return static_cast<State *>(static_cast<Plumbing *>(data)); }
+
+    static void on_start(void *data, const XML_Char *name, const XML_Char **attributes)
+    {
+        of(data)->start(name, attributes);
+    }
+    static void on_end(void *data, const XML_Char *)
+    {
+        State *s = of(data);
+        if (!s->path.empty())
+            s->end();
+    }
+    static void skip_start(void *data, const XML_Char *, const XML_Char **)
+    {
+        of(data)->skipped++;
+    }
+    static void skip_end(void *data, const XML_Char *)
+    {
+        State *s = of(data);
+        if (--s->skipped == 0)
+            XML_SetElementHandler(s->parser, on_start, on_end);
+    }
+    void start(const char *name, const XML_Char **attributes);
+    void end()
+    {
+        end_capture();
+        const Tag tag = path.back();
+        path.pop_back();
+        if (kind == Kind::stations)
+            stations.end(tag);
+        else if (kind == Kind::events)
+            events.end(tag);
+    }
+};
 
 void XmlText::State::start(const char *name, const XML_Char **attributes)
 {
@@ -386,205 +639,10 @@ void XmlText::State::start(const char *name, const XML_Char **attributes)
     path.push_back(tag);
     if (capture)
         return;
-    if (kind == Kind::stations) {
-        switch (tag) {
-        case Tag::network:
-            if (path.size() == 2)
-                network = attribute(attributes, "code");
-            break;
-        case Tag::station:
-            if (up == Tag::network) {
-                code = attribute(attributes, "code");
-                start_date = attribute(attributes, "startDate");
-                end_date = attribute(attributes, "endDate");
-                latitude.clear(), longitude.clear(), elevation.clear(), site.clear();
-                entity_line = line();
-            }
-            break;
-        case Tag::latitude:
-        case Tag::longitude:
-        case Tag::elevation:
-            if (up == Tag::station)
-                take(tag == Tag::latitude ? latitude : tag == Tag::longitude ? longitude : elevation);
-            break;
-        case Tag::name:
-            if (up == Tag::site && parent(2) == Tag::station)
-                take(site);
-            break;
-        default:
-            break;
-        }
-        return;
-    }
-    switch (tag) {
-    case Tag::event:
-        if (up == Tag::event_parameters) {
-            event_id = attribute(attributes, "publicID");
-            preferred_origin.clear(), preferred_magnitude.clear(), event_agency.clear();
-            region.clear(), first_text.clear();
-            origins.clear(), magnitudes.clear();
-            entity_line = line();
-        }
-        break;
-    case Tag::origin:
-        if (up == Tag::event) {
-            origins.emplace_back();
-            origins.back().id = attribute(attributes, "publicID");
-            origins.back().line = line();
-        }
-        break;
-    case Tag::magnitude:
-        if (up == Tag::event) {
-            magnitudes.emplace_back();
-            magnitudes.back().id = attribute(attributes, "publicID");
-        }
-        break;
-    case Tag::value:
-        if (parent(2) == Tag::origin && parent(3) == Tag::event) {
-            Origin &o = origins.back();
-            switch (up) {
-            case Tag::time: take(o.time); break;
-            case Tag::latitude: take(o.latitude); break;
-            case Tag::longitude: take(o.longitude); break;
-            case Tag::depth: take(o.depth); break;
-            default: break;
-            }
-        } else if (up == Tag::mag && parent(2) == Tag::magnitude && parent(3) == Tag::event) {
-            take(magnitudes.back().value);
-        }
-        break;
-    case Tag::type:
-        if (up == Tag::magnitude && parent(2) == Tag::event)
-            take(magnitudes.back().type);
-        else if (up == Tag::description && parent(2) == Tag::event)
-            take(description_type);
-        break;
-    case Tag::text:
-        if (up == Tag::description && parent(2) == Tag::event)
-            take(description_text);
-        break;
-    case Tag::description:
-        if (up == Tag::event)
-            description_text.clear(), description_type.clear();
-        break;
-    case Tag::author:
-    case Tag::agency:
-        if (up == Tag::creation_info) {
-            const Tag whose = parent(2);
-            const bool own = parent(3) == Tag::event;
-            if (whose == Tag::origin && own)
-                take(tag == Tag::author ? origins.back().author : origins.back().agency);
-            else if (whose == Tag::magnitude && own)
-                take(tag == Tag::author ? magnitudes.back().author : magnitudes.back().agency);
-            else if (whose == Tag::event && parent(3) == Tag::event_parameters && tag == Tag::agency)
-                take(event_agency);
-        }
-        break;
-    case Tag::preferred_origin:
-    case Tag::preferred_magnitude:
-        if (up == Tag::event)
-            take(tag == Tag::preferred_origin ? preferred_origin : preferred_magnitude);
-        break;
-    default:
-        break;
-    }
-}
-
-void XmlText::State::end()
-{
-    if (capture && path.size() == capture_depth) {
-        capture->swap(raw);
-        capture = nullptr;
-        XML_SetCharacterDataHandler(parser, nullptr);
-    }
-    const Tag tag = path.back();
-    path.pop_back();
-    if (kind == Kind::stations && tag == Tag::station && path.size() >= 1 && path.back() == Tag::network)
-        end_station();
-    else if (kind == Kind::events && tag == Tag::event && !path.empty() && path.back() == Tag::event_parameters)
-        end_event();
-    else if (kind == Kind::events && tag == Tag::description && !path.empty() && path.back() == Tag::event) {
-        std::string type;
-        clean(description_type, type);
-        if (type == "region name" || (region.empty() && first_text.empty()))
-            (type == "region name" ? region : first_text) = description_text;
-    }
-}
-
-void XmlText::State::end_station()
-{
-    if (coordinates(latitude, longitude, "station"))
-        emit_line({&network, &code, &latitude, &longitude, &elevation, &site, &start_date, &end_date});
-}
-
-void XmlText::State::end_event()
-{
-    if (origins.empty()) {
-        problem(entity_line, "the event has no origin");
-        return;
-    }
-    auto id_of = [](const std::string &raw) {
-        std::string id;
-        clean(raw, id);
-        return id;
-    };
-    const std::string want_origin = id_of(preferred_origin);
-    const Origin *o = &origins[0];
-    for (const Origin &c : origins)
-        if (!want_origin.empty() && id_of(c.id) == want_origin) {
-            o = &c;
-            break;
-        }
-    const Magnitude *m = magnitude_of(id_of(preferred_magnitude));
-    entity_line = o->line;
-    if (!coordinates(o->latitude, o->longitude, "origin"))
-        return;
-    std::string depth;
-    clean(o->depth, depth);
-    double metres;
-    if (!depth.empty() && !number::read(depth.data(), depth.data() + depth.size(), &metres)) {
-        problem(entity_line, "the origin's depth is not a number: " + depth.substr(0, 64));
-        return;
-    }
-    if (!depth.empty())
-        depth = kilometres(depth);
-    static const std::string empty;
-    const std::string &author = o->author.empty() ? o->agency : o->author;
-    const std::string &magnitude_author = m->author.empty() ? m->agency : m->author;
-    const std::string &place = region.empty() ? first_text : region;
-    emit_line({&event_id, &o->time, &o->latitude, &o->longitude, &depth, &author, &event_agency, &empty,
-               &empty, &m->type, &m->value, &magnitude_author, &place});
-}
-
-const Magnitude *XmlText::State::magnitude_of(const std::string &preferred) const
-{
-    static const Magnitude none;
-    const Magnitude *named = nullptr;
-    for (const Magnitude &c : magnitudes) {
-        std::string id;
-        clean(c.id, id);
-        if (!preferred.empty() && id == preferred) {
-            named = &c;
-            break;
-        }
-    }
-    if (named && !magnitudes_wanted.instead)
-        return named;
-    // The earliest listed type: a rank for each magnitude, the least
-    // first, the file's order among equals.
-    const std::vector<std::string> &types = magnitudes_wanted.types;
-    const Magnitude *best = nullptr;
-    size_t best_rank = types.size();
-    for (const Magnitude &c : magnitudes) {
-        std::string type;
-        clean(c.type, type);
-        for (size_t r = 0; r < best_rank; r++)
-            if (same_but_case(type, types[r])) {
-                best = &c, best_rank = r;
-                break;
-            }
-    }
-    return best ? best : named ? named : magnitudes.empty() ? &none : &magnitudes[0];
+    if (kind == Kind::stations)
+        stations.start(tag, up, attributes);
+    else
+        events.start(tag, up, attributes);
 }
 
 bool magnitude_types(const char *list, Magnitudes &m)
@@ -611,7 +669,7 @@ XmlText::XmlText(bool header, size_t max_problems, Kind want) : s_(new State)
     s_->parser = XML_ParserCreateNS(nullptr, ns_separator);
     if (!s_->parser)
         throw std::bad_alloc();
-    XML_SetUserData(s_->parser, s_.get());
+    XML_SetUserData(s_->parser, static_cast<Plumbing *>(s_.get()));  // what every handler is given
     XML_SetElementHandler(s_->parser, State::on_start, State::on_end);
 }
 
@@ -660,7 +718,7 @@ const std::vector<Problem> &XmlText::problems() const { return s_->problems; }
 unsigned long XmlText::problem_count() const { return s_->problem_count; }
 void XmlText::keep_lines() { s_->keep_lines = true; }
 void XmlText::read_whole() { s_->skim = false; }
-void XmlText::choose(const Magnitudes &m) { s_->magnitudes_wanted = m; }
+void XmlText::choose(const Magnitudes &m) { s_->events.wanted = m; }
 const std::vector<unsigned long> &XmlText::lines() const { return s_->lines; }
 
 Converted convert(const char *p, size_t n, bool header, bool keep_lines, Kind want,
