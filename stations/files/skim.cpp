@@ -71,6 +71,59 @@ void Skimmer::flush(std::string &out)
     run_ = run_end_ = nullptr;
 }
 
+// The tag that begins at b[k], as far as the block's n bytes show it.
+// unsure: the bytes end before what is asked can be told (and the block
+// is not the last).
+struct TagAt {
+    const char *b;
+    size_t n, k;
+    bool last;
+    bool unsure = false;
+
+    size_t room() const { return n - k; }
+    bool starts(std::string_view s)
+    {
+        const size_t c = std::min(s.size(), room());
+        if (std::memcmp(b + k, s.data(), c) != 0)
+            return false;
+        unsure = unsure || (c < s.size() && !last);
+        return c == s.size();
+    }
+    // "<NAME" (or "</NAME") followed by the end of the name.
+    bool named(std::string_view prefix, std::string_view name)
+    {
+        const size_t need = prefix.size() + name.size() + 1;
+        const size_t have = std::min(room(), need - 1);
+        const size_t in_prefix = std::min(have, prefix.size());
+        if (std::memcmp(b + k, prefix.data(), in_prefix) != 0 ||
+            std::memcmp(b + k + prefix.size(), name.data(), have - in_prefix) != 0)
+            return false;
+        if (room() < need) {
+            unsure = unsure || !last;
+            return false;
+        }
+        return ends_name(b[k + need - 1]);
+    }
+};
+
+// Inside a comment, a CDATA section or an instruction: up to its end, or
+// all but what may be the end's start.
+bool Skimmer::step_inside(const char *b, size_t n, size_t &at, bool last, std::string &out)
+{
+    const std::string_view end = state_ == State::comment ? "-->" : state_ == State::cdata ? "]]>" : "?>";
+    const size_t k = std::string_view(b, n).find(end, at);
+    if (k == std::string_view::npos) {
+        const size_t keep = last ? 0 : std::min(n - at, end.size() - 1);
+        take(b + at, n - at - keep, out);
+        at = n - keep;
+        return keep == 0;
+    }
+    take(b + at, k + end.size() - at, out);
+    at = k + end.size();
+    state_ = outer_;
+    return true;
+}
+
 // One step through b from at: true after taking some bytes, false when
 // the bytes from at are an unfinished tag to hold for the next block.
 bool Skimmer::step(const char *b, size_t n, size_t &at, bool last, std::string &out)
@@ -80,21 +133,8 @@ bool Skimmer::step(const char *b, size_t n, size_t &at, bool last, std::string &
         at = n;
         return true;
     }
-    if (state_ == State::comment || state_ == State::cdata || state_ == State::instruction) {
-        const std::string_view end = state_ == State::comment ? "-->" : state_ == State::cdata ? "]]>" : "?>";
-        const size_t k = std::string_view(b, n).find(end, at);
-        if (k == std::string_view::npos) {
-            // All but what may be the terminator's start.
-            const size_t keep = last ? 0 : std::min(n - at, end.size() - 1);
-            take(b + at, n - at - keep, out);
-            at = n - keep;
-            return keep == 0;
-        }
-        take(b + at, k + end.size() - at, out);
-        at = k + end.size();
-        state_ = outer_;
-        return true;
-    }
+    if (state_ == State::comment || state_ == State::cdata || state_ == State::instruction)
+        return step_inside(b, n, at, last, out);
     const char *lt = static_cast<const char *>(std::memchr(b + at, '<', n - at));
     if (!lt) {
         take(b + at, n - at, out);
@@ -104,29 +144,7 @@ bool Skimmer::step(const char *b, size_t n, size_t &at, bool last, std::string &
     const size_t k = static_cast<size_t>(lt - b);
     take(b + at, k - at, out);
     at = k;
-    const size_t room = n - k;
-    bool unsure = false;  // the bytes end before the tag can be told
-    auto starts = [&](std::string_view s) {
-        const size_t c = std::min(s.size(), room);
-        if (std::memcmp(b + k, s.data(), c) != 0)
-            return false;
-        unsure = unsure || (c < s.size() && !last);
-        return c == s.size();
-    };
-    // "<NAME" (or "</NAME") followed by the end of the name.
-    auto named = [&](std::string_view prefix, std::string_view name) {
-        const size_t need = prefix.size() + name.size() + 1;
-        const size_t have = std::min(room, need - 1);
-        const size_t in_prefix = std::min(have, prefix.size());
-        if (std::memcmp(b + k, prefix.data(), in_prefix) != 0 ||
-            std::memcmp(b + k + prefix.size(), name.data(), have - in_prefix) != 0)
-            return false;
-        if (room < need) {
-            unsure = unsure || !last;
-            return false;
-        }
-        return ends_name(b[k + need - 1]);
-    };
+    TagAt t{b, n, k, last};
     auto inside = [&](State s, size_t length) {
         outer_ = state_;
         take(b + k, length, out);
@@ -134,42 +152,40 @@ bool Skimmer::step(const char *b, size_t n, size_t &at, bool last, std::string &
         at = k + length;
         return true;
     };
-    if (starts("<!--"))
+    if (t.starts("<!--"))
         return inside(State::comment, 4);
-    if (starts("<![CDATA["))
+    if (t.starts("<![CDATA["))
         return inside(State::cdata, 9);
-    if (starts("<?"))
+    if (t.starts("<?"))
         return inside(State::instruction, 2);
-    if (starts("<!DOCTYPE")) {
+    if (t.starts("<!DOCTYPE")) {
         state_ = State::off;
         return true;
     }
+    return step_tag(t, at, out);
+}
+
+// A tag that is no comment, section, instruction nor DOCTYPE: in markup,
+// the start of an element to skip; while skipping, its name's start or
+// end.
+bool Skimmer::step_tag(TagAt &t, size_t &at, std::string &out)
+{
+    const char *b = t.b;
+    const size_t n = t.n, k = t.k;
     std::string_view open;
     if (state_ == State::markup) {
-        if (room == 1)
-            unsure = unsure || !last;
+        if (t.room() == 1)
+            t.unsure = t.unsure || !t.last;
         else if (std::strchr(first_letters, b[k + 1]))
             for (std::string_view name : skimmed)
-                if (named("<", name))
+                if (t.named("<", name))
                     open = name;
-    } else if (named("</", name_)) {
-        const size_t gt = tag_end(b, n, k);
-        if (gt == std::string_view::npos)
-            return last ? (take(b + k, n - k, out), at = n, true) : false;
-        if (--depth_ == 0) {
-            // The content's line breaks, and its last line's bytes as spaces.
-            flush(out);
-            out.append(breaks_, '\n');
-            out.append(column_, ' ');
-            state_ = State::markup;
-        }
-        take(b + k, gt + 1 - k, out);
-        at = gt + 1;
-        return true;
-    } else if (named("<", name_)) {
+    } else if (t.named("</", name_)) {
+        return step_end(t, at, out);
+    } else if (t.named("<", name_)) {
         open = name_;
     }
-    if (unsure)
+    if (t.unsure)
         return false;
     if (open.empty()) {
         take(b + k, 1, out);
@@ -178,10 +194,10 @@ bool Skimmer::step(const char *b, size_t n, size_t &at, bool last, std::string &
     }
     const size_t gt = tag_end(b, n, k);
     if (gt == std::string_view::npos)
-        return last ? (take(b + k, n - k, out), at = n, true) : false;
+        return t.last ? (take(b + k, n - k, out), at = n, true) : false;
     const bool empty = b[gt - 1] == '/';
+    take(b + k, gt + 1 - k, out);  // in markup, the start tag is the parser's
     if (state_ == State::markup) {
-        take(b + k, gt + 1 - k, out);  // the start tag is the parser's
         if (!empty) {
             state_ = State::skipping;
             name_ = open;
@@ -190,9 +206,26 @@ bool Skimmer::step(const char *b, size_t n, size_t &at, bool last, std::string &
             column_ = 0;
         }
     } else {
-        take(b + k, gt + 1 - k, out);
         depth_ += empty ? 0 : 1;
     }
+    at = gt + 1;
+    return true;
+}
+
+// The end tag of the element skipped, or of one of its name inside it.
+bool Skimmer::step_end(TagAt &t, size_t &at, std::string &out)
+{
+    const size_t gt = tag_end(t.b, t.n, t.k);
+    if (gt == std::string_view::npos)
+        return t.last ? (take(t.b + t.k, t.n - t.k, out), at = t.n, true) : false;
+    if (--depth_ == 0) {
+        // The content's line breaks, and its last line's bytes as spaces.
+        flush(out);
+        out.append(breaks_, '\n');
+        out.append(column_, ' ');
+        state_ = State::markup;
+    }
+    take(t.b + t.k, gt + 1 - t.k, out);
     at = gt + 1;
     return true;
 }

@@ -21,6 +21,8 @@
 
 namespace files {
 
+struct TagAt;
+
 class Skimmer {
 public:
     // The bytes the parser is to read for [p, p + n), appended to out; an
@@ -31,6 +33,9 @@ public:
 private:
     enum class State { markup, comment, cdata, instruction, skipping, off };
     bool step(const char *b, size_t n, size_t &at, bool last, std::string &out);
+    bool step_inside(const char *b, size_t n, size_t &at, bool last, std::string &out);
+    bool step_tag(TagAt &t, size_t &at, std::string &out);
+    bool step_end(TagAt &t, size_t &at, std::string &out);
     void take(const char *p, size_t n, std::string &out);
     void flush(std::string &out);
 
