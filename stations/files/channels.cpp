@@ -29,35 +29,125 @@ bool instant(std::string_view text, bool end, stations::Instant *t)
     return stations::read_instant(text.data(), text.data() + text.size(), t);
 }
 
+// A station epoch's line, or a line kept as it is; order: its first
+// channel's place among the channels, for the output's order.
+struct Epoch {
+    size_t order;
+    std::string line;
+    unsigned long lineno;
+};
+
+// The channel table's lines grouped by station, then joined into epochs.
+class Grouping {
+public:
+    explicit Grouping(const TextHeader &h)
+        : count_(static_cast<int>(h.names.size())),
+          key_fields_{h.field("Network") - 1, h.field("Station") - 1, h.field("Latitude") - 1,
+                      h.field("Longitude") - 1, h.field("Elevation") - 1},
+          start_field_(h.field("StartTime") - 1), end_field_(h.field("EndTime") - 1),
+          kept_(static_cast<size_t>(count_), false)
+    {
+        for (int f : key_fields_)
+            if (f >= 0)
+                kept_[static_cast<size_t>(f)] = true;
+    }
+
+    // A line after the header: a channel, or a line that cannot be
+    // grouped, kept as it is (the reader refuses it, at its own line).
+    void take(std::string_view line, unsigned long lineno)
+    {
+        const size_t order = channels_.size() + epochs_.size();
+        Channel c{fields_of(line), lineno, order, {}, {}};
+        if (static_cast<int>(c.fields.size()) != count_ ||
+            (start_field_ >= 0 && !instant(c.fields[static_cast<size_t>(start_field_)], false, &c.start)) ||
+            (end_field_ >= 0 && !instant(c.fields[static_cast<size_t>(end_field_)], true, &c.end))) {
+            epochs_.push_back({order, std::string(line), lineno});
+            return;
+        }
+        if (start_field_ < 0)
+            c.start = stations::Instant::earliest();
+        if (end_field_ < 0)
+            c.end = stations::Instant::latest();
+        std::string key;
+        for (int f : key_fields_)
+            if (f >= 0)
+                key.append(trimmed(c.fields[static_cast<size_t>(f)])).push_back('|');
+        auto [it, fresh] = stations_.try_emplace(key);
+        if (fresh)
+            keys_.push_back(key);
+        it->second.push_back(channels_.size());
+        channels_.push_back(std::move(c));
+    }
+
+    // Every station's epochs and the lines kept as they are, in the order
+    // of the file.
+    std::vector<Epoch> &epochs()
+    {
+        for (const std::string &key : keys_)
+            join(stations_[key]);
+        std::sort(epochs_.begin(), epochs_.end(), [](const Epoch &a, const Epoch &b) { return a.order < b.order; });
+        return epochs_;
+    }
+
+private:
+    // A station's channels by start, joined while they overlap or touch.
+    void join(std::vector<size_t> &members)
+    {
+        std::stable_sort(members.begin(), members.end(),
+                         [&](size_t a, size_t b) { return channels_[a].start < channels_[b].start; });
+        for (size_t i = 0; i < members.size();) {
+            const Channel &first = channels_[members[i]];
+            const Channel *last_end = &first;
+            size_t order = first.order;
+            size_t j = i + 1;
+            for (; j < members.size() && channels_[members[j]].start <= last_end->end; j++) {
+                const Channel &c = channels_[members[j]];
+                if (last_end->end < c.end)
+                    last_end = &c;
+                order = std::min(order, c.order);
+            }
+            epochs_.push_back({order, line_of(first, *last_end), first.line});
+            i = j;
+        }
+    }
+    // The table's columns with the station's values only: the joined
+    // start and end, every channel field empty.
+    std::string line_of(const Channel &first, const Channel &last_end) const
+    {
+        std::string line;
+        for (int f = 0; f < count_; f++) {
+            if (f > 0)
+                line += '|';
+            const size_t k = static_cast<size_t>(f);
+            if (f == start_field_)
+                line.append(first.fields[k]);
+            else if (f == end_field_)
+                line.append(last_end.fields[k]);
+            else if (kept_[k])
+                line.append(first.fields[k]);
+        }
+        return line;
+    }
+
+    int count_;
+    int key_fields_[5];  // the fields that name a station (from 0; -1: none)
+    int start_field_, end_field_;
+    std::vector<bool> kept_;
+    std::vector<Channel> channels_;
+    std::map<std::string, std::vector<size_t>> stations_;  // key: the station's fields
+    std::vector<std::string> keys_;                         // in the order first met
+    std::vector<Epoch> epochs_;
+};
+
 }  // namespace
 
 StationEpochs station_epochs(const char *p, size_t n, const TextHeader &h)
 {
     StationEpochs out;
     const std::string_view all(p, n);
-    const int count = static_cast<int>(h.names.size());
-    // The fields that name a station, and those of its epoch (from 0).
-    const int key_fields[] = {h.field("Network") - 1, h.field("Station") - 1, h.field("Latitude") - 1,
-                              h.field("Longitude") - 1, h.field("Elevation") - 1};
-    const int start_field = h.field("StartTime") - 1, end_field = h.field("EndTime") - 1;
-    std::vector<bool> kept(static_cast<size_t>(count), false);
-    for (int f : key_fields)
-        if (f >= 0)
-            kept[static_cast<size_t>(f)] = true;
-
-    std::vector<Channel> channels;
-    std::map<std::string, std::vector<size_t>> stations;  // key: the station's fields
-    std::vector<std::string> keys;                         // in the order first met
-    // Lines kept as they are: their position among the channels, text and line.
-    struct AsItIs {
-        size_t order;
-        std::string_view text;
-        unsigned long line;
-    };
-    std::vector<AsItIs> as_they_are;
+    Grouping grouping(h);
     unsigned long lineno = 0;
-    size_t at = 0;
-    while (at < all.size()) {
+    for (size_t at = 0; at < all.size();) {
         size_t nl = all.find('\n', at);
         if (nl == std::string_view::npos)
             nl = all.size();
@@ -70,72 +160,10 @@ StationEpochs station_epochs(const char *p, size_t n, const TextHeader &h)
             continue;
         }
         const std::string_view content = trimmed(line);
-        if (content.empty() || content.front() == '#')
-            continue;
-        Channel c{fields_of(line), lineno, channels.size() + as_they_are.size(), {}, {}};
-        if (static_cast<int>(c.fields.size()) != count ||
-            (start_field >= 0 && !instant(c.fields[static_cast<size_t>(start_field)], false, &c.start)) ||
-            (end_field >= 0 && !instant(c.fields[static_cast<size_t>(end_field)], true, &c.end))) {
-            as_they_are.push_back({c.order, line, lineno});
-            continue;
-        }
-        if (start_field < 0)
-            c.start = stations::Instant::earliest();
-        if (end_field < 0)
-            c.end = stations::Instant::latest();
-        std::string key;
-        for (int f : key_fields)
-            if (f >= 0)
-                key.append(trimmed(c.fields[static_cast<size_t>(f)])).push_back('|');
-        auto [it, fresh] = stations.try_emplace(key);
-        if (fresh)
-            keys.push_back(key);
-        it->second.push_back(channels.size());
-        channels.push_back(std::move(c));
+        if (!content.empty() && content.front() != '#')
+            grouping.take(line, lineno);
     }
-
-    // Each station's epochs: its channels by start, joined while they overlap.
-    struct Epoch {
-        size_t order;  // of its first channel in the file, for the output's order
-        std::string line;
-        unsigned long lineno;
-    };
-    std::vector<Epoch> epochs;
-    for (const std::string &key : keys) {
-        std::vector<size_t> &members = stations[key];
-        std::stable_sort(members.begin(), members.end(),
-                         [&](size_t a, size_t b) { return channels[a].start < channels[b].start; });
-        for (size_t i = 0; i < members.size();) {
-            const Channel &first = channels[members[i]];
-            const Channel *last_end = &first;
-            size_t order = first.order;
-            size_t j = i + 1;
-            for (; j < members.size() && channels[members[j]].start <= last_end->end; j++) {
-                const Channel &c = channels[members[j]];
-                if (last_end->end < c.end)
-                    last_end = &c;
-                order = std::min(order, c.order);
-            }
-            std::string line;
-            for (int f = 0; f < count; f++) {
-                if (f > 0)
-                    line += '|';
-                const size_t k = static_cast<size_t>(f);
-                if (f == start_field)
-                    line.append(first.fields[k]);
-                else if (f == end_field)
-                    line.append(last_end->fields[k]);
-                else if (kept[k])
-                    line.append(first.fields[k]);
-            }
-            epochs.push_back({order, std::move(line), first.line});
-            i = j;
-        }
-    }
-    for (const AsItIs &a : as_they_are)
-        epochs.push_back({a.order, std::string(a.text), a.line});
-    std::sort(epochs.begin(), epochs.end(), [](const Epoch &a, const Epoch &b) { return a.order < b.order; });
-    for (const Epoch &e : epochs) {
+    for (const Epoch &e : grouping.epochs()) {
         out.text.append(e.line).push_back('\n');
         out.lines.push_back(e.lineno);
     }
