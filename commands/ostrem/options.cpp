@@ -327,16 +327,10 @@ const char *noted(Given &g, char option, const char *value)
     return g.names->stand_ins.back().c_str();
 }
 
-// One option (getopt's c and optarg) into o or g: 0 to go on, 2 after a
-// usage error's message, -1 after the help or the version.
-// An option that takes a number (-n, -z, -Z, -p, -r, -j) into o or g: 0,
+// An option that takes a number (-n, -z, -Z, -p, -r, -A, -B) into o or g: 0,
 // or 2 after a usage error's message.
 int take_number(int c, Options &o, Given &g)
 {
-    if (c == 'z' || c == 'Z' || c == 't' || c == 'T') {
-        g.last[static_cast<char>(c)] = optarg;
-        optarg = const_cast<char *>(noted(g, static_cast<char>(c), optarg));
-    }
     switch (c) {
     case 'n':
         if (!whole_number(optarg, max_steps, &o.path))
@@ -372,6 +366,33 @@ int take_number(int c, Options &o, Given &g)
                         optarg);
         (c == 'A' ? o.by_azimuth : o.by_back_azimuth) = true;
         break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+stations::Selection selection_of(const Options &o)
+{
+    stations::Selection s;
+    s.window.by_distance = o.window;
+    s.window.min = o.range[0];
+    s.window.max = o.range[1];
+    if (o.by_azimuth)
+        s.window.azimuth = stations::Sector::between(o.azimuth[0], o.azimuth[1]);
+    if (o.by_back_azimuth)
+        s.window.back_azimuth = stations::Sector::between(o.back_azimuth[0], o.back_azimuth[1]);
+    s.nearest = static_cast<size_t>(o.nearest);
+    s.by_time = o.times > 0;
+    return s;
+}
+
+namespace {
+
+// -N, -t, -T and -j into o or g: 0, or 2 after a usage error's message.
+int take_count(int c, Options &o, Given &g)
+{
+    switch (c) {
     case 'N': {
         int n = 0;
         if (!whole_number(optarg, max_nearest, &n))
@@ -402,30 +423,69 @@ int take_number(int c, Options &o, Given &g)
     return 0;
 }
 
-}  // namespace
-
-stations::Selection selection_of(const Options &o)
-{
-    stations::Selection s;
-    s.window.by_distance = o.window;
-    s.window.min = o.range[0];
-    s.window.max = o.range[1];
-    if (o.by_azimuth)
-        s.window.azimuth = stations::Sector::between(o.azimuth[0], o.azimuth[1]);
-    if (o.by_back_azimuth)
-        s.window.back_azimuth = stations::Sector::between(o.back_azimuth[0], o.back_azimuth[1]);
-    s.nearest = static_cast<size_t>(o.nearest);
-    s.by_time = o.times > 0;
-    return s;
-}
-
-namespace {
-
 // The long options without a letter.
 enum { magnitudes_option = 0x100, magnitudes_first_option, channels_option };
 
+// -d, -D and -o: 0, or 2 after a usage error's message.
+int take_separator(int c, Options &o, Given &g)
+{
+    switch (c) {
+    case 'd':
+    case 'D':
+        if (!separator(optarg, c == 'd' ? &o.sep : &o.station_sep))
+            return fail(c == 'd' ? "-d takes one character (or \\t), not '%s'"
+                                 : "-D takes one character (or \\t), not '%s'",
+                        optarg);
+        g.station_sep_given = g.station_sep_given || c == 'D';
+        break;
+    case 'o':
+        if (!separator(optarg, &o.out_sep) || o.out_sep == '"' || o.out_sep == '\n' ||
+            o.out_sep == '\r')
+            return fail("-o takes one character (or \\t) other than a quote or a line end, not '%s'",
+                        optarg);
+        break;
+    }
+    return 0;
+}
+
+// The long options without a letter: 0, or 2 after a usage error's message.
+int take_long(int c, Options &o)
+{
+    switch (c) {
+    case magnitudes_option:
+    case magnitudes_first_option:
+        if (!files::magnitude_types(optarg, o.magnitudes))
+            return fail(c == magnitudes_option
+                            ? "--magnitudes takes magnitude types separated by commas (Mw,mb), not '%s'"
+                            : "--magnitudes-first takes magnitude types separated by commas (Mw,mb), not '%s'",
+                        optarg);
+        o.magnitudes.instead = c == magnitudes_first_option;
+        break;
+    case channels_option: o.channels = true; break;
+    }
+    return 0;
+}
+
+// What getopt could not take: an option without its value, or one
+// unknown; 2 after the message.
+int refuse_option(int c, char **argv)
+{
+    char opt[3] = {'-', static_cast<char>(optopt), '\0'};
+    if (c == ':')
+        return fail("option %s needs a value", opt);
+    if (optopt)
+        return fail("unknown option %s", opt);
+    return fail("unknown option %s", argv[optind - 1]);
+}
+
+// One option (getopt's c and optarg) into o or g: 0 to go on, 2 after a
+// usage error's message, -1 after the help or the version.
 int take_option(int c, char **argv, Options &o, Given &g)
 {
+    if (c == 'z' || c == 'Z' || c == 't' || c == 'T') {  // fields, which names may give
+        g.last[static_cast<char>(c)] = optarg;
+        optarg = const_cast<char *>(noted(g, static_cast<char>(c), optarg));
+    }
     switch (c) {
     case 'n':
     case 'z':
@@ -434,11 +494,12 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case 'r':
     case 'A':
     case 'B':
+        return take_number(c, o, g);
     case 'N':
     case 't':
     case 'T':
     case 'j':
-        return take_number(c, o, g);
+        return take_count(c, o, g);
     case 'k': o.surface = Surface::ellipsoid; break;
     case 'm': g.mid = true; break;
     case 'w': g.walk = true; break;
@@ -456,18 +517,8 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case 'a': o.append = true; break;
     case 'd':
     case 'D':
-        if (!separator(optarg, c == 'd' ? &o.sep : &o.station_sep))
-            return fail(c == 'd' ? "-d takes one character (or \\t), not '%s'"
-                                 : "-D takes one character (or \\t), not '%s'",
-                        optarg);
-        g.station_sep_given = g.station_sep_given || c == 'D';
-        break;
     case 'o':
-        if (!separator(optarg, &o.out_sep) || o.out_sep == '"' || o.out_sep == '\n' ||
-            o.out_sep == '\r')
-            return fail("-o takes one character (or \\t) other than a quote or a line end, not '%s'",
-                        optarg);
-        break;
+        return take_separator(c, o, g);
     case 'S': o.stations = optarg; break;
     case 'F':
         g.last['F'] = optarg;
@@ -480,24 +531,10 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case 'X': return fail("--text comes first, and takes files alone: ostrem --text [file ...]");
     case magnitudes_option:
     case magnitudes_first_option:
-        if (!files::magnitude_types(optarg, o.magnitudes))
-            return fail(c == magnitudes_option
-                            ? "--magnitudes takes magnitude types separated by commas (Mw,mb), not '%s'"
-                            : "--magnitudes-first takes magnitude types separated by commas (Mw,mb), not '%s'",
-                        optarg);
-        o.magnitudes.instead = c == magnitudes_first_option;
-        break;
-    case channels_option: o.channels = true; break;
-    case ':': {
-        char opt[3] = {'-', static_cast<char>(optopt), '\0'};
-        return fail("option %s needs a value", opt);
-    }
+    case channels_option:
+        return take_long(c, o);
     default:
-        if (optopt) {
-            char opt[3] = {'-', static_cast<char>(optopt), '\0'};
-            return fail("unknown option %s", opt);
-        }
-        return fail("unknown option %s", argv[optind - 1]);
+        return refuse_option(c, argv);
     }
     return 0;
 }
