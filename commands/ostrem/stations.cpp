@@ -126,36 +126,30 @@ bool StationTable::from_xml(const char *name, Options &o)
     return true;
 }
 
-int StationTable::load(const char *name, const Options &o) { return load(InputFile(name), o); }
-
-int StationTable::load(InputFile input, const Options &given)
+// A text table: FDSN station or channel text's own columns, and one line
+// per station epoch in place of a channel table's channels.
+void StationTable::from_text(Options &o)
 {
-    const char *name = given.stations ? given.stations : input.name();
-    if (int err = read_all(input, text_))
-        return err;
-    if (text_.compare(0, 3, byte_order_mark) == 0)  // no part of the first line
-        text_.erase(0, 3);
-    Options o = given;
-    if (files::looks_like_xml(text_.data(), text_.size())) {
-        if (!from_xml(name, o))
-            return 0;
-    } else {
-        const files::TextHeader h = files::fdsn_text(text_.data(), text_.size());
-        const bool fdsn = h.kind == files::Text::stations || h.kind == files::Text::channels;
-        if (fdsn && !o.station_sep && !o.station_fields_given) {
-            // FDSN station or channel text whose columns the command
-            // line's defaults did not give: its own.
-            o.station_sep = '|';
-            o.station_field[0] = h.field("Latitude");
-            o.station_field[1] = h.field("Longitude");
-        }
-        if (h.kind == files::Text::channels && o.station_sep == '|' && !o.channels) {
-            // Stations, not channels: one line per station epoch.
-            files::StationEpochs e = files::station_epochs(text_.data(), text_.size(), h);
-            text_.swap(e.text);
-            file_lines_.swap(e.lines);
-        }
+    const files::TextHeader h = files::fdsn_text(text_.data(), text_.size());
+    const bool fdsn = h.kind == files::Text::stations || h.kind == files::Text::channels;
+    if (fdsn && !o.station_sep && !o.station_fields_given) {
+        // FDSN station or channel text whose columns the command
+        // line's defaults did not give: its own.
+        o.station_sep = '|';
+        o.station_field[0] = h.field("Latitude");
+        o.station_field[1] = h.field("Longitude");
     }
+    if (h.kind == files::Text::channels && o.station_sep == '|' && !o.channels) {
+        // Stations, not channels: one line per station epoch.
+        files::StationEpochs e = files::station_epochs(text_.data(), text_.size(), h);
+        text_.swap(e.text);
+        file_lines_.swap(e.lines);
+    }
+}
+
+// Every line of the table: the header kept (-H), every other one taken.
+void StationTable::read_lines(const Options &o)
+{
     const LineNumbers reader(station_layout(o));
     // Room for a NUL after the last line and the bytes a line's reading
     // may look past its end.
@@ -184,6 +178,25 @@ int StationTable::load(InputFile input, const Options &given)
         p[n] = after;
         p = nl ? nl + 1 : end;
     }
+}
+
+int StationTable::load(const char *name, const Options &o) { return load(InputFile(name), o); }
+
+int StationTable::load(InputFile input, const Options &given)
+{
+    const char *name = given.stations ? given.stations : input.name();
+    if (int err = read_all(input, text_))
+        return err;
+    if (text_.compare(0, 3, byte_order_mark) == 0)  // no part of the first line
+        text_.erase(0, 3);
+    Options o = given;
+    if (files::looks_like_xml(text_.data(), text_.size())) {
+        if (!from_xml(name, o))
+            return 0;
+    } else {
+        from_text(o);
+    }
+    read_lines(o);
     stations::Table table;
     table.lat = lat_.data();
     table.lon = lon_.data();

@@ -63,6 +63,8 @@ private:
     void take(char *line, size_t n, const LineNumbers &reader, unsigned long lineno, char out_sep);
     void bad_station(unsigned long line, const char *why);
     bool from_xml(const char *name, Options &o);
+    void from_text(Options &o);
+    void read_lines(const Options &o);
 
     std::string text_;  // the good lines, one after the other
     std::string rejoined_;  // with -o, each good line's fields joined by -o's separator

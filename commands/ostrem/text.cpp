@@ -93,6 +93,24 @@ private:
     bool first_done_ = false;
 };
 
+// What the reading of an XML file found: a root of no known kind, or
+// its entities' problems.
+void say_found(const files::XmlText &xml, const char *shown, Outcome &r)
+{
+    if (xml.kind() == files::Kind::other) {
+        say(stderr, "%s: XML whose root element is <%s>: neither StationXML nor QuakeML", shown,
+            xml.root().c_str());
+        r.status = 2;
+        return;
+    }
+    for (const files::Problem &p : xml.problems())
+        say(stderr, "%s:%lu: %s", shown, p.line, p.what.c_str());
+    if (unsigned long more = xml.problem_count() - xml.problems().size())
+        say(stderr, "%lu more bad entries of %s not reported", more, shown);
+    if (xml.problem_count() && r.status == 0)
+        r.status = 1;
+}
+
 void one_file(const char *name, const files::Magnitudes &magnitudes, Outcome &r)
 {
     const bool standard = std::strcmp(name, "-") == 0;
@@ -149,20 +167,8 @@ void one_file(const char *name, const files::Magnitudes &magnitudes, Outcome &r)
         say(stderr, "%s: %s", shown, std::strerror(read_error));
         r.status = 2;
     }
-    if (!xml || r.write_failed)
-        return;
-    if (xml->kind() == files::Kind::other) {
-        say(stderr, "%s: XML whose root element is <%s>: neither StationXML nor QuakeML", shown,
-            xml->root().c_str());
-        r.status = 2;
-        return;
-    }
-    for (const files::Problem &p : xml->problems())
-        say(stderr, "%s:%lu: %s", shown, p.line, p.what.c_str());
-    if (unsigned long more = xml->problem_count() - xml->problems().size())
-        say(stderr, "%lu more bad entries of %s not reported", more, shown);
-    if (xml->problem_count() && r.status == 0)
-        r.status = 1;
+    if (xml && !r.write_failed)
+        say_found(*xml, shown, r);
 }
 
 }  // namespace
