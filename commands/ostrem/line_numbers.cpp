@@ -82,11 +82,41 @@ LineNumbers::LineNumbers(const Layout &layout) : layout_(layout)
 }
 
 // Fields to numbers: the ones the layout wants, in the order wanted.
+// What is wrong with a line whose fields were split: their count, a
+// quote left open, the first wanted field that is no number; nullptr when
+// nothing is.
+const char *LineNumbers::refusal(int fields, int bad_field, const char *bad_start, const char *bad_stop,
+                                 Reason &why) const
+{
+    if (fields < 0 && (-fields <= last_ || !layout_.listed)) {
+        std::snprintf(why.text, sizeof why.text, "field %d has an unterminated quote", -fields);
+        return why.text;
+    }
+    if (!layout_.listed && fields != last_) {
+        std::snprintf(why.text, sizeof why.text, "expected %d fields, found %d", last_, fields);
+        return why.text;
+    }
+    if (layout_.listed && fields >= 0 && fields < last_) {
+        std::snprintf(why.text, sizeof why.text, "expected at least %d fields, found %d", last_, fields);
+        return why.text;
+    }
+    if (bad_field) {
+        if (bad_start == bad_stop) {
+            std::snprintf(why.text, sizeof why.text, "field %d is empty", bad_field);
+        } else {
+            char shown[shown_size];
+            show(shown, bad_start, static_cast<size_t>(bad_stop - bad_start));
+            std::snprintf(why.text, sizeof why.text, "field %d is not a number: %s", bad_field, shown);
+        }
+        return why.text;
+    }
+    return nullptr;
+}
+
 const char *LineNumbers::read(char *line, size_t n, double v[], Texts &t, Reason &why) const
 {
     // Locals, not members: every store through a char pointer below could
     // alias a member and force it to be read again.
-    const int last = last_;
     const signed char *which = which_.data();
     const int nwhich = static_cast<int>(which_.size());
     const bool on_sep = layout_.sep != 0;
@@ -112,28 +142,8 @@ const char *LineNumbers::read(char *line, size_t n, double v[], Texts &t, Reason
     };
     int fields = on_sep ? split_on(line, line + n, layout_.sep, take)
                         : split_blanks(line, line + n, take);
-    if (fields < 0 && (-fields <= last || !layout_.listed)) {
-        std::snprintf(why.text, sizeof why.text, "field %d has an unterminated quote", -fields);
-        return why.text;
-    }
-    if (!layout_.listed && fields != last) {
-        std::snprintf(why.text, sizeof why.text, "expected %d fields, found %d", last, fields);
-        return why.text;
-    }
-    if (layout_.listed && fields >= 0 && fields < last) {
-        std::snprintf(why.text, sizeof why.text, "expected at least %d fields, found %d", last, fields);
-        return why.text;
-    }
-    if (bad_field) {
-        if (bad_start == bad_stop) {
-            std::snprintf(why.text, sizeof why.text, "field %d is empty", bad_field);
-        } else {
-            char shown[shown_size];
-            show(shown, bad_start, static_cast<size_t>(bad_stop - bad_start));
-            std::snprintf(why.text, sizeof why.text, "field %d is not a number: %s", bad_field, shown);
-        }
-        return why.text;
-    }
+    if (const char *wrong = refusal(fields, bad_field, bad_start, bad_stop, why))
+        return wrong;
     // A field named twice fills every number (or time) that names it.
     if (repeats_)
         for (int i = 0; i < count + layout_.times; i++) {

@@ -88,6 +88,8 @@ public:
     bool plain() const { return plain_; }
 
 private:
+    const char *refusal(int fields, int bad_field, const char *bad_start, const char *bad_stop,
+                        Reason &why) const;
     Layout layout_;
     bool plain_;                     // quick() may read it
     int last_ = 0;                   // the last field wanted

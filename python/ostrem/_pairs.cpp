@@ -312,6 +312,34 @@ struct Call {
     Arithmetic kind = Arithmetic::float_sphere;
 };
 
+// A sector (MIN, MAX) of azimuths, or None for every direction.
+bool parse_sector(PyObject *o, stations::Sector &sector)
+{
+    if (o == Py_None)
+        return true;
+    double between[2];
+    if (!PyArg_ParseTuple(o, "dd", &between[0], &between[1]))
+        return false;
+    sector = stations::Sector::between(between[0], between[1]);
+    return true;
+}
+
+// The six buffers of times: the earthquakes', the stations' starts and
+// ends, seconds then nanoseconds.
+bool parse_times(PyObject *times, Call &call)
+{
+    PyObject *parts[6];
+    if (!PyArg_ParseTuple(times, "OOOOOO", &parts[0], &parts[1], &parts[2], &parts[3], &parts[4], &parts[5]))
+        return false;
+    for (int k = 0; k < 6; k++) {
+        const void *p;
+        if (!call.held.take(parts[k], k < 2 ? call.t.earthquakes : call.t.stations, sizeof(int64_t), &p))
+            return false;
+        call.t.times[k] = static_cast<const int64_t *>(p);
+    }
+    return true;
+}
+
 bool parse(PyObject *args, Call &call)
 {
     Buffers &held = call.held;
@@ -337,27 +365,13 @@ bool parse(PyObject *args, Call &call)
     selection.window.by_distance = true;
     selection.window.min = min;
     selection.window.max = max;
-    double sector[2];
-    for (PyObject *o : {azimuth, back_azimuth}) {
-        if (o == Py_None)
-            continue;
-        if (!PyArg_ParseTuple(o, "dd", &sector[0], &sector[1]))
-            return false;
-        (o == azimuth ? selection.window.azimuth : selection.window.back_azimuth) =
-            stations::Sector::between(sector[0], sector[1]);
-    }
+    if (!parse_sector(azimuth, selection.window.azimuth) ||
+        !parse_sector(back_azimuth, selection.window.back_azimuth))
+        return false;
     selection.nearest = nearest > 0 ? static_cast<size_t>(nearest) : 0;
     if (times != Py_None) {
-        PyObject *parts[6];
-        if (!PyArg_ParseTuple(times, "OOOOOO", &parts[0], &parts[1], &parts[2], &parts[3], &parts[4],
-                              &parts[5]))
+        if (!parse_times(times, call))
             return false;
-        for (int k = 0; k < 6; k++) {
-            const void *p;
-            if (!held.take(parts[k], k < 2 ? t.earthquakes : t.stations, sizeof(int64_t), &p))
-                return false;
-            t.times[k] = static_cast<const int64_t *>(p);
-        }
         selection.by_time = true;
     }
     const void *heights[2];
