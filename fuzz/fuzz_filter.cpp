@@ -203,15 +203,9 @@ bool inverse(const Options &o, double eqlat, double eqlon, double stlat, double 
     return true;
 }
 
-// -S over a station table and earthquakes from the bytes: the engine keeps
-// exactly the pairs of computing every pair, whatever the points (the
-// poles, the date line, duplicates, the window's end itself), in windows
-// of distance and azimuth and for the nearest K; one thread and two write
-// the same.
-void station_table(const uint8_t *data, size_t size)
+// The options of -S that two bytes choose.
+Options station_options(const uint8_t *data)
 {
-    if (size < 2)
-        return;
     Options o;
     o.stations = "stations";
     o.want = 2;
@@ -242,24 +236,30 @@ void station_table(const uint8_t *data, size_t size)
         o.nearest = 1 + data[1] % 6;
     if (data[1] & 2)  // every field joined by one separator
         o.out_sep = ',';
-    std::string text(reinterpret_cast<const char *>(data + 2), size - 2);
-    size_t nul = text.find('\0');
-    std::string table = text.substr(0, nul), in = nul == std::string::npos ? "" : text.substr(nul + 1);
+    return o;
+}
 
-    int fd = memfd_create("stations", 0);
-    check(fd >= 0 && write(fd, table.data(), table.size()) == static_cast<ssize_t>(table.size()));
-    char name[64];
-    std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
-    StationTable stations;
-    o.selection = selection_of(o);
-    check(stations.load(name, o) == 0);
-    close(fd);
-    if (!stations.refusal().empty())
-        return;  // XML of another kind: no table (the filter ends there, status 2)
+// The gaps of the stations kept lie within the compass, and taking a
+// direction away never narrows the largest.
+void check_gaps(const Options &o, const StationTable &stations, const double c[2],
+                const std::vector<std::pair<double, uint32_t>> &kept)
+{
+    stations::NetworkGeometry<double> network;
+    network.clear();
+    stations::Seen s;
+    for (const auto &k : kept) {
+        inverse(o, c[0], c[1], stations.lat(k.second), stations.lon(k.second), s);
+        network.add(s.distance, s.azimuth);
+    }
+    const stations::Geometry<double> g = network.result();
+    check(g.count == kept.size() && g.gap >= 0 && g.gap <= g.secondary && g.secondary <= 360.001);
+}
+
+// Each earthquake line's two numbers, where they are a point in range: the
+// engine's pairs against every pair's.
+void check_pairs(const Options &o, const StationTable &stations, const std::string &in)
+{
     const stations::Window window = o.selection.window;
-
-    // Each earthquake line's two numbers, where they are a point in range:
-    // the engine's pairs against every pair's.
     for (size_t p = 0; p < in.size();) {
         size_t e = in.find('\n', p);
         e = e == std::string::npos ? in.size() : e;
@@ -296,19 +296,118 @@ void station_table(const uint8_t *data, size_t size)
                 kept.emplace_back(o.nearest ? s.distance : 0.0, j);
             });
         check(kept == every);
-        // The gaps of the stations kept lie within the compass, and taking
-        // a direction away never narrows the largest.
-        stations::NetworkGeometry<double> network;
-        network.clear();
-        for (const auto &k : kept) {
-            inverse(o, c[0], c[1], stations.lat(k.second), stations.lon(k.second), s);
-            network.add(s.distance, s.azimuth);
-        }
-        const stations::Geometry<double> g = network.result();
-        check(g.count == kept.size() && g.gap >= 0 && g.gap <= g.secondary && g.secondary <= 360.001);
+        check_gaps(o, stations, c, kept);
     }
+}
+
+// -S over a station table and earthquakes from the bytes: the engine keeps
+// exactly the pairs of computing every pair, whatever the points (the
+// poles, the date line, duplicates, the window's end itself), in windows
+// of distance and azimuth and for the nearest K; one thread and two write
+// the same.
+void station_table(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return;
+    Options o = station_options(data);
+    std::string text(reinterpret_cast<const char *>(data + 2), size - 2);
+    size_t nul = text.find('\0');
+    std::string table = text.substr(0, nul), in = nul == std::string::npos ? "" : text.substr(nul + 1);
+
+    int fd = memfd_create("stations", 0);
+    check(fd >= 0 && write(fd, table.data(), table.size()) == static_cast<ssize_t>(table.size()));
+    char name[64];
+    std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
+    StationTable stations;
+    o.selection = selection_of(o);
+    check(stations.load(name, o) == 0);
+    close(fd);
+    if (!stations.refusal().empty())
+        return;  // XML of another kind: no table (the filter ends there, status 2)
+    check_pairs(o, stations, in);
     const Run small = run(o, in, 1, 64, 24, &stations), threaded = run(o, in, 2, 64, 24, &stations);
     check(threaded.out == small.out && threaded.msgs == small.msgs);
+}
+
+// A header with a name to trim, or that a result's name clashes with, is
+// written anew from its names: each once.  False where it is not.
+bool rewritten_header(const Options &opt, const Record &rec, const std::string &body, const std::string &oline)
+{
+    const char join = rec.joiner(body.data(), body.size());
+    const HeaderNames mine = header_names(body.data(), body.size(), opt.sep);
+    if (!header_rewritten(mine, nullptr, rec.names(), rec.results()))
+        return false;
+    const std::vector<std::string> names = output_names(mine, nullptr, rec.names(), rec.results());
+    std::string want;
+    for (size_t k = 0; k < names.size(); k++) {
+        if (k > 0)
+            want += k < mine.names.size() && opt.sep ? opt.sep : join;
+        want += names[k];
+    }
+    check(oline == want);
+    auto bare = [&](size_t k) {  // without the first's '#', case ignored
+        std::string n = k == 0 && mine.marked ? names[k].substr(1) : names[k];
+        for (char &c : n)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return n;
+    };
+    for (size_t k = mine.names.size(); k < names.size(); k++)  // the results, set apart
+        for (size_t e = 0; e < k; e++)
+            check(bare(k) != bare(e));
+    return true;
+}
+
+// Line by line: input line k gives output line k.
+void check_lines(const Options &opt, const std::string &in, const std::string &got)
+{
+    // A byte-order mark before the first line is no part of it.
+    const Record rec(opt);
+    size_t ip = in.compare(0, 3, byte_order_mark) == 0 ? 3 : 0, op = 0;
+    for (int lineno = 1; ip < in.size(); lineno++) {
+        size_t ie = in.find('\n', ip), oe = got.find('\n', op);
+        if (ie == std::string::npos)
+            ie = in.size();
+        check(oe != std::string::npos);
+        std::string iline = in.substr(ip, ie - ip), oline = got.substr(op, oe - op);
+        size_t k = iline.find_first_not_of(" \t");
+        bool copied = k == std::string::npos || iline[k] == '#' ||
+                      (k + 1 == iline.size() && iline[k] == '\r');
+        if (iline.size() > max_line) {
+            check(result_ok(oline, opt, rec.results(), opt.joiner()));  // not copied, even with -a
+        } else {
+            std::string body = iline.substr(0, iline.size() - (!iline.empty() && iline.back() == '\r'));
+            std::string results = oline;
+            const char join = rec.joiner(body.data(), body.size());
+            if (opt.header && lineno == 1 && opt.append && rewritten_header(opt, rec, body, oline)) {
+                ip = ie + 1;
+                op = oe + 1;
+                continue;
+            }
+            if (opt.append && !(copied && !(opt.header && lineno == 1))) {
+                check(oline.compare(0, body.size(), body) == 0 &&
+                      oline[body.size()] == rec.joiner(body.data(), body.size()));
+                results = oline.substr(body.size() + 1);
+            }
+            if (opt.header && lineno == 1) {
+                std::string names = opt.mode == Mode::distance
+                                        ? opt.hypocentral                   ? "km az baz hypo"
+                                          : opt.surface == Surface::ellipsoid ? "km az baz"
+                                                                              : "dist az baz"
+                                    : opt.mode == Mode::midpoint ? "midlat midlon"
+                                                            : "lat lon";
+                for (char &c : names)
+                    c = c == ' ' ? rec.joiner(body.data(), body.size()) : c;
+                check(results == names);
+            }
+            else if (copied)
+                check(oline == iline);
+            else
+                check(result_ok(results, opt, rec.results(), rec.joiner(body.data(), body.size())));
+        }
+        ip = ie + 1;
+        op = oe + 1;
+    }
+    check(op == got.size());
 }
 
 }  // namespace
@@ -353,76 +452,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (files::looks_like_xml(in.data(), in.size()))
         return 0;  // read as the text it stands for, which fuzz_xml checks; above, its blocks and threads
 
-    // Line by line: input line k gives output line k.  A byte-order mark
-    // before the first line is no part of it.
-    const Record rec(opt);
-    size_t ip = in.compare(0, 3, byte_order_mark) == 0 ? 3 : 0, op = 0;
-    for (int lineno = 1; ip < in.size(); lineno++) {
-        size_t ie = in.find('\n', ip), oe = got.find('\n', op);
-        if (ie == std::string::npos)
-            ie = in.size();
-        check(oe != std::string::npos);
-        std::string iline = in.substr(ip, ie - ip), oline = got.substr(op, oe - op);
-        size_t k = iline.find_first_not_of(" \t");
-        bool copied = k == std::string::npos || iline[k] == '#' ||
-                      (k + 1 == iline.size() && iline[k] == '\r');
-        if (iline.size() > max_line) {
-            check(result_ok(oline, opt, rec.results(), opt.joiner()));  // not copied, even with -a
-        } else {
-            std::string body = iline.substr(0, iline.size() - (!iline.empty() && iline.back() == '\r'));
-            std::string results = oline;
-            const char join = rec.joiner(body.data(), body.size());
-            if (opt.header && lineno == 1 && opt.append) {
-                // A header with a name to trim, or that a result's name
-                // clashes with, is written anew from its names: each once.
-                const HeaderNames mine = header_names(body.data(), body.size(), opt.sep);
-                if (header_rewritten(mine, nullptr, rec.names(), rec.results())) {
-                    const std::vector<std::string> names = output_names(mine, nullptr, rec.names(), rec.results());
-                    std::string want;
-                    for (size_t k = 0; k < names.size(); k++) {
-                        if (k > 0)
-                            want += k < mine.names.size() && opt.sep ? opt.sep : join;
-                        want += names[k];
-                    }
-                    check(oline == want);
-                    auto bare = [&](size_t k) {  // without the first's '#', case ignored
-                        std::string n = k == 0 && mine.marked ? names[k].substr(1) : names[k];
-                        for (char &c : n)
-                            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                        return n;
-                    };
-                    for (size_t k = mine.names.size(); k < names.size(); k++)  // the results, set apart
-                        for (size_t e = 0; e < k; e++)
-                            check(bare(k) != bare(e));
-                    ip = ie + 1;
-                    op = oe + 1;
-                    continue;
-                }
-            }
-            if (opt.append && !(copied && !(opt.header && lineno == 1))) {
-                check(oline.compare(0, body.size(), body) == 0 &&
-                      oline[body.size()] == rec.joiner(body.data(), body.size()));
-                results = oline.substr(body.size() + 1);
-            }
-            if (opt.header && lineno == 1) {
-                std::string names = opt.mode == Mode::distance
-                                        ? opt.hypocentral                   ? "km az baz hypo"
-                                          : opt.surface == Surface::ellipsoid ? "km az baz"
-                                                                              : "dist az baz"
-                                    : opt.mode == Mode::midpoint ? "midlat midlon"
-                                                            : "lat lon";
-                for (char &c : names)
-                    c = c == ' ' ? rec.joiner(body.data(), body.size()) : c;
-                check(results == names);
-            }
-            else if (copied)
-                check(oline == iline);
-            else
-                check(result_ok(results, opt, rec.results(), rec.joiner(body.data(), body.size())));
-        }
-        ip = ie + 1;
-        op = oe + 1;
-    }
-    check(op == got.size());
+    check_lines(opt, in, got);
     return 0;
 }
