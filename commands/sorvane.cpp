@@ -13,15 +13,11 @@
 int main(int argc, char **argv)
 {
     binary_standard_streams();
-    if (argc != 5) {
-        std::fputs("Usage: sorvane eqlat eqlon stlat stlon\n", stderr);
-        return -1;
-    }
     // Read as strtod (and so atof) reads them, then rounded to float: the
     // module works on float coordinates.
     float c[4];
-    if (!number::read_args("sorvane", argv + 1, 4, c))
-        return 1;
+    if (int status = number::pair_arguments("sorvane", argc, argv, c))
+        return status;
     float eqlat = c[0], eqlon = c[1], stlat = c[2], stlon = c[3];
 
     float del;

@@ -242,6 +242,18 @@ inline bool read_args(const char *prog, char **args, int n, float *c)
     return ok;
 }
 
+// The two small programs' command line: an earthquake's and a station's
+// coordinates, four arguments read by read_args.  0; -1 after the usage
+// when there are not four; 1 after read_args's messages.
+inline int pair_arguments(const char *prog, int argc, char **argv, float c[4])
+{
+    if (argc != 5) {
+        std::fprintf(stderr, "Usage: %s eqlat eqlon stlat stlon\n", prog);
+        return -1;
+    }
+    return read_args(prog, argv + 1, 4, c) ? 0 : 1;
+}
+
 // No place has a NaN latitude or longitude; the module's range tests are
 // comparisons, which NaN passes, so the programs refuse it themselves.
 inline bool any_nan(const float *c, int n)

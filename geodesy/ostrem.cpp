@@ -198,6 +198,31 @@ inline int direct(double olat, double olon, double az, double del, double r[2])
     return 0;
 }
 
+// A double-precision result in the caller's precision: float results are
+// the double ones rounded once, exactly as assigned.
+template <class T>
+int inverse_as(double olat, double olon, double tlat, double tlon, T *del, T *az, T *baz)
+{
+    double r[3];
+    if (inverse(olat, olon, tlat, tlon, r) != 0)
+        return 1;
+    *del = static_cast<T>(r[0]);
+    *az = static_cast<T>(r[1]);
+    *baz = static_cast<T>(r[2]);
+    return 0;
+}
+
+template <class T>
+int direct_as(double olat, double olon, double az, double del, T *lat, T *lon)
+{
+    double r[2];
+    if (direct(olat, olon, az, del, r) != 0)
+        return 1;
+    *lat = static_cast<T>(r[0]);
+    *lon = static_cast<T>(r[1]);
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -226,45 +251,23 @@ double geogrf(double in_clat)
 int ostremd(double olat, double olon, double tlat, double tlon,
             double *del, double *az, double *baz)
 {
-    double r[3];
-    if (inverse(olat, olon, tlat, tlon, r) != 0)
-        return 1;
-    *del = r[0];
-    *az = r[1];
-    *baz = r[2];
-    return 0;
+    return inverse_as(olat, olon, tlat, tlon, del, az, baz);
 }
 
 int ostrem(float folat, float folon, float ftlat, float ftlon,
            float *del, float *az, float *baz)
 {
-    double r[3];
-    if (inverse(folat, folon, ftlat, ftlon, r) != 0)
-        return 1;
-    *del = static_cast<float>(r[0]);
-    *az = static_cast<float>(r[1]);
-    *baz = static_cast<float>(r[2]);
-    return 0;
+    return inverse_as(folat, folon, ftlat, ftlon, del, az, baz);
 }
 
 int walkd(double olat, double olon, double az, double del, double *lat, double *lon)
 {
-    double r[2];
-    if (direct(olat, olon, az, del, r) != 0)
-        return 1;
-    *lat = r[0];
-    *lon = r[1];
-    return 0;
+    return direct_as(olat, olon, az, del, lat, lon);
 }
 
 int walk(float folat, float folon, float faz, float fdel, float *lat, float *lon)
 {
-    double r[2];
-    if (direct(folat, folon, faz, fdel, r) != 0)
-        return 1;
-    *lat = static_cast<float>(r[0]);
-    *lon = static_cast<float>(r[1]);
-    return 0;
+    return direct_as(folat, folon, faz, fdel, lat, lon);
 }
 
 // The midpoint is half the distance along the azimuth.  In float, the walk

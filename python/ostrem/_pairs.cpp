@@ -234,6 +234,8 @@ PyObject *bytes_of(const std::vector<T> &v)
                                          static_cast<Py_ssize_t>(v.size() * sizeof(T)));
 }
 
+// The pairs, or the surroundings, found without the GIL, as the bytes of
+// their arrays.
 template <class Real>
 PyObject *pairs_of(const Tables &t, Arithmetic kind, const stations::Selection &selection)
 {
