@@ -8,7 +8,7 @@ QuakeML stream of 10^6 events holds, read by `ostrem --text` from a pipe.
     /usr/bin/python3 bench/files.py [build dir]     (default: build/bench)
     ROUNDS=5 SCALE=1 EVENTS_IN_STREAM=1000000 /usr/bin/python3 bench/files.py
 
-Run with the Python that has the package (README, "From Python"); the peer
+Run with the Python that has the package (docs/python.md); the peer
 is left out without lxml (Debian: python3-lxml).
 """
 import os

@@ -7,7 +7,7 @@ and 10,000 stations, timed side by side in one run; medians.
     /usr/bin/python3 bench/selections.py [build dir]     (default: build/bench)
     ROUNDS=5 SCALE=1 /usr/bin/python3 bench/selections.py
 
-Run with the Python that has the package (README, "From Python"); the peer is left out without
+Run with the Python that has the package (docs/python.md); the peer is left out without
 scikit-learn or pyproj.
 """
 import os

@@ -55,10 +55,10 @@ if [ "$ellipsoid" = 1 ]; then fwant+=$'10018.754 90.000 270.000\n6.000'; else fw
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/f_consumer"
 check "Fortran (pkg-config)" "$tmp/f_consumer" "$fwant"
 check "Fortran (CMake)" "$tmp/cxx/fortran_consumer" "$fwant"
-# The README's Fortran example prints what sorvane prints for its pair.
-awk '/^```fortran$/ { on = 1; next } /^```$/ { on = 0 } on' "$source/../../README.md" >"$tmp/quake.f90"
+# The guide's Fortran example prints what sorvane prints for its pair.
+awk '/^```fortran$/ { on = 1; next } /^```$/ { on = 0 } on' "$source/../../docs/library.md" >"$tmp/quake.f90"
 # shellcheck disable=SC2046
 "$fc" -std=f2003 -Wall -Werror "$tmp/quake.f90" \
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem) -o "$tmp/quake"
-check "README's Fortran" "$tmp/quake" "$("$build/sorvane" 38.3 142.4 34.95 -106.46)"
+check "the guide's Fortran" "$tmp/quake" "$("$build/sorvane" 38.3 142.4 34.95 -106.46)"
 echo "the C, C++ and Fortran consumers print the known lines"

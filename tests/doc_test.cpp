@@ -1,8 +1,11 @@
-// Every example in the README and the man pages is run, and the line it
+// Every example in the README, the guide and the man pages is run, and the line it
 // shows is compared with what the program prints, so that the documentation
 // cannot drift from the programs.
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,13 +108,29 @@ std::string bin_dir()
     return wrappers;
 }
 
+// The front page, the developers' notes, every page of the guide, the
+// manual pages.
+std::vector<std::string> documents()
+{
+    std::vector<std::string> files = {SOURCE_DIR "/README.md", SOURCE_DIR "/HACKING.md",
+                                      SOURCE_DIR "/man/sorvane.1.in", SOURCE_DIR "/man/brovic.1.in",
+                                      SOURCE_DIR "/man/ostrem.1.in"};
+    std::vector<std::string> pages;
+    for (const auto &entry : std::filesystem::directory_iterator(SOURCE_DIR "/docs"))
+        if (entry.path().extension() == ".md")
+            pages.push_back(entry.path().string());
+    std::sort(pages.begin(), pages.end());
+    files.insert(files.end(), pages.begin(), pages.end());
+    return files;
+}
+
 TEST(Documentation, EveryExampleHolds)
 {
     int seen = 0;
-    for (const char *file : {SOURCE_DIR "/README.md", SOURCE_DIR "/man/sorvane.1.in",
-                             SOURCE_DIR "/man/brovic.1.in", SOURCE_DIR "/man/ostrem.1.in"}) {
+    for (const std::string &file : documents()) {
         std::vector<Example> found = examples(file);
-        EXPECT_GE(found.size(), 3u) << file;
+        if (file.find("/man/") != std::string::npos || file.find("README") != std::string::npos)
+            EXPECT_GE(found.size(), 3u) << file;
         for (const Example &e : found) {
             std::string prog = e.prog == "sorvane" ? SORVANE_PATH
                                : e.prog == "brovic" ? BROVIC_PATH
@@ -130,7 +149,50 @@ TEST(Documentation, EveryExampleHolds)
             seen++;
         }
     }
+    EXPECT_GE(seen, 50) << "the examples of the README, the guide and the man pages";
     RecordProperty("examples", seen);
+}
+
+// An option and the name of its value ("" for none): "-e LAT,LON".
+using OptionSet = std::set<std::pair<std::string, std::string>>;
+
+// "-e LAT,LON", "--channels", "-h": each into the set.
+void add_options(const std::string &text, OptionSet &set)
+{
+    static const std::regex one(R"((--?[A-Za-z][-a-z]*)(?: +([A-Z]+(?:,[A-Z]+)*))?)");
+    for (auto m = std::sregex_iterator(text.begin(), text.end(), one); m != std::sregex_iterator(); ++m)
+        set.insert({(*m)[1], (*m)[2]});
+}
+
+// The filter's options as --help lists them, as the man page's OPTIONS
+// give them, and as the guide's table does: the same options, with the
+// same names for their values, in all three.
+TEST(Documentation, TheOptionsAreTheSameInTheHelpTheManPageAndTheGuide)
+{
+    OptionSet help, man, guide;
+    const Outcome r = run(FILTER_PATH, {"--help"});
+    static const std::regex help_line(R"(\n  (-[^\n]*?)(?:  |\n))");
+    for (auto m = std::sregex_iterator(r.out.begin(), r.out.end(), help_line); m != std::sregex_iterator(); ++m)
+        add_options((*m)[1], help);
+    add_options("--version", help);  // after the help's last entry: "-h, --help  this help;  --version"
+
+    std::string page = slurp(SOURCE_DIR "/man/ostrem.1.in");
+    page = page.substr(page.find(".SH OPTIONS"));
+    page = page.substr(0, page.find("\n.SH ", 1));
+    page = std::regex_replace(page, std::regex(R"(\\-)"), "-");
+    page = std::regex_replace(page, std::regex(R"(\\f[A-Z])"), "");
+    static const std::regex man_entry(R"(\.TP\n\.B[IR]? ([^\n]*))");
+    for (auto m = std::sregex_iterator(page.begin(), page.end(), man_entry); m != std::sregex_iterator(); ++m)
+        add_options(std::regex_replace(std::string((*m)[1]), std::regex(R"(")"), ""), man);
+
+    const std::string table = slurp(SOURCE_DIR "/docs/filter.md");
+    static const std::regex row(R"(\n\| (`-[^|]*) \|)");
+    for (auto m = std::sregex_iterator(table.begin(), table.end(), row); m != std::sregex_iterator(); ++m)
+        add_options(std::regex_replace(std::string((*m)[1]), std::regex("`"), ""), guide);
+
+    EXPECT_GE(help.size(), 30u);
+    EXPECT_EQ(help, man);
+    EXPECT_EQ(help, guide);
 }
 
 }  // namespace

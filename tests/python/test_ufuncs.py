@@ -118,11 +118,16 @@ def test_walk_and_float64_loops_give_the_c_bits(hash_pairs, c_hashes):
     assert fnv(words, np.uint64) == c_hashes[1]
 
 
+# The guide's pages, from the root of the source tree.
+GUIDE = sorted(str(p.relative_to(SOURCE)) for p in (SOURCE / "docs").glob("*.md"))
+
+
 def documented_examples():
     """`sorvane ...` and `brovic ...` with the line shown for them, in the
-    README and the man pages (the same forms the C documentation test reads)."""
+    README, the guide and the man pages (the same forms the C documentation
+    test reads)."""
     found = []
-    for path in ["README.md", "man/sorvane.1.in", "man/brovic.1.in"]:
+    for path in ["README.md", *GUIDE, "man/sorvane.1.in", "man/brovic.1.in"]:
         text = (SOURCE / path).read_text().replace("\\-", "-")
         for m in re.finditer(r"\$ (sorvane|brovic) ([^\n]*)\n([^\n]*)\n", text):
             found.append(m.groups())
@@ -150,10 +155,12 @@ def test_docstrings_and_readme_examples_run(monkeypatch):
             runner.run(test)
     failed, tried = runner.summarize(verbose=False)
     assert tried >= 6 and failed == 0
-    # The README's examples, with the code fences that end them removed.
-    text = re.sub(r"^```.*$", "", (SOURCE / "README.md").read_text(), flags=re.M)
+    # The README's and the guide's examples, each page a session of its
+    # own, with the code fences that end them removed.
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
-    runner.run(doctest.DocTestParser().get_doctest(text, {}, "README.md", "README.md", 0))
+    for path in ["README.md", *GUIDE]:
+        text = re.sub(r"^```.*$", "", (SOURCE / path).read_text(), flags=re.M)
+        runner.run(doctest.DocTestParser().get_doctest(text, {}, path, path, 0))
     failed, tried = runner.summarize(verbose=False)
     assert tried >= 14 and failed == 0
 
@@ -161,7 +168,7 @@ def test_docstrings_and_readme_examples_run(monkeypatch):
 def test_readme_dask_script_runs(tmp_path):
     # Run as a user runs it, as a script: workers are new processes that
     # import it again.
-    blocks = re.findall(r"```python\n(.*?)```", (SOURCE / "README.md").read_text(), re.S)
+    blocks = re.findall(r"```python\n(.*?)```", (SOURCE / "docs" / "python.md").read_text(), re.S)
     script = tmp_path / "pairs_on_dask.py"
     script.write_text(next(b for b in blocks if "__main__" in b))
     r = subprocess.run([sys.executable, str(script)], capture_output=True, text=True,
