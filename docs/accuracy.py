@@ -1,6 +1,6 @@
 """How far the model is from the WGS84 ellipsoid, measured on seeded pairs.
 
-    /usr/bin/python3 docs/accuracy.py            # 10^6 pairs: docs/accuracy.png, README table
+    /usr/bin/python3 docs/accuracy.py            # 10^6 pairs: docs/accuracy.png, the table of docs/computing.md
     /usr/bin/python3 docs/accuracy.py --pairs 20000 --no-write
 
 Compares, on the same float32 coordinates the package receives:
@@ -19,7 +19,7 @@ Compares, on the same float32 coordinates the package receives:
     from float32 coordinates (the default) and in double precision
     (dtype=np.float64), each against the geodesic azimuth.
 
-Needs the package (README), python3-numpy and python3-geographiclib; the
+Needs the package (docs/python.md), python3-numpy and python3-geographiclib; the
 figure needs python3-matplotlib.
 """
 import argparse
@@ -373,7 +373,7 @@ def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--pairs", type=int, default=1_000_000)
     ap.add_argument("--no-write", action="store_true",
-                    help="print the table only; leave the figure and the README alone")
+                    help="print the table only; leave the figure and docs/computing.md alone")
     args = ap.parse_args(argv)
     command = "docs/accuracy.py" + ("" if args.pairs == 1_000_000 else f" --pairs {args.pairs}")
     r = compare(sample(args.pairs))
@@ -382,12 +382,12 @@ def main(argv=None):
     print(text)
     if not args.no_write:
         figure(r, sr, HERE / "accuracy.png")
-        readme = HERE.parent / "README.md"
+        readme = HERE / "computing.md"
         old = readme.read_text()
         new, found = re.subn(r"(<!-- accuracy table -->\n).*?(<!-- end of accuracy table -->)",
                              lambda m: m.group(1) + text + "\n" + m.group(2), old, flags=re.S)
         if not found:
-            sys.exit("README.md has no accuracy table markers")
+            sys.exit("docs/computing.md has no accuracy table markers")
         readme.write_text(new)
 
 

@@ -1,10 +1,10 @@
 """How much the flat formula sqrt(km^2 + depth^2) overstates the hypocentral
-distance, for the README's table "Depth".
+distance, for the table of docs/depth.md.
 
-    /usr/bin/python3 docs/depth.py          # rewrites the table in README.md
+    /usr/bin/python3 docs/depth.py          # rewrites the table in docs/depth.md
     /usr/bin/python3 docs/depth.py --print  # prints it only
 
-Needs the package with the ellipsoid (README, "From Python").  Each pair
+Needs the package with the ellipsoid (docs/python.md).  Each pair
 runs due east from an epicentre at 35 N (a subduction belt's latitude) for
 the given length along the WGS84 geodesic, with the station at the
 ellipsoid's surface; the hypocentral distance is ostrem.hypocentral, the
@@ -40,16 +40,16 @@ def table():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--print", action="store_true", help="print the table; leave README.md alone")
+    parser.add_argument("--print", action="store_true", help="print the table; leave docs/depth.md alone")
     text = table()
     if parser.parse_args().print:
         sys.stdout.write(text)
         return
-    readme = pathlib.Path(__file__).resolve().parent.parent / "README.md"
+    readme = pathlib.Path(__file__).resolve().parent / "depth.md"
     new, found = re.subn(r"(<!-- depth table -->\n).*?(<!-- end of depth table -->)",
                          lambda m: m[1] + text + m[2], readme.read_text(), flags=re.S)
     if not found:
-        sys.exit("README.md has no depth table markers")
+        sys.exit("docs/depth.md has no depth table markers")
     readme.write_text(new)
 
 

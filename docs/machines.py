@@ -3,7 +3,7 @@ glibc's FMA maths routines, over the same 300,000 seeded pairs (a third of
 them one ulp apart, a third exact antipodes, and among the rest poles, the
 date line, coincident and nearly antipodal points).
 
-    /usr/bin/python3 docs/machines.py             # builds what it needs, rewrites the README table
+    /usr/bin/python3 docs/machines.py             # builds what it needs, rewrites the table in HACKING.md
     /usr/bin/python3 docs/machines.py --no-write  # prints the table only
 
 Each machine runs tests/machine_results built by its CMake preset: default
@@ -105,17 +105,17 @@ def table(found):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("--no-write", action="store_true", help="print the table, leave the README")
+    ap.add_argument("--no-write", action="store_true", help="print the table, leave HACKING.md")
     args = ap.parse_args()
     t = table(machines())
     print(t, end="")
     if not args.no_write:
-        readme = TOP / "README.md"
+        readme = TOP / "HACKING.md"
         text = readme.read_text()
         new = re.sub(r"(<!-- machines table -->\n).*?(<!-- end of machines table -->)",
                      lambda m: m.group(1) + t + m.group(2), text, flags=re.S)
         if new == text and t not in text:
-            sys.exit("README.md has no machines table markers")
+            sys.exit("HACKING.md has no machines table markers")
         readme.write_text(new)
 
 

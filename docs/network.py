@@ -11,7 +11,7 @@ the continents; here 1,500 stations). For each event, the stations within
 the numbers of `ostrem -k -S STATIONS -G -r 0,250`; geodesic_pairs_within
 gives the stations drawn.
 
-Needs the package (README, "From Python") and python3-matplotlib.
+Needs the package (docs/python.md) and python3-matplotlib.
 """
 import argparse
 import sys
