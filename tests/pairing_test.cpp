@@ -278,6 +278,37 @@ std::string surrounding(const std::vector<std::pair<Real, Real>> &kept, const ch
     return s;
 }
 
+// An earthquake's -G line as every pair computed gives it: the pairs in
+// the windows (the nearest, where asked), summed up; kept: how many.
+std::string surrounding_of(const Chosen &c, const Tables &t, size_t e, bool single, const char *format,
+                           size_t &kept_count)
+{
+    std::vector<std::pair<double, double>> every;  // distance, azimuth
+    std::vector<std::pair<double, size_t>> order;
+    for (size_t j = 0; j < t.station_at.size(); j++) {
+        std::array<double, 3> r = computed(c.opts, t.quake_at[e], t.station_at[j]);
+        const double from = c.sector[0], to = c.sector[1];
+        if (r[0] >= c.range[0] && r[0] <= c.range[1] &&
+            (from <= to ? r[1] >= from && r[1] <= to : r[1] >= from || r[1] <= to)) {
+            order.emplace_back(r[0], every.size());
+            every.emplace_back(r[0], r[1]);
+        }
+    }
+    if (c.nearest) {
+        std::sort(order.begin(), order.end());
+        order.resize(std::min(order.size(), static_cast<size_t>(c.nearest)));
+    }
+    std::vector<std::pair<float, float>> as_floats;
+    std::vector<std::pair<double, double>> kept;
+    for (const auto &o : order) {
+        kept.push_back(every[o.second]);
+        as_floats.emplace_back(static_cast<float>(every[o.second].first),
+                               static_cast<float>(every[o.second].second));
+    }
+    kept_count = kept.size();
+    return single ? surrounding(as_floats, format) : surrounding(kept, format);
+}
+
 // -G against every pair computed: no, one, two and many stations in the
 // windows, stations twice and on the earthquakes, earthquakes on the
 // poles, gaps across north; with -r, -A, -N, -p and -k.
@@ -309,31 +340,9 @@ TEST(Pairing, HowTheStationsSurroundEachEarthquake)
                                                            : "%zu %.6f %.6f %.6f";
         std::string want;
         for (size_t e = 0; e < t.quake_at.size(); e++) {
-            std::vector<std::pair<double, double>> every;  // distance, azimuth
-            std::vector<std::pair<double, size_t>> order;
-            for (size_t j = 0; j < t.station_at.size(); j++) {
-                std::array<double, 3> r = computed(c.opts, t.quake_at[e], t.station_at[j]);
-                const double from = c.sector[0], to = c.sector[1];
-                if (r[0] >= c.range[0] && r[0] <= c.range[1] &&
-                    (from <= to ? r[1] >= from && r[1] <= to : r[1] >= from || r[1] <= to)) {
-                    order.emplace_back(r[0], every.size());
-                    every.emplace_back(r[0], r[1]);
-                }
-            }
-            if (c.nearest) {
-                std::sort(order.begin(), order.end());
-                order.resize(std::min(order.size(), static_cast<size_t>(c.nearest)));
-            }
-            std::vector<std::pair<float, float>> as_floats;
-            std::vector<std::pair<double, double>> kept;
-            for (const auto &o : order) {
-                kept.push_back(every[o.second]);
-                as_floats.emplace_back(static_cast<float>(every[o.second].first),
-                                       static_cast<float>(every[o.second].second));
-            }
-            few += kept.size() <= 2;
-            want += two(t.quake_at[e][0], t.quake_at[e][1]) + " " +
-                    (single ? surrounding(as_floats, format) : surrounding(kept, format)) + "\n";
+            size_t kept = 0;
+            want += two(t.quake_at[e][0], t.quake_at[e][1]) + " " + surrounding_of(c, t, e, single, format, kept) + "\n";
+            few += kept <= 2;
         }
         const Outcome got = run(filter, with(with({"-S", stations.path, "-G", "-j", "1"}, c.opts),
                                              {earthquakes.path}));
@@ -397,6 +406,14 @@ TEST(Pairing, DepthFromOneTableElevationFromTheOther)
     EXPECT_EQ(r.status, 1);
 }
 
+std::string joined_lines(const std::vector<std::string> &lines)
+{
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + "\n";
+    return text;
+}
+
 // Stations by their epochs, in the forms the FDSN formats write times,
 // against the pairs of stations running at each earthquake's day.
 TEST(Pairing, OnlyStationsRunningAtTheEarthquakesTime)
@@ -439,16 +456,14 @@ TEST(Pairing, OnlyStationsRunningAtTheEarthquakesTime)
         eq.push_back(line);
         when.push_back(e.key());
     }
-    std::string quakes, stations, pairs;
+    std::string quakes, pairs;
     for (size_t e = 0; e < eq.size(); e++) {
         quakes += eq[e] + "\n";
         for (size_t j = 0; j < st.size(); j++)
             if (epoch[j][0] <= when[e] && (epoch[j][1] == 0 || when[e] <= epoch[j][1]))
                 pairs += eq[e] + "," + st[j] + "\n";
     }
-    for (const std::string &s : st)
-        stations += s + "\n";
-    TempFile tq(quakes), ts(stations), tp(pairs);
+    TempFile tq(quakes), ts(joined_lines(st)), tp(pairs);
     for (const std::vector<std::string> &opts :
          std::vector<std::vector<std::string>>{{}, {"-r", "0,60"}, {"-A", "0,180"}}) {
         Outcome want = run(filter, with(with({"-a", "-d", ",", "-f", "1,2,4,5"}, opts), {tp.path}));
