@@ -2,6 +2,7 @@
 // number reader's eight-character load and the one-pass line reader against
 // strtod and the general reading, and the digit writers against printf;
 // the times of -S's epochs, and the option reader's field lists.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,8 @@
 #include "number.h"
 #include "../commands/ostrem/fields.h"
 #include "../commands/ostrem/format.h"
+#include "../commands/ostrem/inputs.h"
+#include "../commands/ostrem/line_numbers.h"
 #include "../commands/ostrem/options.h"
 #include "instant.h"
 
@@ -164,6 +167,113 @@ TEST(Options, ALongStationListWritesNothingPastIt)
     EXPECT_FALSE(o.station_listed);
     EXPECT_EQ(o.station_elevation_field, 0);
     EXPECT_EQ(o.nearest, 0);
+}
+
+// A file of the given bytes beside the test, removed with it.
+struct Scratch {
+    std::string path;
+    Scratch(const std::string &name, const std::string &text) : path("reading_test_" + name)
+    {
+        FILE *f = std::fopen(path.c_str(), "wb");
+        EXPECT_TRUE(f && std::fwrite(text.data(), 1, text.size(), f) == text.size()) << path;
+        if (f)
+            std::fclose(f);
+    }
+    ~Scratch() { std::remove(path.c_str()); }
+};
+
+// What an input's reader gets: the head read ahead of it, then the rest.
+std::string read_through(filter::InputFile &in)
+{
+    std::string text = in.take_head();
+    char buf[4096];
+    for (long got; (got = filter::read_some(in.fd(), buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<size_t>(got));
+    return text;
+}
+
+// An input peeked at for its kind and header loses nothing and doubles
+// nothing: its reader gets every byte once, whatever the first line's
+// length against the chunks read ahead and the line's limit; the head
+// tells XML by its first byte that is not white space, text by its whole
+// first line.
+TEST(Inputs, WhatIsReadAheadIsHandedOnOnce)
+{
+    const std::string long_line(3000, 'x'), past_limit(filter::max_line + 5000, 'y');
+    const struct {
+        const char *name;
+        std::string text;
+        bool xml, whole_first_line;
+    } cases[] = {
+        {"empty", "", false, true},
+        {"text", "lat lon\n1 2\n3 4\n", false, true},
+        {"no_newline", "lat lon", false, true},
+        {"long_first_line", long_line + "\n1 2\n", false, true},
+        {"past_the_limit", past_limit + "\n1 2\n", false, false},
+        {"blank_then_text", std::string(600, ' ') + "\n\nlat lon\n", false, true},
+        {"xml", "  <?xml version='1.0'?>\n<quakeml/>\n" + long_line, true, false},
+        {"fdsn", "#Network|Station|Latitude|Longitude\nIU|ANMO|34.9|-106.5\n", false, true},
+    };
+    for (const auto &c : cases) {
+        const Scratch file(c.name, c.text);
+        filter::Inputs inputs;
+        filter::InputFile &peeked = inputs.peek(file.path.c_str());
+        EXPECT_EQ(&inputs.peek(file.path.c_str()), &peeked) << c.name << ": peeked once";
+        EXPECT_EQ(peeked.error(), 0) << c.name;
+        EXPECT_EQ(peeked.xml(), c.xml) << c.name;
+        EXPECT_LE(peeked.head().size(), filter::max_line + 1) << c.name;
+        const size_t newline = c.text.find('\n');
+        if (c.whole_first_line && newline != std::string::npos)
+            EXPECT_GT(peeked.head().size(), newline) << c.name << ": the first line whole";
+        if (std::string(c.name) == "fdsn")
+            EXPECT_EQ(peeked.text().kind, files::Text::stations);
+        filter::InputFile taken = inputs.take(file.path.c_str());
+        EXPECT_EQ(read_through(taken), c.text) << c.name;
+        // Taken again, a file is opened anew and read from its start.
+        filter::InputFile again = inputs.take(file.path.c_str());
+        EXPECT_EQ(read_through(again), c.text) << c.name;
+    }
+    filter::Inputs inputs;
+    const filter::InputFile &missing = inputs.peek("reading_test_no_such_file");
+    EXPECT_LT(missing.fd(), 0);
+    EXPECT_EQ(missing.error(), ENOENT);
+}
+
+// What an input's kind decides, given after the command line as an
+// option would be: it settles as the same option on the command line.
+TEST(Options, GivenAfterTheCommandLineAsOnIt)
+{
+    auto settled = [](std::vector<const char *> words, const std::vector<std::pair<char, std::string>> &given,
+                      filter::Options &o) {
+        std::vector<char *> argv;
+        for (const char *w : words)
+            argv.push_back(const_cast<char *>(w));
+        filter::Given g;
+        int first = 0;
+        optind = 0;
+        int status = filter::read_options(static_cast<int>(argv.size()), argv.data(), o, g, &first);
+        for (const auto &[option, value] : given)
+            status = status ? status : filter::give(option, value, o, g);
+        return status ? status : filter::settle_options(o, g);
+    };
+    filter::Options after;
+    ASSERT_EQ(settled({"ostrem", "-e", "0,0"}, {{'d', "|"}, {'f', "3,4"}}, after), 0);
+    filter::Options plain;
+    ASSERT_EQ(settled({"ostrem", "-e", "0,0", "-d", "|", "-f", "3,4"}, {}, plain), 0);
+    EXPECT_EQ(after.sep, plain.sep);
+    EXPECT_EQ(after.field[0], plain.field[0]);
+    EXPECT_EQ(after.field[1], plain.field[1]);
+    EXPECT_EQ(after.fields_given, plain.fields_given);
+    filter::Options stations;
+    ASSERT_EQ(settled({"ostrem", "-S", "st.txt", "-k", "-z", "3", "-Z", "5"}, {{'D', "|"}, {'F', "3,4"}},
+                      stations), 0);
+    const filter::Layout l = filter::station_layout(stations);
+    EXPECT_EQ(l.sep, '|');
+    EXPECT_EQ(l.count, 3);  // latitude, longitude, elevation
+    EXPECT_EQ(l.field[0], 3);
+    EXPECT_EQ(l.field[1], 4);
+    EXPECT_EQ(l.field[2], 5);
+    EXPECT_EQ(l.slot[2], filter::elevation);
 }
 
 }  // namespace
