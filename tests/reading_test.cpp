@@ -265,15 +265,17 @@ TEST(Options, GivenAfterTheCommandLineAsOnIt)
     EXPECT_EQ(after.field[1], plain.field[1]);
     EXPECT_EQ(after.fields_given, plain.fields_given);
     filter::Options stations;
-    ASSERT_EQ(settled({"ostrem", "-S", "st.txt", "-k", "-z", "3", "-Z", "5"}, {{'D', "|"}, {'F', "3,4"}},
-                      stations), 0);
+    ASSERT_EQ(settled({"ostrem", "-S", "st.txt", "-t", "3", "-T", "5,6"}, {{'D', "|"}, {'F', "3,4"}}, stations),
+              0);
     const filter::Layout l = filter::station_layout(stations);
     EXPECT_EQ(l.sep, '|');
-    EXPECT_EQ(l.count, 3);  // latitude, longitude, elevation
+    EXPECT_EQ(l.count, 2);
     EXPECT_EQ(l.field[0], 3);
     EXPECT_EQ(l.field[1], 4);
-    EXPECT_EQ(l.field[2], 5);
-    EXPECT_EQ(l.slot[2], filter::elevation);
+    EXPECT_EQ(l.slot[0], filter::stlat);
+    EXPECT_EQ(l.times, 2);  // the station's start and end
+    EXPECT_EQ(l.time_field[0], 5);
+    EXPECT_EQ(l.time_field[1], 6);
 }
 
 }  // namespace
