@@ -295,21 +295,9 @@ void PrintTo(const Stream &s, std::ostream *os) { *os << s.name; }
 
 class Filter : public testing::TestWithParam<Stream> {};
 
-// Whether the options ask for the ellipsoid, which a build without
-// GeographicLib refuses.
-bool asks_for_kilometres(const std::vector<std::string> &args)
-{
-    for (const std::string &a : args)
-        if (a == "-k")
-            return true;
-    return false;
-}
-
 TEST_P(Filter, ExactOutputMessagesAndStatus)
 {
     const Stream &s = GetParam();
-    if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(s.args))
-        GTEST_SKIP() << "this build has no ellipsoid";
     TempFile in(s.in);
     Outcome r = run(filter, s.args, {}, in.path);
     EXPECT_EQ(r.out, s.out);
@@ -403,8 +391,6 @@ TEST(Filter, ThreadsWriteWhatOneThreadWrites)
         {"-p", "6", "-f", "1-4"}, {"-w", "-e", "10,20", "-f", "3,4"}, {"-s", "0,0", "-f", "1,2"},
         {"-k", "-a"}, {"-n", "3"}, {"-k", "-n", "2", "-r", "0,5000"}};
     for (const std::vector<std::string> &opts : option_sets) {
-        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(opts))
-            continue;
         std::vector<std::string> args = opts;
         args.insert(args.end(), {a.path, "/nonexistent/pairs.txt", "-", b.path});
         std::vector<std::string> one = {"-j", "1"};
@@ -422,17 +408,6 @@ TEST(Filter, ThreadsWriteWhatOneThreadWrites)
     }
 }
 
-// A build without GeographicLib says so when asked for kilometres, and
-// stops before reading anything.
-TEST(Filter, KilometresWithoutTheEllipsoid)
-{
-    if (OSTREM_HAVE_ELLIPSOID)
-        GTEST_SKIP() << "this build has the ellipsoid";
-    Outcome r = run(filter, {"-k"});
-    EXPECT_EQ(r.err, "ostrem: -k needs the WGS84 ellipsoid, and this build has none "
-                     "(it was built without GeographicLib)\n");
-    EXPECT_EQ(r.status, 2);
-}
 
 // A result is written as soon as its line is read, whatever -j: the next
 // line is sent only once its predecessor's result came back.  (timeout
@@ -490,8 +465,6 @@ TEST(Filter, SameLinesAsTheProgramsForThousandsOfPairs)
 // a block is written in its place, its message naming its own line.
 TEST(Filter, KilometresOfABlockInTheOrderOfItsLines)
 {
-    if (!OSTREM_HAVE_ELLIPSOID)
-        GTEST_SKIP() << "this build has no ellipsoid";
     Rng rng{20261210};
     std::string text, expected;
     for (int i = 1; i <= 300; i++) {
@@ -531,8 +504,6 @@ TEST(Filter, KilometresOfABlockInTheOrderOfItsLines)
 // taken), -k and -S -k write the same bytes.
 TEST(Filter, KilometresTheSameInEveryLaneWidth)
 {
-    if (!OSTREM_HAVE_ELLIPSOID)
-        GTEST_SKIP() << "this build has no ellipsoid";
     Rng rng{38};
     std::string text, stations;
     for (int i = 0; i < 500; i++) {

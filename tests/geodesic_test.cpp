@@ -17,14 +17,10 @@ namespace {
 const double nan = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 
-bool have_ellipsoid() { return geodesic_available() == 1; }
-
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(Geodesic, DirectionsInZeroTo360AndNeverMinusZero)
 {
-    if (!have_ellipsoid())
-        GTEST_SKIP() << "this build has no ellipsoid";
     const double pairs[][4] = {{0, 0, 0, 90}, {0, 0, 0, -90}, {0, 0, 10, 0}, {10, 0, 0, 0},
                                {0, 179.5, 0, -179.5}, {90, 0, -90, 0}, {45, 45, 45, 45},
                                {-30, 400, 20, -170}};
@@ -47,8 +43,6 @@ TEST(Geodesic, DirectionsInZeroTo360AndNeverMinusZero)
 
 TEST(Geodesic, RefusalsWriteNothing)
 {
-    if (!have_ellipsoid())
-        GTEST_SKIP() << "this build has no ellipsoid";
     double a = -1, b = -1, c = -1;
     EXPECT_EQ(geodesic(90.0000001, 0, 0, 0, &a, &b, &c), 1);
     EXPECT_EQ(geodesic(0, 0, 0, 540.0000001, &a, &b, &c), 1);
@@ -69,8 +63,6 @@ TEST(Geodesic, RefusalsWriteNothing)
 // the difference of the heights.
 TEST(Geodesic, HypocentralBoundsAndTheVertical)
 {
-    if (!have_ellipsoid())
-        GTEST_SKIP() << "this build has no ellipsoid";
     const struct {
         double depth, elevation;
         int rc;
@@ -95,18 +87,6 @@ TEST(Geodesic, HypocentralBoundsAndTheVertical)
     EXPECT_EQ(km, -1);
     EXPECT_EQ(hypocentral(0, 0, nan, 0, 0, 0, &km), 0);
     EXPECT_TRUE(std::isnan(km));
-}
-
-TEST(Geodesic, WithoutTheEllipsoidNothingIsWritten)
-{
-    if (have_ellipsoid())
-        GTEST_SKIP() << "this build has the ellipsoid";
-    double a = -1, b = -1, c = -1;
-    EXPECT_EQ(geodesic(0, 0, 0, 90, &a, &b, &c), GEODESIC_NO_ELLIPSOID);
-    EXPECT_EQ(geodesic_walk(0, 0, 0, 1, &a, &b), GEODESIC_NO_ELLIPSOID);
-    EXPECT_EQ(geodesic_midpoint(0, 0, 0, 90, &a, &b), GEODESIC_NO_ELLIPSOID);
-    EXPECT_EQ(hypocentral(0, 0, 10, 0, 1, 0, &a), GEODESIC_NO_ELLIPSOID);
-    EXPECT_TRUE(a == -1 && b == -1 && c == -1);
 }
 
 
@@ -141,8 +121,6 @@ TEST(Geodesic, BlockSolverPutsEachPairOnceAndRefusesAsGeodesicDoes)
             ASSERT_EQ(times_put[i], 1) << "pair " << i << " of " << n;
             const ellipsoid::Ends &e = kinds[(i * 5) % nkinds];
             double km = 0, az = 0, baz = 0;
-            if (!have_ellipsoid())
-                continue;
             const int rc = geodesic(e.eqlat, e.eqlon, e.stlat, e.stlon, &km, &az, &baz);
             if (rc != 0) {
                 expected_refused++;
@@ -153,8 +131,7 @@ TEST(Geodesic, BlockSolverPutsEachPairOnceAndRefusesAsGeodesicDoes)
                         same_bits(got[i].back_azimuth, baz))
                 << e.eqlat << " " << e.eqlon << " " << e.stlat << " " << e.stlon;
         }
-        if (have_ellipsoid())
-            EXPECT_EQ(refused, expected_refused) << n;
+        EXPECT_EQ(refused, expected_refused) << n;
     }
 }
 

@@ -106,7 +106,7 @@ std::vector<std::vector<std::string>> windows_at_pairs(const Tables &t)
         ostrem(a.olat, a.olon, b.tlat, b.tlon, &degrees, &az, &baz);
         sets.push_back({"-r", exactly(degrees / 2) + "," + exactly(degrees)});
         double km, kaz, kbaz;
-        if (OSTREM_HAVE_ELLIPSOID && geodesic(a.olat, a.olon, b.tlat, b.tlon, &km, &kaz, &kbaz) == 0)
+        if (geodesic(a.olat, a.olon, b.tlat, b.tlon, &km, &kaz, &kbaz) == 0)
             sets.push_back({"-k", "-r", "0," + exactly(km)});
     }
     return sets;
@@ -129,8 +129,6 @@ TEST(Pairing, ExactlyThePairsOfBruteForce)
     for (const std::vector<std::string> &w : windows_at_pairs(t))
         sets.push_back(w);
     for (const std::vector<std::string> &opts : sets) {
-        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(opts))
-            continue;
         Outcome want = run(filter, with(with({"-a", "-j", "1"}, opts), {pairs.path}));
         Outcome got = run(filter, with(with({"-S", stations.path, "-j", "1"}, opts), {earthquakes.path}));
         std::string what = testing::PrintToString(opts);
@@ -196,8 +194,6 @@ TEST(Pairing, TheNearestAreThoseOfSortingEveryPair)
         {{"-k", "-r", "500,4000", "-A", "90,270"}, 4, {500, 4000}, {90, 270}},
     };
     for (const Chosen &c : sets) {
-        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(c.opts))
-            continue;
         std::vector<std::string> every_opts;  // the same computation, without the choice
         for (size_t k = 0; k < c.opts.size(); k++) {
             if (c.opts[k] == "-r" || c.opts[k] == "-A")
@@ -331,8 +327,6 @@ TEST(Pairing, HowTheStationsSurroundEachEarthquake)
     };
     int few = 0;  // earthquakes with two stations or fewer
     for (const Chosen &c : sets) {
-        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(c.opts))
-            continue;
         const bool single = !asks_for_kilometres(c.opts) &&
                             std::find(c.opts.begin(), c.opts.end(), "-p") == c.opts.end();
         const char *format = single                      ? "%zu %.2f %.2f %.2f"
@@ -362,8 +356,6 @@ TEST(Pairing, HowTheStationsSurroundEachEarthquake)
 // a bad depth or elevation is reported as any field is.
 TEST(Pairing, DepthFromOneTableElevationFromTheOther)
 {
-    if (!OSTREM_HAVE_ELLIPSOID)
-        GTEST_SKIP() << "this build has no ellipsoid";
     Rng rng{8642};
     std::string quakes = "lat lon depth\n", stations = "lat lon elevation\n",
                 pairs = "lat lon depth lat lon elevation\n";
@@ -746,8 +738,6 @@ TEST(Names, FieldsByTheHeadersNames)
          "", 0},
     };
     for (const auto &c : cases) {
-        if (!OSTREM_HAVE_ELLIPSOID && asks_for_kilometres(c.args))
-            continue;
         std::vector<std::string> args = {"-H", "-S", stations.path, "-D", "|", "-d", ","};
         args.insert(args.end(), c.args.begin(), c.args.end());
         args.push_back(quakes.path);

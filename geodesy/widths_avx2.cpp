@@ -1,7 +1,8 @@
-// The inverse problem in AVX2's four lanes.  The unit is compiled with the
-// build's own flags, and its functions alone are made for AVX2 (not FMA):
-// the program still starts on any x86-64 processor, and runs these only
+// The inverse and direct problems in AVX2's four lanes.  The unit is compiled
+// with the build's own flags, and its functions alone are made for AVX2 (not
+// FMA): the program still starts on any x86-64 processor, and runs these only
 // where the processor has AVX2.
+#include "ellipsoid_direct.h"
 #include "ellipsoid_inverse.h"
 
 #include <cstddef>
@@ -24,9 +25,12 @@
 #endif
 #define OSTREM_LANES_AVX2 1
 
+#include "direct_solution.h"
 #include "inverse_solution.h"
 
 const ellipsoid::widths::Solver ellipsoid::widths::avx2 = &lanes::inverse_block<lanes::Avx2>;
+const ellipsoid::widths::Direct ellipsoid::widths::direct_avx2 = {
+    &lanes::direct_block<lanes::Avx2>, &lanes::path_block<lanes::Avx2>, &lanes::position_block<lanes::Avx2>};
 
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -35,4 +39,5 @@ const ellipsoid::widths::Solver ellipsoid::widths::avx2 = &lanes::inverse_block<
 #endif
 #else
 const ellipsoid::widths::Solver ellipsoid::widths::avx2 = nullptr;
+const ellipsoid::widths::Direct ellipsoid::widths::direct_avx2 = {nullptr, nullptr, nullptr};
 #endif
