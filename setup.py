@@ -1,6 +1,5 @@
 """Builds the Python package: NumPy ufuncs compiled together with the C
 module's own source, with the module's floating-point flags."""
-import os
 import re
 from pathlib import Path
 
@@ -19,25 +18,6 @@ for line in (here / "cmake" / "sources.txt").read_text().splitlines():
     if line and not line.startswith("#"):
         name, files = line.split(":", 1)
         sources[name] = files.split()
-
-# The WGS84 geodesic through GeographicLib, where it is installed (Debian:
-# libgeographiclib-dev); without it the geodesic functions say this build
-# has no ellipsoid.  OSTREM_GEOGRAPHICLIB names another installation, a
-# prefix with include/ and lib/libGeographicLib.a, taken in whole: the one
-# cmake/build-geographiclib native builds, faster than Debian's.
-prefix = os.environ.get("OSTREM_GEOGRAPHICLIB")
-if prefix:
-    prefix = Path(prefix).resolve()
-    for wanted in ("include/GeographicLib/Geodesic.hpp", "lib/libGeographicLib.a"):
-        if not (prefix / wanted).exists():
-            raise SystemExit(f"OSTREM_GEOGRAPHICLIB={prefix}: no {wanted} there")
-    ellipsoid = True
-    geographiclib = {"include_dirs": [str(prefix / "include")],
-                     "extra_objects": [str(prefix / "lib" / "libGeographicLib.a")]}
-else:
-    ellipsoid = any(Path(d, "GeographicLib", "Geodesic.hpp").exists()
-                    for d in ("/usr/include", "/usr/local/include"))
-    geographiclib = {"include_dirs": [], "libraries": ["GeographicLib"] if ellipsoid else []}
 
 # The stations' index is a k-d tree from nanoflann, one header (Debian:
 # libnanoflann-dev).
@@ -61,13 +41,11 @@ setup(
             sources=[*sources["python_ufuncs"], *sources["module"], *sources["geodesic"],
                      *sources["inverse"], *sources["station_index"], *sources["instants"]],
             depends=["python/ostrem/_pairs.h", "geodesy/geodesic_blocks.h", "geodesy/ostrem.h", "geodesy/ostrem_geodesic.h", "geodesy/arithmetic.h",
-                     "geodesy/ellipsoid_inverse.h", "geodesy/lanes.h", "geodesy/inverse_solution.h",
+                     "geodesy/ellipsoid_inverse.h", "geodesy/ellipsoid_direct.h", "geodesy/lanes.h",
+                     "geodesy/inverse_solution.h", "geodesy/direct_solution.h",
                      "stations/station_index.h", "stations/pairing.h", "stations/computations.h", "stations/instant.h"],
-            include_dirs=["geodesy", "stations", numpy.get_include(), *geographiclib["include_dirs"]],
-            define_macros=[("OSTREM_VERSION", f'"{version}"'),
-                           ("OSTREM_HAVE_GEOGRAPHICLIB", "1" if ellipsoid else "0")],
-            libraries=geographiclib.get("libraries", []),
-            extra_objects=geographiclib.get("extra_objects", []),
+            include_dirs=["geodesy", "stations", numpy.get_include()],
+            define_macros=[("OSTREM_VERSION", f'"{version}"')],
             # No contraction into fused multiply-adds and no fast-math: the
             # module's results are fixed to the last bit by its operation
             # order, as in the CMake build.

@@ -163,6 +163,24 @@ struct Path : Distance<A> {
         *lat = reached[0];
         *lon = reached[1];
     }
+    // The points first .. first + count - 1 of a path of `steps` steps,
+    // each point()'s bits: on the ellipsoid, one geodesic set up once and
+    // its points solved in the lanes.
+    static void points(const double c[], const double r[], int steps, int first, int count, double *lat,
+                       double *lon)
+    {
+        if constexpr (std::is_same<A, arithmetic::Ellipsoid>::value) {
+            double metres[ellipsoid::block_pairs], azimuth[ellipsoid::block_pairs];
+            for (int k = 0; k < count; k++)  // as geodesic_walk() takes the kilometres point() gives it
+                metres[k] = r[0] * (static_cast<double>(first + k) / steps) * 1000.0;
+            ellipsoid::path(c[0], c[1], r[1], static_cast<size_t>(count), metres, lat, lon, azimuth);
+            for (int k = 0; k < count; k++)
+                lon[k] = ellipsoid::turned(lon[k]);
+        } else {
+            for (int k = 0; k < count; k++)
+                point(c, r, static_cast<double>(first + k) / steps, &lat[k], &lon[k]);
+        }
+    }
 };
 
 // How the stations surround an earthquake (-G): its pairs' distances and
@@ -202,7 +220,28 @@ struct GeodesicHypocentral : Distance<arithmetic::Ellipsoid> {
         return hypocentral_of(c, &r[hypo]);
     }
     static bool gives_nan(const double r[]) { return Distance::gives_nan(r) || std::isnan(r[hypo]); }
+    // complete() from the earthquake's and the station's earth-centred
+    // positions (metres) placed beforehand, once each for many pairs: the
+    // same bits and refusals as complete().
+    static int complete_placed(const double c[], double r[], const double quake[3], const double station[3])
+    {
+        Distance::complete(c, r);
+        if (!ellipsoid::takes(c[eqlat], c[eqlon]) || !ellipsoid::takes(c[stlat], c[stlon]) ||
+            !ellipsoid::takes_heights(c[depth], c[elevation]))
+            return 1;
+        r[hypo] = ellipsoid::straight_km(quake[0], quake[1], quake[2], station[0], station[1], station[2]);
+        return 0;
+    }
 };
+
+// An earthquake's earth-centred position (metres) at its depth, as
+// hypocentral() places it.
+inline void place_earthquake(const double c[], double xyz[3])
+{
+    const double height = -c[depth] * 1000.0;
+    ellipsoid::positions_with(ellipsoid::Lanes::scalar, 1, &c[eqlat], &c[eqlon], &height, &xyz[0], &xyz[1],
+                              &xyz[2]);
+}
 
 static_assert(GeodesicHypocentral::results <= most_results, "results before the windows' slots");
 

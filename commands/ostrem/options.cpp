@@ -558,11 +558,6 @@ int settle_modes(Options &o, const Given &g)
                                           g.station_sep_given, g.times_given))
         return fail(wrong, g.station_list_arg ? g.station_list_arg : "");
     if (o.surface == Surface::ellipsoid) {
-        if (!geodesic_available()) {
-            say(stderr, "-k needs the WGS84 ellipsoid, and this build has none "
-                        "(it was built without GeographicLib)");
-            return 2;
-        }
         // Kilometres, from numbers read in double precision.
         o.precision = Precision::float64;
         if (!g.decimals_given)

@@ -65,8 +65,7 @@ void Record::choose(Reading r)
 }
 
 Record::Record(const Options &o)
-    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals)), window_(o.selection.window),
-      batches_(geodesic_available() == 1)
+    : opt_(o), reader_(line_layout(o)), put_fixed_(fixed_writer(o.decimals)), window_(o.selection.window)
 {
     const Reading r = opt_.stations ? Reading::paired
                       : reader_.plain() ? Reading::plain
@@ -103,7 +102,7 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why, B
         texts = true;
     }
     if constexpr (Solve::batched) {
-        if (batch && batches_) {
+        if (batch) {
             // A pair that will be solved waits for others; any other line
             // is written after those waiting.
             if (gives_numbers<Solve>(c)) {

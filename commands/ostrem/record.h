@@ -142,9 +142,6 @@ private:
     stations::Window window_;   // -r, -A, -B
     double fixed_[pair_numbers] = {};  // a pair's numbers, the fixed end's already in place
     const StationTable *stations_ = nullptr;
-    // Lines wait in a batch only where the ellipsoid is: without it each
-    // line is refused as solve() refuses it.
-    bool batches_ = false;
 };
 
 }  // namespace filter

@@ -23,13 +23,14 @@ struct PairedComputation {
     struct Results {
         double r[result_slots];
     };
-    PairedComputation(double *numbers, const StationTable &stations, bool ellipsoid)
-        : c(numbers), table(stations), ellipsoid_available(ellipsoid)
+    PairedComputation(double *numbers, const StationTable &stations) : c(numbers), table(stations)
     {
+        if constexpr (Solve::heights)
+            computations::place_earthquake(c, quake);
     }
     double *c;
     const StationTable &table;
-    bool ellipsoid_available;
+    double quake[3] = {};  // the earthquake's position, for the hypocentral distance
 
     void at(uint32_t j) const
     {
@@ -53,8 +54,12 @@ struct PairedComputation {
             [&](size_t k, const ellipsoid::Geodesic &g) {
                 at(js[k]);
                 x[k].r[0] = g.km, x[k].r[1] = g.azimuth, x[k].r[2] = g.back_azimuth;
-                // Without the ellipsoid no pair has numbers.
-                ok[k] = ellipsoid_available && Solve::complete(c, x[k].r) == 0;
+                if constexpr (Solve::heights) {
+                    const double station[3] = {table.x(js[k]), table.y(js[k]), table.z(js[k])};
+                    ok[k] = Solve::complete_placed(c, x[k].r, quake, station) == 0;
+                } else {
+                    ok[k] = Solve::complete(c, x[k].r) == 0;
+                }
                 s[k] = seen(x[k].r);
             });
     }
@@ -96,7 +101,7 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
     const std::string_view quake = shown(line, n);  // written for each pair
     using Compute = ComputationOf<Solve>;
     using Results = typename Compute::Results;
-    const Compute compute(c, table, batches_);
+    const Compute compute(c, table);
     if constexpr (Solve::summary) {
         using Real = typename Solve::Real;
         thread_local stations::NetworkGeometry<Real> network;

@@ -62,23 +62,28 @@ void Record::put_path(std::string_view line, char join, const double c[], const 
     }
     out.put("\n", 1);
     const int steps = opt_.path;
-    for (int i = 0; i <= steps; i++) {
-        double lat, lon;
-        Solve::point(c, r, static_cast<double>(i) / steps, &lat, &lon);
-        char *p = out.room(2 * 64);
-        if constexpr (Solve::single) {
-            p = put_value(p, static_cast<float>(lat));
-            *p++ = join;
-            p = put_value(p, static_cast<float>(lon));
-        } else {
-            p = put_fixed_(p, lat);
-            *p++ = join;
-            p = put_fixed_(p, lon);
+    constexpr int chunk = static_cast<int>(ellipsoid::block_pairs);
+    double lats[chunk], lons[chunk];
+    for (int first = 0; first <= steps; first += chunk) {
+        const int count = steps + 1 - first < chunk ? steps + 1 - first : chunk;
+        Solve::points(c, r, steps, first, count, lats, lons);
+        for (int k = 0; k < count; k++) {
+            const double lat = lats[k], lon = lons[k];
+            char *p = out.room(2 * 64);
+            if constexpr (Solve::single) {
+                p = put_value(p, static_cast<float>(lat));
+                *p++ = join;
+                p = put_value(p, static_cast<float>(lon));
+            } else {
+                p = put_fixed_(p, lat);
+                *p++ = join;
+                p = put_fixed_(p, lon);
+            }
+            *p++ = '\n';
+            out.commit(p);
+            if (((first + k) & 1023) == 1023)
+                out.hand_on();
         }
-        *p++ = '\n';
-        out.commit(p);
-        if ((i & 1023) == 1023)
-            out.hand_on();
     }
     out.hand_on();
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "channels.h"
+#include "ellipsoid_direct.h"
 #include "fdsn_text.h"
 #include "fdsn_xml.h"
 #include "fields.h"
@@ -206,7 +207,22 @@ int StationTable::load(InputFile input, const Options &given)
         table.end = end_time_.data();
     }
     pairing_.reset(new stations::Pairing(arithmetic_of(o), table, o.selection));
+    if (o.hypocentral)
+        place_stations();
     return 0;
+}
+
+// Each station's earth-centred position at its elevation, once for every
+// earthquake's pairs, in the lanes: the same bits as hypocentral() gives
+// it, pair by pair.
+void StationTable::place_stations()
+{
+    const size_t n = lat_.size();
+    std::vector<double> height(n);
+    for (size_t i = 0; i < n; i++)
+        height[i] = elevation(i);
+    x_.resize(n), y_.resize(n), z_.resize(n);
+    ellipsoid::positions(n, lat_.data(), lon_.data(), height.data(), x_.data(), y_.data(), z_.data());
 }
 
 }  // namespace filter

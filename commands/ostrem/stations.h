@@ -45,6 +45,11 @@ public:
     double lon(size_t i) const { return lon_[i]; }
     // -Z's elevation (m), 0 without it.
     double elevation(size_t i) const { return elevation_.empty() ? 0.0 : elevation_[i]; }
+    // Its earth-centred position (metres) at that elevation, where the
+    // hypocentral distance is asked for (-z, -Z).
+    double x(size_t i) const { return x_[i]; }
+    double y(size_t i) const { return y_[i]; }
+    double z(size_t i) const { return z_[i]; }
     // The station's line, without its line ending (with -o, its fields
     // joined as -o joins them).
     std::string_view line(size_t i) const
@@ -65,12 +70,14 @@ private:
     bool from_xml(const char *name, Options &o);
     void from_text(Options &o);
     void read_lines(const Options &o);
+    void place_stations();
 
     std::string text_;  // the good lines, one after the other
     std::string rejoined_;  // with -o, each good line's fields joined by -o's separator
     std::vector<size_t> start_;
     std::vector<uint32_t> length_;
     std::vector<double> lat_, lon_, elevation_;  // as read
+    std::vector<double> x_, y_, z_;  // positions, for the hypocentral distance
     std::vector<stations::Instant> start_time_, end_time_;
     std::string header_;
     HeaderNames header_names_;

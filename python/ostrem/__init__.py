@@ -10,7 +10,8 @@ give NumPy scalars.  Results are float32 by default, the programs' bits;
 chunk by chunk wherever Dask runs.
 
 `geodesic`, `geodesic_walk` and `geodesic_midpoint` answer on the WGS84
-ellipsoid instead, in kilometres, in float64 (through GeographicLib), and
+ellipsoid instead, in kilometres, in float64 (the project's own solution
+of Karney's method, in the processor's vector lanes), and
 `hypocentral` gives the straight line from a hypocentre to a station.
 
 `pairs_within` and `geodesic_pairs_within` pair every earthquake with every
@@ -284,9 +285,6 @@ def walk(lat, lon, az, dist, /, *args, **kwargs):
 
 
 def _ellipsoid(ufunc, args, kwargs):
-    if not _ufuncs.has_ellipsoid:
-        raise RuntimeError(f"ostrem.{ufunc.__name__}: this build of ostrem has no ellipsoid "
-                           "(it was built without GeographicLib; Debian: libgeographiclib-dev)")
     return _call(ufunc, args, kwargs)
 
 
@@ -295,9 +293,10 @@ def geodesic(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
 
     A NumPy ufunc over four geographic coordinates in degrees: the
     earthquake and the station.  The inverse problem on the WGS84
-    ellipsoid, solved by GeographicLib to round-off for every pair, nearly
-    antipodal ones included; the answer PROJ's ``geod -I`` and pyproj's
-    ``Geod(ellps="WGS84").inv`` give, in kilometres.
+    ellipsoid, solved to round-off for every pair (within 50 nm of
+    GeographicLib), nearly antipodal ones included; the answer PROJ's
+    ``geod -I`` and pyproj's ``Geod(ellps="WGS84").inv`` give, in
+    kilometres.
 
     Parameters
     ----------
@@ -324,11 +323,6 @@ def geodesic(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
         Back-azimuth: the direction at the station towards the earthquake
         (degrees clockwise from north), in [0, 360]; pyproj's back azimuth
         modulo 360.
-
-    Raises
-    ------
-    RuntimeError
-        In a build without GeographicLib.
 
     Notes
     -----
@@ -372,11 +366,6 @@ def geodesic_walk(lat, lon, az, km, /, *args, **kwargs):
     lon : ndarray or scalar, float64
         Longitude reached (degrees east), in [0, 360].
 
-    Raises
-    ------
-    RuntimeError
-        In a build without GeographicLib.
-
     Examples
     --------
     >>> import numpy as np, ostrem
@@ -407,11 +396,6 @@ def geodesic_midpoint(eqlat, eqlon, stlat, stlon, /, *args, **kwargs):
         Latitude of the midpoint (degrees).
     lon : ndarray or scalar, float64
         Longitude of the midpoint (degrees east), in [0, 360].
-
-    Raises
-    ------
-    RuntimeError
-        In a build without GeographicLib.
 
     Examples
     --------
@@ -452,11 +436,6 @@ def hypocentral(eqlat, eqlon, depth_km, stlat, stlon, elevation_m=0.0, **kwargs)
     -------
     km : ndarray or scalar, float64
         The hypocentral distance (kilometres).
-
-    Raises
-    ------
-    RuntimeError
-        In a build without GeographicLib.
 
     Notes
     -----

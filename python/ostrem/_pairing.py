@@ -382,8 +382,6 @@ def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.
     ValueError
         As for `pairs_within`, and for a depth or an elevation out of
         range.
-    RuntimeError
-        In a build without GeographicLib.
 
     Notes
     -----
@@ -407,9 +405,6 @@ def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.
     >>> j.tolist(), "%.3f" % hypo[0]
     ([0], '130.378')
     """
-    if not _ufuncs.has_ellipsoid:
-        raise RuntimeError("ostrem.geodesic_pairs_within: this build of ostrem has no ellipsoid "
-                           "(it was built without GeographicLib; Debian: libgeographiclib-dev)")
     low, high = _window("geodesic_pairs_within", min_km, max_km)
     if elevation_m is not None and depth_km is None:
         raise ValueError("geodesic_pairs_within: elevation_m needs depth_km (the hypocentral "
@@ -511,8 +506,6 @@ def geodesic_network_geometry(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_k
     ------
     ValueError
         As for `geodesic_pairs_within`.
-    RuntimeError
-        In a build without GeographicLib.
 
     Notes
     -----
@@ -526,10 +519,6 @@ def geodesic_network_geometry(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_k
     >>> int(n[0]), "%.3f %.3f" % (dmin[0], gap[0])
     (3, '127.151 332.498')
     """
-    if not _ufuncs.has_ellipsoid:
-        raise RuntimeError("ostrem.geodesic_network_geometry: this build of ostrem has no "
-                           "ellipsoid (it was built without GeographicLib; Debian: "
-                           "libgeographiclib-dev)")
     low, high = _window("geodesic_network_geometry", min_km, max_km)
     return _either("geodesic_network_geometry", _ARITHMETICS["ellipsoid"], eqlat, eqlon, stlat,
                    stlon, low, high, azimuth, back_azimuth, nearest, times, per_earthquake=True)

@@ -387,10 +387,6 @@ bool parse(PyObject *args, Call &call)
         return false;
     }
     call.kind = static_cast<Arithmetic>(kind);
-    if (call.kind == Arithmetic::ellipsoid && !geodesic_available()) {
-        PyErr_SetString(PyExc_RuntimeError, "this build of ostrem has no ellipsoid");
-        return false;
-    }
     return true;
 }
 

@@ -119,12 +119,6 @@ void geodesic_loop(char **args, const npy_intp *dims, const npy_intp *steps, voi
     auto in = [&](int k, size_t i) { return *reinterpret_cast<const double *>(args[k] + i * steps[k]); };
     auto out = [&](int k, size_t i) -> double & { return *reinterpret_cast<double *>(args[4 + k] + i * steps[4 + k]); };
     const size_t n = static_cast<size_t>(dims[0]);
-    if (!geodesic_available()) {  // no ellipsoid: no numbers
-        for (size_t i = 0; i < n; i++)
-            out(0, i) = out(1, i) = out(2, i) = NAN;
-        flags.invalid = n > 0;
-        return;
-    }
     const size_t refused = ellipsoid::solve_blocks(
         n, [&](size_t i) { return ellipsoid::Ends{in(0, i), in(1, i), in(2, i), in(3, i)}; },
         [&](size_t i, const ellipsoid::Geodesic &g) {
@@ -136,11 +130,47 @@ void geodesic_loop(char **args, const npy_intp *dims, const npy_intp *steps, voi
         flags.invalid = true;
 }
 
-struct GeodesicLoops : DoubleLoop<arithmetic::Inverse<arithmetic::Ellipsoid>> {
-    GeodesicLoops() { funcs[0] = geodesic_loop; }
-} geodesic_loops;
-DoubleLoop<arithmetic::Direct<arithmetic::Ellipsoid>> geodesic_walk_loops;
-DoubleLoop<arithmetic::Midpoint<arithmetic::Ellipsoid>> geodesic_midpoint_loops;
+// Walks and midpoints on the ellipsoid the same way: a block at a time.
+void geodesic_walk_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
+{
+    Flags flags;
+    auto in = [&](int k, size_t i) { return *reinterpret_cast<const double *>(args[k] + i * steps[k]); };
+    auto out = [&](int k, size_t i) -> double & { return *reinterpret_cast<double *>(args[4 + k] + i * steps[4 + k]); };
+    const size_t refused = ellipsoid::walk_blocks(
+        static_cast<size_t>(dims[0]),
+        [&](size_t i) { return ellipsoid::Walk{in(0, i), in(1, i), in(2, i), in(3, i)}; },
+        [&](size_t i, const ellipsoid::Point &p) {
+            out(0, i) = p.lat;
+            out(1, i) = p.lon;
+        });
+    if (refused > 0)
+        flags.invalid = true;
+}
+
+void geodesic_midpoint_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
+{
+    Flags flags;
+    auto in = [&](int k, size_t i) { return *reinterpret_cast<const double *>(args[k] + i * steps[k]); };
+    auto out = [&](int k, size_t i) -> double & { return *reinterpret_cast<double *>(args[4 + k] + i * steps[4 + k]); };
+    const size_t refused = ellipsoid::midpoint_blocks(
+        static_cast<size_t>(dims[0]),
+        [&](size_t i) { return ellipsoid::Ends{in(0, i), in(1, i), in(2, i), in(3, i)}; },
+        [&](size_t i, const ellipsoid::Point &p) {
+            out(0, i) = p.lat;
+            out(1, i) = p.lon;
+        });
+    if (refused > 0)
+        flags.invalid = true;
+}
+
+// A problem's float64 loop, done a block at a time by `blocks`.
+template <class P, PyUFuncGenericFunction blocks>
+struct BlockLoops : DoubleLoop<P> {
+    BlockLoops() { this->funcs[0] = blocks; }
+};
+BlockLoops<arithmetic::Inverse<arithmetic::Ellipsoid>, geodesic_loop> geodesic_loops;
+BlockLoops<arithmetic::Direct<arithmetic::Ellipsoid>, geodesic_walk_loop> geodesic_walk_loops;
+BlockLoops<arithmetic::Midpoint<arithmetic::Ellipsoid>, geodesic_midpoint_loop> geodesic_midpoint_loops;
 DoubleLoop<arithmetic::Hypocentral> hypocentral_loops;
 
 Loops<arithmetic::Inverse> ostrem_loops;
