@@ -8,13 +8,17 @@
 // or with the third bit of the first byte a nearly antipodal pair made
 // from them: every lane width must give the scalar bits, the results must
 // lie in their ranges, and, with GeographicLib at hand, within 50 nm of
-// its length.
+// its length.  The ellipsoid's direct problem takes the first point, the
+// third number as an azimuth and the fourth, scaled by the second byte's
+// power of two, as metres: every width's bits, a point on the globe, and
+// within 50 nm of GeographicLib's.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
+#include "ellipsoid_direct.h"
 #include "ellipsoid_inverse.h"
 #include "ostrem.h"
 
@@ -111,6 +115,37 @@ void check_inverse(const uint8_t *data, const float c[4])
 #endif
 }
 
+void check_direct(const uint8_t *data, const float c[4])
+{
+    const double lat1 = c[0], lon1 = c[1], azimuth1 = c[2];
+    const double metres = std::fabs(static_cast<double>(c[3])) * std::ldexp(1.0, data[1] % 32 - 8);
+    double lat2, lon2, azimuth2;
+    ellipsoid::direct_with(ellipsoid::Lanes::scalar, 1, &lat1, &lon1, &azimuth1, &metres, &lat2, &lon2,
+                           &azimuth2);
+    for (ellipsoid::Lanes lanes : {ellipsoid::Lanes::sse2, ellipsoid::Lanes::avx2, ellipsoid::Lanes::neon}) {
+        if (!ellipsoid::runs(lanes))
+            continue;
+        double a, b, z;
+        ellipsoid::direct_with(lanes, 1, &lat1, &lon1, &azimuth1, &metres, &a, &b, &z);
+        check(same_bits(a, lat2) && same_bits(b, lon2) && same_bits(z, azimuth2));
+    }
+    const bool usable = std::fabs(lat1) <= 90 && std::fabs(lon1) <= 1e6 && std::fabs(azimuth1) <= 1e6 &&
+                        metres <= 1e12;  // NaN fails
+    if (!usable)
+        return;
+    check(lat2 >= -90 && lat2 <= 90 && lon2 >= -180 && lon2 <= 180);
+    check(azimuth2 >= -180 && azimuth2 <= 180);
+#if OSTREM_HAVE_GEOGRAPHICLIB
+    if (metres > 1e9)
+        return;  // past 25 turns a distance's last bit is more than 50 nm
+    double lat, lon;
+    GeographicLib::Geodesic::WGS84().Direct(lat1, lon1, azimuth1, metres, lat, lon);
+    double east = std::fabs(lon - lon2);
+    east = std::fmin(east, 360 - east) * std::cos(lat * 0.017453292519943295);
+    check(std::hypot(lat - lat2, east) * 111.4e3 <= 50e-9);
+#endif
+}
+
 // The walk from the first point, along the second's numbers or, with bit
 // 2, along an azimuth and a distance folded into their ranges: accepted
 // as its ranges say, within the globe, the double twin's bits rounded.
@@ -158,6 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::memcpy(&c[i], &u, 4);
     }
     check_inverse(data, c);
+    check_direct(data, c);
     const bool accepted = lat_ok(c[0]) && lon_ok(c[1]) && lat_ok(c[2]) && lon_ok(c[3]);
     const bool finite = std::isfinite(c[0]) && std::isfinite(c[1]) &&
                         std::isfinite(c[2]) && std::isfinite(c[3]);
