@@ -44,7 +44,7 @@ struct DoubleSphere {
     }
 };
 
-// WGS84, in kilometres: the geodesic through GeographicLib.
+// WGS84, in kilometres: the geodesic, the project's own.
 struct Ellipsoid {
     using Real = double;
     static constexpr auto inverse = &::geodesic;

@@ -5,11 +5,11 @@
  * the point halfway.  The ellipsoid beside the module's sphere: where the
  * module answers in degrees of arc on a geocentric sphere, these answer in
  * kilometres on the WGS84 ellipsoid (a = 6378137 m, f = 1/298.257223563).
- * The inverse problem is the project's own solution of Karney's method
- * (J. Geodesy 87, 43-55, 2013), within 50 nm of GeographicLib's for every
- * pair, nearly antipodal ones included, and the same bits on every
- * machine, several pairs at once in the processor's vector lanes; the
- * direct problem is GeographicLib's.
+ * The inverse and direct problems are the project's own solution of
+ * Karney's method (J. Geodesy 87, 43-55, 2013), within 50 nm of
+ * GeographicLib's for every pair, nearly antipodal ones included, and the
+ * same bits on every machine, several at once in the processor's vector
+ * lanes; so are the earth-centred positions.
  *
  * Coordinates are geographic (geodetic) latitude and longitude in degrees,
  * doubles: latitude positive to the north, accepted in [-90, 90] (as
@@ -19,13 +19,15 @@
  * -0; exactly 360 can come out of a tiny negative angle, and means 0).
  *
  * Each function returns 0 on success; 1 when an input is out of range,
- * and then writes nothing; GEODESIC_NO_ELLIPSOID (2) in a build made
- * without GeographicLib, which writes nothing either.  NaN is in no range
+ * and then writes nothing.  (GEODESIC_NO_ELLIPSOID, 2, is kept for callers
+ * that test for it: since 1.9.0 every build has the ellipsoid, and no
+ * function returns it.)  NaN is in no range
  * test and gives NaN results, as in ostrem.h.  The functions keep no
  * state: they may run in several threads at once.
  *
- * Link with -lostrem_geodesic -lGeographicLib (pkg-config ostrem-geodesic;
- * CMake: ostrem::geodesic).  The header is usable from C and C++.
+ * Link with -lostrem_geodesic -lostrem (pkg-config ostrem-geodesic;
+ * CMake: ostrem::geodesic); from C, with the C++ runtime too.  The header
+ * is usable from C and C++.
  */
 #ifndef OSTREM_GEODESIC_H
 #define OSTREM_GEODESIC_H
@@ -52,9 +54,8 @@ extern "C" {
 #define GEODESIC_ELEVATION_MAX 9000.0
 
 /*
- * geodesic_available -- 1 where this build has the ellipsoid (it was built
- *   with GeographicLib), 0 where every function below answers
- *   GEODESIC_NO_ELLIPSOID.
+ * geodesic_available -- 1: this build has the ellipsoid, as every build
+ *   has since 1.9.0 (before, one made without GeographicLib answered 0).
  */
 int geodesic_available(void);
 
@@ -68,8 +69,8 @@ int geodesic_available(void);
  *   baz   (out)   the back-azimuth: the direction at the station towards the
  *                 earthquake (the geodesic's direction of arrival turned
  *                 by 180 degrees).
- *   For coincident points km is 0 and the directions follow GeographicLib's
- *   convention; for antipodal ones the geodesic is not unique.  At a pole
+ *   For coincident points km is 0 and the directions follow the usual
+ *   convention (GeographicLib's); for antipodal ones the geodesic is not unique.  At a pole
  *   the directions are those of the limit along the longitude given.
  */
 int geodesic(double eqlat, double eqlon, double stlat, double stlon,
