@@ -87,6 +87,48 @@ struct Geodesic {
     double km, azimuth, back_azimuth;
 };
 
+// The loop every block solver shares: n items, block_pairs at a time.
+// take(i, m) puts item i in the block's slot m and says whether it is in
+// range; an item out of range is refuse()d at once, and counted.  solve(m)
+// solves the block's m items, and give(k, i) hands slot k's results to
+// item i.  Returns how many were refused.
+template <class Take, class Refuse, class Solve, class Give>
+std::size_t by_blocks(std::size_t n, Take &&take, Refuse &&refuse, Solve &&solve, Give &&give)
+{
+    std::size_t where[block_pairs];
+    std::size_t refused = 0;
+    for (std::size_t first = 0; first < n; first += block_pairs) {
+        const std::size_t count = n - first < block_pairs ? n - first : block_pairs;
+        std::size_t m = 0;
+        for (std::size_t i = first; i < first + count; i++) {
+            if (take(i, m)) {
+                where[m++] = i;
+            } else {
+                refuse(i);
+                refused++;
+            }
+        }
+        solve(m);
+        for (std::size_t k = 0; k < m; k++)
+            give(k, where[k]);
+    }
+    return refused;
+}
+
+constexpr double nan_result = std::numeric_limits<double>::quiet_NaN();
+
+// A block's pairs: the ends, and the inverse problem's results.
+struct PairBlock {
+    double lat1[block_pairs], lon1[block_pairs], lat2[block_pairs], lon2[block_pairs];
+    double metres[block_pairs], azimuth1[block_pairs], azimuth2[block_pairs];
+    bool take(const Ends &e, std::size_t m)
+    {
+        lat1[m] = e.eqlat, lon1[m] = e.eqlon, lat2[m] = e.stlat, lon2[m] = e.stlon;
+        return takes(e.eqlat, e.eqlon) && takes(e.stlat, e.stlon);
+    }
+    void solve(std::size_t m) { inverse(m, lat1, lon1, lat2, lon2, metres, azimuth1, azimuth2); }
+};
+
 // Solves n pairs, a block of block_pairs at a time: ends(i) gives the i-th
 // pair's Ends, put(i, geodesic) takes its results, each the same bits as
 // geodesic() gives that pair alone.  A pair that geodesic() would refuse
@@ -96,29 +138,14 @@ struct Geodesic {
 template <class EndsOf, class Put>
 std::size_t solve_blocks(std::size_t n, EndsOf &&ends, Put &&put)
 {
-    constexpr std::size_t most = block_pairs;
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    double lat1[most], lon1[most], lat2[most], lon2[most], metres[most], azimuth1[most], azimuth2[most];
-    std::size_t where[most];
-    std::size_t refused = 0;
-    for (std::size_t first = 0; first < n; first += most) {
-        const std::size_t count = n - first < most ? n - first : most;
-        std::size_t m = 0;
-        for (std::size_t i = first; i < first + count; i++) {
-            const Ends e = ends(i);
-            if (!takes(e.eqlat, e.eqlon) || !takes(e.stlat, e.stlon)) {
-                put(i, Geodesic{nan, nan, nan});
-                refused++;
-                continue;
-            }
-            lat1[m] = e.eqlat, lon1[m] = e.eqlon, lat2[m] = e.stlat, lon2[m] = e.stlon;
-            where[m++] = i;
-        }
-        inverse(m, lat1, lon1, lat2, lon2, metres, azimuth1, azimuth2);
-        for (std::size_t k = 0; k < m; k++)
-            put(where[k], Geodesic{metres[k] / 1000.0, turned(azimuth1[k]), turned(azimuth2[k] + 180.0)});
-    }
-    return refused;
+    PairBlock b;
+    return by_blocks(
+        n, [&](std::size_t i, std::size_t m) { return b.take(ends(i), m); },
+        [&](std::size_t i) { put(i, Geodesic{nan_result, nan_result, nan_result}); },
+        [&](std::size_t m) { b.solve(m); },
+        [&](std::size_t k, std::size_t i) {
+            put(i, Geodesic{b.metres[k] / 1000.0, turned(b.azimuth1[k]), turned(b.azimuth2[k] + 180.0)});
+        });
 }
 
 // A walk: its start, the azimuth there and the distance (kilometres);
@@ -136,29 +163,18 @@ struct Point {
 template <class WalkOf, class Put>
 std::size_t walk_blocks(std::size_t n, WalkOf &&walk, Put &&put)
 {
-    constexpr std::size_t most = block_pairs;
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    double lat1[most], lon1[most], azimuth1[most], metres[most], lat2[most], lon2[most], azimuth2[most];
-    std::size_t where[most];
-    std::size_t refused = 0;
-    for (std::size_t first = 0; first < n; first += most) {
-        const std::size_t count = n - first < most ? n - first : most;
-        std::size_t m = 0;
-        for (std::size_t i = first; i < first + count; i++) {
+    double lat1[block_pairs], lon1[block_pairs], azimuth1[block_pairs], metres[block_pairs];
+    double lat2[block_pairs], lon2[block_pairs], azimuth2[block_pairs];
+    return by_blocks(
+        n,
+        [&](std::size_t i, std::size_t m) {
             const Walk w = walk(i);
-            if (!takes_walk(w.lat, w.lon, w.azimuth, w.km)) {
-                put(i, Point{nan, nan});
-                refused++;
-                continue;
-            }
             lat1[m] = w.lat, lon1[m] = w.lon, azimuth1[m] = w.azimuth, metres[m] = w.km * 1000.0;
-            where[m++] = i;
-        }
-        direct(m, lat1, lon1, azimuth1, metres, lat2, lon2, azimuth2);
-        for (std::size_t k = 0; k < m; k++)
-            put(where[k], Point{lat2[k], turned(lon2[k])});
-    }
-    return refused;
+            return takes_walk(w.lat, w.lon, w.azimuth, w.km);
+        },
+        [&](std::size_t i) { put(i, Point{nan_result, nan_result}); },
+        [&](std::size_t m) { direct(m, lat1, lon1, azimuth1, metres, lat2, lon2, azimuth2); },
+        [&](std::size_t k, std::size_t i) { put(i, Point{lat2[k], turned(lon2[k])}); });
 }
 
 // Solves n pairs' midpoints a block at a time: the inverse problem, then
@@ -168,34 +184,18 @@ std::size_t walk_blocks(std::size_t n, WalkOf &&walk, Put &&put)
 template <class EndsOf, class Put>
 std::size_t midpoint_blocks(std::size_t n, EndsOf &&ends, Put &&put)
 {
-    constexpr std::size_t most = block_pairs;
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    double lat1[most], lon1[most], lat2[most], lon2[most], metres[most], azimuth1[most], azimuth2[most];
-    std::size_t where[most];
-    std::size_t refused = 0;
-    for (std::size_t first = 0; first < n; first += most) {
-        const std::size_t count = n - first < most ? n - first : most;
-        std::size_t m = 0;
-        for (std::size_t i = first; i < first + count; i++) {
-            const Ends e = ends(i);
-            if (!takes(e.eqlat, e.eqlon) || !takes(e.stlat, e.stlon)) {
-                put(i, Point{nan, nan});
-                refused++;
-                continue;
-            }
-            lat1[m] = e.eqlat, lon1[m] = e.eqlon, lat2[m] = e.stlat, lon2[m] = e.stlon;
-            where[m++] = i;
-        }
-        inverse(m, lat1, lon1, lat2, lon2, metres, azimuth1, azimuth2);
-        for (std::size_t k = 0; k < m; k++)
-            metres[k] = metres[k] * 0.5;
-        // The points reached go where the stations were, which the inverse
-        // problem no longer needs.
-        direct(m, lat1, lon1, azimuth1, metres, lat2, lon2, azimuth2);
-        for (std::size_t k = 0; k < m; k++)
-            put(where[k], Point{lat2[k], turned(lon2[k])});
-    }
-    return refused;
+    PairBlock b;
+    double lat[block_pairs], lon[block_pairs], azimuth[block_pairs];
+    return by_blocks(
+        n, [&](std::size_t i, std::size_t m) { return b.take(ends(i), m); },
+        [&](std::size_t i) { put(i, Point{nan_result, nan_result}); },
+        [&](std::size_t m) {
+            b.solve(m);
+            for (std::size_t k = 0; k < m; k++)
+                b.metres[k] = b.metres[k] * 0.5;
+            direct(m, b.lat1, b.lon1, b.azimuth1, b.metres, lat, lon, azimuth);
+        },
+        [&](std::size_t k, std::size_t i) { put(i, Point{lat[k], turned(lon[k])}); });
 }
 
 }  // namespace ellipsoid

@@ -18,6 +18,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <type_traits>
 
 #include "_pairs.h"
 #include "arithmetic.h"
@@ -130,35 +131,29 @@ void geodesic_loop(char **args, const npy_intp *dims, const npy_intp *steps, voi
         flags.invalid = true;
 }
 
-// Walks and midpoints on the ellipsoid the same way: a block at a time.
-void geodesic_walk_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
+// Walks and midpoints on the ellipsoid the same way, a block at a time:
+// four numbers in (a walk, or a pair's ends), a point out.
+template <class In>
+void point_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
 {
     Flags flags;
-    auto in = [&](int k, size_t i) { return *reinterpret_cast<const double *>(args[k] + i * steps[k]); };
+    auto in = [&](size_t i) {
+        double x[4];
+        for (int k = 0; k < 4; k++)
+            x[k] = *reinterpret_cast<const double *>(args[k] + i * steps[k]);
+        return In{x[0], x[1], x[2], x[3]};
+    };
     auto out = [&](int k, size_t i) -> double & { return *reinterpret_cast<double *>(args[4 + k] + i * steps[4 + k]); };
-    const size_t refused = ellipsoid::walk_blocks(
-        static_cast<size_t>(dims[0]),
-        [&](size_t i) { return ellipsoid::Walk{in(0, i), in(1, i), in(2, i), in(3, i)}; },
-        [&](size_t i, const ellipsoid::Point &p) {
-            out(0, i) = p.lat;
-            out(1, i) = p.lon;
-        });
-    if (refused > 0)
-        flags.invalid = true;
-}
-
-void geodesic_midpoint_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *)
-{
-    Flags flags;
-    auto in = [&](int k, size_t i) { return *reinterpret_cast<const double *>(args[k] + i * steps[k]); };
-    auto out = [&](int k, size_t i) -> double & { return *reinterpret_cast<double *>(args[4 + k] + i * steps[4 + k]); };
-    const size_t refused = ellipsoid::midpoint_blocks(
-        static_cast<size_t>(dims[0]),
-        [&](size_t i) { return ellipsoid::Ends{in(0, i), in(1, i), in(2, i), in(3, i)}; },
-        [&](size_t i, const ellipsoid::Point &p) {
-            out(0, i) = p.lat;
-            out(1, i) = p.lon;
-        });
+    auto put = [&](size_t i, const ellipsoid::Point &p) {
+        out(0, i) = p.lat;
+        out(1, i) = p.lon;
+    };
+    const size_t n = static_cast<size_t>(dims[0]);
+    size_t refused;
+    if constexpr (std::is_same<In, ellipsoid::Walk>::value)
+        refused = ellipsoid::walk_blocks(n, in, put);
+    else
+        refused = ellipsoid::midpoint_blocks(n, in, put);
     if (refused > 0)
         flags.invalid = true;
 }
@@ -169,8 +164,8 @@ struct BlockLoops : DoubleLoop<P> {
     BlockLoops() { this->funcs[0] = blocks; }
 };
 BlockLoops<arithmetic::Inverse<arithmetic::Ellipsoid>, geodesic_loop> geodesic_loops;
-BlockLoops<arithmetic::Direct<arithmetic::Ellipsoid>, geodesic_walk_loop> geodesic_walk_loops;
-BlockLoops<arithmetic::Midpoint<arithmetic::Ellipsoid>, geodesic_midpoint_loop> geodesic_midpoint_loops;
+BlockLoops<arithmetic::Direct<arithmetic::Ellipsoid>, point_loop<ellipsoid::Walk>> geodesic_walk_loops;
+BlockLoops<arithmetic::Midpoint<arithmetic::Ellipsoid>, point_loop<ellipsoid::Ends>> geodesic_midpoint_loops;
 DoubleLoop<arithmetic::Hypocentral> hypocentral_loops;
 
 Loops<arithmetic::Inverse> ostrem_loops;
