@@ -13,8 +13,8 @@
 ! (radians from the north pole) between geographic and geocentric.
 !
 ! geodesic, geodesic_walk and geodesic_midpoint are those of ostrem_geodesic.h:
-! the WGS84 geodesic in kilometres, in real(c_double), with 2 for "this
-! build has no ellipsoid" (geodesic_available() is then 0).
+! the WGS84 geodesic in kilometres, in real(c_double); every build has it
+! (geodesic_available() is 1).
 !
 ! Build with the compiler that built the installed module file, and link
 ! with the library:  gfortran prog.f90 $(pkg-config --cflags --libs ostrem)

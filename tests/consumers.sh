@@ -4,7 +4,7 @@
 # Fortran compiler (the one that built the module), Fortran through both.
 # Each must print the known lines.
 set -euo pipefail
-build=$1 source=$2 cc=$3 cxx=$4 fc=${5:-} ellipsoid=${6:-0}
+build=$1 source=$2 cc=$3 cxx=$4 fc=${5:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 want=$'90.00 90.00 270.00\n0.00 315.00'
@@ -22,34 +22,29 @@ check() {
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem) -o "$tmp/c_consumer"
 check C "$tmp/c_consumer" "$want"
 
-geodesic=OFF
-if [ "$ellipsoid" = 1 ]; then
-  # The ellipsoid's C interface, through its own pkg-config file.
-  gwant=$'10018.754 90.000 270.000\n0.000 45.000'
-  # shellcheck disable=SC2046
-  "$cc" -std=c99 -Wall -Wextra -pedantic -Werror "$source/geodesic.c" \
-    $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/geodesic_consumer"
-  check "C (ellipsoid)" "$tmp/geodesic_consumer" "$gwant"
-  geodesic=ON
-fi
+# The ellipsoid's C interface, through its own pkg-config file.
+gwant=$'10018.754 90.000 270.000\n0.000 45.000'
+# shellcheck disable=SC2046
+"$cc" -std=c99 -Wall -Wextra -pedantic -Werror "$source/geodesic.c" \
+  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/geodesic_consumer"
+check "C (ellipsoid)" "$tmp/geodesic_consumer" "$gwant"
 
 fortran=OFF
 [ -n "$fc" ] && fortran=ON
 cmake -S "$source" -B "$tmp/cxx" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
   -DCMAKE_Fortran_COMPILER="$fc" -DOSTREM_CONSUMER_FORTRAN=$fortran \
-  -DOSTREM_CONSUMER_GEODESIC=$geodesic -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
+  -DCMAKE_PREFIX_PATH="$tmp/prefix" >/dev/null
 cmake --build "$tmp/cxx" >/dev/null
 check C++ "$tmp/cxx/consumer" "$want"
-[ "$geodesic" = ON ] && check "C (ellipsoid, CMake)" "$tmp/cxx/geodesic_consumer" "$gwant"
+check "C (ellipsoid, CMake)" "$tmp/cxx/geodesic_consumer" "$gwant"
 if [ -z "$fc" ]; then
   echo "the C and C++ consumers print the known lines (no Fortran module in this build)"
   exit 0
 fi
 
 # The float lines, the double-precision distance line, and the ellipsoid's
-# line (or that the build has none).
-fwant=$'90.00 90.00 270.00\n0.00 315.00\n90.00 90.00 270.00\n'
-if [ "$ellipsoid" = 1 ]; then fwant+=$'10018.754 90.000 270.000\n6.000'; else fwant+="no ellipsoid"; fi
+# lines.
+fwant=$'90.00 90.00 270.00\n0.00 315.00\n90.00 90.00 270.00\n10018.754 90.000 270.000\n6.000'
 # shellcheck disable=SC2046
 "$fc" -std=f2003 -Wall -Werror "$source/consumer.f90" \
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/f_consumer"

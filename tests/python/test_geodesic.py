@@ -12,8 +12,6 @@ from geographiclib.geodesic import Geodesic
 
 import ostrem
 
-pytestmark = pytest.mark.skipif(not ostrem._ufuncs.has_ellipsoid,
-                                reason="this build has no ellipsoid")
 WGS84 = Geodesic.WGS84
 
 # Pairs where conventions and round-off bite, then seeded pairs over the

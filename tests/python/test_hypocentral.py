@@ -10,8 +10,6 @@ import pytest
 
 import ostrem
 
-pytestmark = pytest.mark.skipif(not ostrem._ufuncs.has_ellipsoid,
-                                reason="this build has no ellipsoid")
 
 # Coincident, antipodal, at the poles, across the date line, longitudes
 # above 180: (eqlat, eqlon, depth km, stlat, stlon, elevation m).

@@ -7,9 +7,6 @@ import pytest
 
 import ostrem
 
-ellipsoid = pytest.mark.skipif(not ostrem._ufuncs.has_ellipsoid,
-                               reason="this build has no ellipsoid")
-
 
 def tables(seed, n=400, m=300):
     """Clustered and spread points with the poles, the date line, longitudes
@@ -67,7 +64,6 @@ def test_sphere_is_brute_force(low, high, dtype):
          brute_force(ostrem.ostrem, low, high, *t, dtype=dtype))
 
 
-@ellipsoid
 @pytest.mark.parametrize("low, high", [(0, 100), (0, 0), (5000, 20040), (0, 2000)])
 def test_ellipsoid_is_brute_force(low, high):
     t = tables(8)
@@ -126,7 +122,6 @@ def test_sectors_and_nearest_on_the_sphere(selection, dtype):
          brute_force(ostrem.ostrem, low, high, *t, dtype=dtype, **selection))
 
 
-@ellipsoid
 @pytest.mark.parametrize("selection, low, high", [
     (dict(nearest=10), 0, np.inf), (dict(nearest=4, back_azimuth=(45, 135)), 0, np.inf),
     (dict(nearest=5), 1000, 5000), (dict(azimuth=(270, 90)), 0, 3000),
@@ -166,7 +161,6 @@ def test_stations_running_at_the_earthquakes_time(selection):
     assert 10 not in got[0].tolist()  # NaT: no time to compare
 
 
-@ellipsoid
 def test_hypocentral_distance_of_each_pair():
     t = tables(15, n=120, m=100)
     rng = np.random.default_rng(16)
@@ -193,7 +187,6 @@ def test_refusals_of_the_selections(kwargs, message):
         ostrem.pairs_within([0.0], [0.0], [1.0], [1.0], **kwargs)
 
 
-@ellipsoid
 def test_refusals_of_the_heights():
     with pytest.raises(ValueError, match=r"depth_km\[0\] is out of range"):
         ostrem.geodesic_pairs_within([0.0], [0.0], [1.0], [1.0], depth_km=[1001.0])
@@ -209,12 +202,11 @@ def test_dask_blocks_carry_their_times_and_depths():
     lazy_times = (da.from_array(times[0], chunks=61),) + times[1:]
     got = ostrem.pairs_within(*lazy, t[2], t[3], 50.0, nearest=3, times=lazy_times)
     same([g.compute() for g in got], ostrem.pairs_within(*t, 50.0, nearest=3, times=times))
-    if ostrem._ufuncs.has_ellipsoid:
-        depth = np.linspace(0, 600, t[0].size)
-        got = ostrem.geodesic_pairs_within(*lazy, t[2], t[3], 3000.0,
-                                           depth_km=da.from_array(depth, chunks=61))
-        same([g.compute() for g in got],
-             ostrem.geodesic_pairs_within(*t, 3000.0, depth_km=depth))
+    depth = np.linspace(0, 600, t[0].size)
+    got = ostrem.geodesic_pairs_within(*lazy, t[2], t[3], 3000.0,
+                                       depth_km=da.from_array(depth, chunks=61))
+    same([g.compute() for g in got],
+         ostrem.geodesic_pairs_within(*t, 3000.0, depth_km=depth))
 
 
 def surroundings_by_hand(found, earthquakes, real):
@@ -256,7 +248,6 @@ def test_network_geometry_is_that_of_every_pair(selection, low, high, dtype):
     same(got, want)
 
 
-@ellipsoid
 @pytest.mark.parametrize("selection, low, high", [(dict(), 0, 1500), (dict(nearest=5), 0, np.inf)])
 def test_geodesic_network_geometry_is_that_of_every_pair(selection, low, high):
     t = tables(20, n=150, m=120)

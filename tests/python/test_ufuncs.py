@@ -147,8 +147,7 @@ def test_documented_examples_give_the_programs_lines(prog, args, line):
 
 def test_docstrings_and_readme_examples_run(monkeypatch):
     monkeypatch.chdir(SOURCE)  # the README's examples read docs/examples/
-    # The ellipsoid's examples need a build that has it.
-    exclude = () if ostrem._ufuncs.has_ellipsoid else ("geodesic", "hypocentral")
+    exclude = ()
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     for test in doctest.DocTestFinder().find(ostrem):
         if not test.name.split(".")[-1].startswith(exclude):
