@@ -81,7 +81,11 @@ Walks seeded(size_t n)
         case 3: lat = 0; break;
         case 4: azimuth = unit() < 0 ? 0 : 180; break;
         case 5: metres = half_meridian * (1 + 1e-3 * unit()); break;
-        case 6: metres = std::ldexp(unit() + 1, -static_cast<int>(30 * (unit() + 1))); break;
+        case 6: {  // each draw in its own statement: a call's arguments have no order
+            const double mantissa = unit() + 1;
+            metres = std::ldexp(mantissa, -static_cast<int>(30 * (unit() + 1)));
+            break;
+        }
         case 7: lon = unit() < 0 ? 180 : -180; break;
         default: break;
         }
@@ -178,12 +182,12 @@ TEST(Direct, TheRecordedBits)
 {
     const Walks w = with_hard(seeded(20000));
     const Reached r = walk(ellipsoid::lanes_in_use(), w);
-    EXPECT_EQ(hash_of({&r.lat, &r.lon, &r.azimuth}), 8174604289355523064u) << "in " << ellipsoid::name_of(ellipsoid::lanes_in_use());
+    EXPECT_EQ(hash_of({&r.lat, &r.lon, &r.azimuth}), 11316831848633537606u) << "in " << ellipsoid::name_of(ellipsoid::lanes_in_use());
     std::vector<double> height(w.size()), x(w.size()), y(w.size()), z(w.size());
     for (size_t i = 0; i < w.size(); i++)
         height[i] = std::fmod(w.metres[i], 11000.0) - 1000.0;
     ellipsoid::positions(w.size(), w.lat.data(), w.lon.data(), height.data(), x.data(), y.data(), z.data());
-    EXPECT_EQ(hash_of({&x, &y, &z}), 12408652790307596515u);
+    EXPECT_EQ(hash_of({&x, &y, &z}), 9792388591659480142u);
     // The first walk in full, to tell a machine's difference from a
     // changed seed.
     EXPECT_TRUE(same_bits(r.lat[0], 0x1.dfd510aa9d77ap+5) && same_bits(r.lon[0], -0x1.1847f11b6ea4fp+7) &&
