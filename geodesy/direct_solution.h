@@ -90,8 +90,8 @@ Line<V> line_of(V lat1, V lon1, V azimuth1)
 }
 
 // Past this many radians of tau the reduction of sine_cosine is no
-// longer exact (a quarter turn counted below 2^20): some 6.7e12 metres,
-// where a distance's own rounding is already a millimetre.  Beyond it the
+// longer exact (a quarter turn counted below 2^20): some 10^13 metres,
+// where a distance's own rounding is already 2 mm.  Beyond it the
 // arc is reduced by whole turns of the double 2 pi, so that a point still
 // comes out, if not the one of the unrounded distance.
 constexpr double exact_arc = 1.6e6;
@@ -103,8 +103,8 @@ V arc_within_reach(V tau)
     const auto far = ~(abs(tau) < V(exact_arc));
     if (!any(far))
         return tau;
-    // Rare: lane by lane, by truncated division (exact in each step once
-    // the quotient is an integer; infinities and NaN pass through as NaN).
+    // Rare: lane by lane, by fmod, whose result is exact, so the same on
+    // every machine; an infinity or NaN is left as it is, and gives NaN.
     double t[V::width];
     tau.store(t);
     for (double &x : t) {

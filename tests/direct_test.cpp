@@ -126,6 +126,9 @@ std::uint64_t hash_of(std::initializer_list<const std::vector<double> *> columns
 TEST(Direct, EveryWidthGivesTheScalarBits)
 {
     Walks w = with_hard(seeded(200000));
+    // Far beyond any turn the arc is reduced as it can be: still a point.
+    const size_t far = w.size();
+    w.add(10, 20, 30, 1e15), w.add(-40, 0, 91, 1e300);
     w.add(NAN, 0, 0, 1), w.add(0, 0, NAN, 1), w.add(0, 0, 0, NAN);
     const Reached scalar = walk(Lanes::scalar, w);
     std::vector<double> height(w.size());
@@ -147,6 +150,8 @@ TEST(Direct, EveryWidthGivesTheScalarBits)
                                   y.data(), z.data());
         EXPECT_EQ(hash_of({&x, &y, &z}), hash_of({&x0, &y0, &z0})) << ellipsoid::name_of(lanes);
     }
+    for (size_t i = far; i < far + 2; i++)
+        EXPECT_TRUE(std::fabs(scalar.lat[i]) <= 90 && std::fabs(scalar.lon[i]) <= 180) << i;
     const size_t n = w.size();
     EXPECT_TRUE(std::isnan(scalar.lat[n - 1]) && std::isnan(scalar.lon[n - 2]) &&
                 std::isnan(scalar.azimuth[n - 3]));
