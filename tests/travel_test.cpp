@@ -1,0 +1,157 @@
+// Travel times: the model reader's refusals, the built-in models as their
+// files, and arrivals against what a closed form or the times themselves
+// say (a homogeneous sphere's chords, dT/dDelta = p, convergence as the
+// shells are halved, the triplication of the upper mantle).
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "arrivals.h"
+#include "earth_model.h"
+#include "layered_earth.h"
+
+namespace {
+
+constexpr double degree = 3.141592653589793 / 180;
+
+travel::EarthModel builtin(const char *name)
+{
+    travel::EarthModel m;
+    const std::string wrong = travel::load_model(name, m);
+    EXPECT_EQ(wrong, "");
+    return m;
+}
+
+// The earliest arrival of any of the phases, NaN where none.
+double first(const travel::Source &source, std::vector<const char *> phases, double distance)
+{
+    double t = NAN;
+    for (const char *phase : phases)
+        for (const travel::Arrival &a : source.arrivals(phase, distance))
+            if (!(a.time >= t))
+                t = a.time;
+    return t;
+}
+
+TEST(Travel, TheBuiltInModelsAreTheirFiles)
+{
+    for (const char *name : {"iasp91", "ak135"}) {
+        std::ifstream in(std::string(SOURCE_DIR) + "/travel/models/" + name + ".tvel", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        EXPECT_EQ(travel::builtin_model_text(name), text.str()) << name;
+        const travel::EarthModel m = builtin(name);
+        EXPECT_EQ(m.radius, 6371.0);
+        EXPECT_EQ(m.moho, 35.0) << name;
+        EXPECT_NEAR(m.outer_core, 2889, 3) << name;
+        EXPECT_NEAR(m.inner_core, 5153, 3) << name;
+    }
+    travel::EarthModel prem;
+    EXPECT_EQ(travel::load_model(std::string(SOURCE_DIR) + "/travel/models/prem.nd", prem), "");
+    EXPECT_EQ(prem.moho, 24.4);
+    EXPECT_EQ(prem.outer_core, 2891.0);
+    EXPECT_EQ(prem.inner_core, 5149.5);
+}
+
+TEST(Travel, BadModelsAreRefusedByLine)
+{
+    const std::string core = "2891 8 0 10\n5150 10 0 12\n5150 11 3.5 12\n6371 11 3.6 13\n";
+    const struct {
+        std::string text, name, message;
+    } cases[] = {
+        {"h\nh\n0 5.8 3.3 2.7\n10 x 3.3 2.7\n" + core, "m.tvel", "m.tvel:4: field 2 is not a number: x"},
+        {"h\nh\n0 5.8 3.3 2.7\n10 5.8 3.3\n" + core, "m.tvel", "m.tvel:4: a row holds depth, vp, vs and density"},
+        {"h\nh\n5 5.8 3.3 2.7\n" + core, "m.tvel", "m.tvel:3: the first row must be at depth 0"},
+        {"h\nh\n0 5.8 3.3 2.7\n3000 8 4 5\n" + core, "m.tvel", "m.tvel:5: depths must not decrease"},
+        {"h\nh\n0 5.8 3.3 2.7\n10 -5.8 3.3 2.7\n" + core, "m.tvel",
+         "m.tvel:4: velocities and density must be positive (vs may be 0)"},
+        {"h\nh\n0 5.8 3.3 2.7\n6371 5.8 3.3 2.7\n", "m.tvel",
+         "m.tvel: the model has no outer and inner core (vs 0 in the outer core only)"},
+        {"0 5.8 3.3 2.7 1 2 3\n", "m.nd", "m.nd:1: a row holds depth, vp, vs and density (and Qp, Qs)"},
+    };
+    for (const auto &c : cases) {
+        travel::EarthModel m;
+        EXPECT_EQ(travel::read_model(c.text, c.name, m), c.message);
+    }
+    travel::EarthModel m;
+    EXPECT_EQ(travel::load_model("/nonexistent/model.tvel", m),
+              "/nonexistent/model.tvel: No such file or directory (the built-in models are iasp91 and ak135)");
+}
+
+// A homogeneous sphere: every ray is straight, T = chord / v, from the
+// surface and from a source at depth (the first of P and p).
+TEST(Travel, AHomogeneousSphereGivesTheChord)
+{
+    travel::EarthModel m;
+    m.radius = 6371;
+    m.rows = {{0, 6.0, 3.5, 3.0}, {6371, 6.0, 3.5, 3.0}};
+    const travel::LayeredEarth earth(m, 50.0);  // straight rays: exact in any shells
+    for (double depth : {0.0, 100.0, 600.0}) {
+        const travel::Source source(earth, depth);
+        const double r = 6371 - depth;
+        for (double distance : {0.5, 10.0, 45.0, 90.0, 150.0, 179.0}) {
+            const double chord = std::sqrt(6371.0 * 6371 + r * r - 2 * 6371 * r * std::cos(distance * degree));
+            EXPECT_NEAR(first(source, {"P", "p"}, distance), chord / 6.0, 1e-6) << depth << " " << distance;
+            EXPECT_NEAR(first(source, {"S", "s"}, distance), chord / 3.5, 1e-6) << depth << " " << distance;
+        }
+    }
+}
+
+// dT/dDelta = p, by central differences, for the first arrival of the
+// waves leaving downwards or upwards.
+TEST(Travel, TheSlopeOfTimeIsTheRayParameter)
+{
+    const travel::LayeredEarth earth(builtin("iasp91"));
+    const std::vector<std::vector<const char *>> waves = {{"P", "p"}, {"S", "s"}};
+    for (double depth : {0.0, 100.0, 500.0}) {
+        const travel::Source source(earth, depth);
+        for (const std::vector<const char *> &phases : waves)
+            for (double distance : {5.0, 35.0, 60.0, 90.0}) {
+                const travel::Arrival *earliest = nullptr;
+                std::vector<travel::Arrival> all;
+                for (const char *phase : phases)
+                    for (const travel::Arrival &a : source.arrivals(phase, distance))
+                        all.push_back(a);
+                for (const travel::Arrival &a : all)
+                    if (!earliest || a.time < earliest->time)
+                        earliest = &a;
+                ASSERT_NE(earliest, nullptr) << phases[0] << " " << depth << " " << distance;
+                const double h = 1e-3;
+                const double slope = (first(source, phases, distance + h) - first(source, phases, distance - h)) / (2 * h);
+                EXPECT_NEAR(slope, earliest->ray_parameter, 1e-4) << phases[0] << " " << depth << " " << distance;
+            }
+    }
+}
+
+// Halving the shells: the times converge, within a millisecond at 2.5 km.
+TEST(Travel, TimesConvergeAsTheShellsAreHalved)
+{
+    const travel::EarthModel m = builtin("ak135");
+    const travel::LayeredEarth coarse(m, 5.0), fine(m, 2.5), finer(m, 1.25);
+    for (double distance : {20.0, 50.0, 90.0}) {
+        const double a = first(travel::Source(coarse, 33), {"P"}, distance);
+        const double b = first(travel::Source(fine, 33), {"P"}, distance);
+        const double c = first(travel::Source(finer, 33), {"P"}, distance);
+        EXPECT_LT(std::fabs(b - c), 1e-3) << distance;
+        EXPECT_LE(std::fabs(b - c), std::fabs(a - b) + 1e-9) << distance;
+    }
+}
+
+// The 410 and 660 km discontinuities fold the P branch: near 20 degrees
+// from a shallow source, three arrivals of one phase.
+TEST(Travel, TheUpperMantleTriplicates)
+{
+    const travel::LayeredEarth earth(builtin("iasp91"));
+    const travel::Source source(earth, 10);
+    size_t most = 0;
+    for (double distance = 14; distance <= 30; distance += 0.5)
+        most = std::max(most, source.arrivals("P", distance).size());
+    EXPECT_GE(most, 3u);
+    EXPECT_TRUE(source.arrivals("PKIKP", 150).empty());  // not yet known to this code
+}
+
+}  // namespace
