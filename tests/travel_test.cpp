@@ -151,7 +151,86 @@ TEST(Travel, TheUpperMantleTriplicates)
     for (double distance = 14; distance <= 30; distance += 0.5)
         most = std::max(most, source.arrivals("P", distance).size());
     EXPECT_GE(most, 3u);
-    EXPECT_TRUE(source.arrivals("PKIKP", 150).empty());  // not yet known to this code
+}
+
+// A homogeneous mantle over a core: the core's reflections are straight
+// lines to the reflection point and back.
+TEST(Travel, CoreReflectionsOfAHomogeneousMantle)
+{
+    travel::EarthModel m;
+    m.radius = 6371;
+    m.rows = {{0, 6.0, 3.5, 3}, {2891, 6.0, 3.5, 3}, {2891, 8.0, 0, 10}, {5150, 10.0, 0, 12},
+              {5150, 11.0, 3.5, 13}, {6371, 11.2, 3.6, 13}};
+    m.outer_core = 2891, m.inner_core = 5150;
+    const travel::LayeredEarth earth(m, 50.0);
+    const travel::Source source(earth, 0);
+    const double rc = 6371 - 2891;
+    for (double distance : {0.0, 20.0, 60.0}) {
+        const double leg = std::sqrt(6371.0 * 6371 + rc * rc - 2 * 6371 * rc * std::cos(distance / 2 * degree));
+        EXPECT_NEAR(first(source, {"PcP"}, distance), 2 * leg / 6.0, 1e-6) << distance;
+        EXPECT_NEAR(first(source, {"ScS"}, distance), 2 * leg / 3.5, 1e-6) << distance;
+    }
+    EXPECT_NEAR(first(source, {"ScP"}, 0), 2891 / 3.5 + 2891 / 6.0, 1e-6);
+}
+
+// Each family of phases, its first arrival's slope the ray parameter; and
+// the times against values for IASP91 computed here (surface source unless
+// said), which a change of method must explain.
+TEST(Travel, EachFamilyOfPhases)
+{
+    const travel::LayeredEarth earth(builtin("iasp91"), 2.0);
+    const struct {
+        const char *phase;
+        double depth, distance, time;
+    } cases[] = {
+        {"PcP", 0, 0, 511.266},      {"PcP", 0, 40, 581.285},    {"ScS", 0, 40, 1064.883},
+        {"ScP", 0, 40, 811.627},     {"PKP", 0, 150, 1191.937},  {"PKIKP", 0, 150, 1186.730},
+        {"PKiKP", 0, 100, 1094.784}, {"SKS", 0, 100, 1466.760},  {"SKKS", 0, 110, 1568.912},
+        {"pP", 100, 50, 547.815},    {"sS", 100, 50, 989.352},   {"sP", 100, 50, 559.326},
+        {"PP", 0, 100, 1071.759},    {"SS", 0, 100, 1937.043},   {"Pdiff", 0, 110, 871.134},
+        {"Sdiff", 0, 110, 1605.741}, {"Pn", 10, 5, 75.090},      {"Sn", 10, 5, 133.979},
+        {"Pg", 10, 2, 36.453},       {"PKKP", 0, 100, 1804.387}, {"PKJKP", 0, 150, 1702.892},
+    };
+    for (const auto &c : cases) {
+        const travel::Source source(earth, c.depth);
+        const std::vector<travel::Arrival> at = source.arrivals(c.phase, c.distance);
+        ASSERT_FALSE(at.empty()) << c.phase << " " << c.distance;
+        EXPECT_NEAR(at[0].time, c.time, 1e-3) << c.phase << " " << c.distance;
+        const double h = 1e-3;
+        const double slope =
+            (first(source, {c.phase}, c.distance + h) - first(source, {c.phase}, c.distance - h)) / (2 * h);
+        // The long way round (PKKP at 100 degrees covers 260) the time
+        // falls as the distance grows.
+        if (c.distance > 0)
+            EXPECT_NEAR(std::fabs(slope), at[0].ray_parameter, 1e-3) << c.phase << " " << c.distance;
+    }
+}
+
+// Names that are no phase are refused, each saying why; and a shadow
+// gives no arrival.
+TEST(Travel, PhaseNamesRefusedAndShadows)
+{
+    const travel::LayeredEarth earth(builtin("iasp91"), 10.0);
+    const travel::Source source(earth, 10);
+    const struct {
+        const char *name, *why;
+    } refused[] = {
+        {"", "\"\": an empty phase name"},
+        {"PX", "\"PX\": no leg is called X"},
+        {"Pp", "\"Pp\": p and s leave the source, first"},
+        {"KP", "\"KP\": a phase leaves the source in the mantle or crust"},
+        {"PK", "\"PK\": the ray does not come back to the surface"},
+        {"PKdiff", "\"PKdiff\": diff follows P or S alone"},
+        {"Pc", "\"Pc\": a reflection is followed by a leg of the same region"},
+    };
+    for (const auto &r : refused) {
+        EXPECT_EQ(source.why(r.name), r.why);
+        EXPECT_TRUE(source.arrivals(r.name, 50).empty()) << r.name;
+    }
+    EXPECT_EQ(source.why("PKIKP"), "");
+    EXPECT_TRUE(source.arrivals("P", 120).empty());      // the core's shadow
+    EXPECT_TRUE(source.arrivals("PKIKP", 100).empty());  // short of the inner core's reach
+    EXPECT_TRUE(source.arrivals("Pdiff", 90).empty());   // before the core grazes
 }
 
 }  // namespace

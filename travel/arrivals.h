@@ -1,19 +1,21 @@
 // The arrivals of a seismic phase at a distance, from a source at a depth
 // and a receiver at the surface: every ray parameter p whose ray covers
 // the distance (X(p) = distance, or 2 pi n -/+ it), refined until the time
-// is the model's own, not interpolated between sampled rays.  So far the
-// phases that stay in the crust and mantle and turn there: P and S
-// leaving downwards, p and s leaving upwards.
+// is the model's own, not interpolated between sampled rays.  What
+// depends on the source's depth alone (each phase's rays sampled over p)
+// is done once per phase and kept.
 //
-// For C++ callers inside the project.
+// For C++ callers inside the project.  A Source is used by one thread.
 #ifndef OSTREM_TRAVEL_ARRIVALS_H
 #define OSTREM_TRAVEL_ARRIVALS_H
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "layered_earth.h"
+#include "phase.h"
 
 namespace travel {
 
@@ -28,20 +30,32 @@ struct Arrival {
 // A source at a depth in a layered earth: what every distance shares.
 class Source {
 public:
-    Source(const LayeredEarth &earth, double depth_km);
+    // moho_depth: where the crust ends (km), for Pn, Pg and the like.
+    Source(const LayeredEarth &earth, double depth_km, double moho_depth = 35.0);
     // Every arrival of the phase at the distance (degrees), earliest
-    // first; none for a phase name this code does not know.
+    // first.  A name that is no phase gives none; why() says why.
     std::vector<Arrival> arrivals(std::string_view phase, double distance) const;
+    std::string why(std::string_view phase) const;
 
 private:
     struct Ray {
         double tau, distance;
         bool exists;
     };
-    // The ray of parameter p of a phase: its tau and distance (radians).
-    Ray ray(Wave w, bool upwards, double p) const;
+    // A phase's rays sampled over p, ascending: where X(p) is, and a gap
+    // (exists false) where the phase has no ray.
+    struct Branches {
+        Phase phase;
+        std::string wrong;
+        std::vector<double> p;
+        std::vector<Ray> rays;
+    };
+    Ray ray(const Phase &phase, double p) const;
+    const Branches &branches(std::string_view name) const;
+    Arrival arrival(const Phase &phase, double p, double tau, double target) const;
     const LayeredEarth &earth_;
-    double source_radius_;
+    double source_radius_, moho_radius_;
+    mutable std::map<std::string, Branches, std::less<>> kept_;
 };
 
 }  // namespace travel

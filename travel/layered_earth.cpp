@@ -125,8 +125,11 @@ Leg LayeredEarth::down(Wave w, double p, double top, double bottom) const
         const double a = std::min(top, s.top), b = std::max(bottom, s.bottom);
         const double eta_a = a == s.top ? s.eta_top[i] : s.eta_top[i] * std::pow(a / s.top, s.k[i]);
         const double eta_b = b == s.bottom ? s.eta_bottom[i] : s.eta_top[i] * std::pow(b / s.top, s.k[i]);
-        if (p > eta_a) {  // turned at the boundary above
-            leg.turned = true;
+        if (p > eta_a) {
+            // Turned at the boundary above; or, at the leg's own top, never
+            // entered (reflected there instead).
+            leg.turned = a != top;
+            leg.blocked = a == top;
             return leg;
         }
         if (p > eta_b && s.k[i] > 0) {  // turns inside, where eta = p (a graze of the bottom does not)
