@@ -67,8 +67,8 @@ Line<V> line_of(V lat1, V lon1, V azimuth1)
     l.calp0 = hypotenuse(calp1, salp1 * sbet1);
     l.ssig1 = sbet1;
     l.somg1 = l.salp0 * sbet1;
-    // From a pole's cusp or due north or south: sigma and omega from the
-    // meridian itself.
+    // On the equator heading due east or west (sbet1 and calp1 both 0)
+    // the line is the equator itself: sigma and omega start at its node.
     l.csig1 = select((sbet1 != V(0.0)) | (calp1 != V(0.0)), cbet1 * calp1, V(1.0));
     l.comg1 = l.csig1;
     normalise(l.ssig1, l.csig1);
