@@ -66,6 +66,8 @@ TEST(Travel, BadModelsAreRefusedByLine)
         {"h\nh\n0 5.8 3.3 2.7\n10 x 3.3 2.7\n" + core, "m.tvel", "m.tvel:4: field 2 is not a number: x"},
         {"h\nh\n0 5.8 3.3 2.7\n10 5.8 3.3\n" + core, "m.tvel", "m.tvel:4: a row holds depth, vp, vs and density"},
         {"h\nh\n5 5.8 3.3 2.7\n" + core, "m.tvel", "m.tvel:3: the first row must be at depth 0"},
+        // The text ends inside a field: nothing past it may be read.
+        {"h\nh\n5 5 3 *", "m.tvel", "m.tvel:3: field 4 is not a number: *"},
         {"h\nh\n0 5.8 3.3 2.7\n3000 8 4 5\n" + core, "m.tvel", "m.tvel:5: depths must not decrease"},
         {"h\nh\n0 5.8 3.3 2.7\n10 -5.8 3.3 2.7\n" + core, "m.tvel",
          "m.tvel:4: velocities and density must be positive (vs may be 0)"},

@@ -49,9 +49,11 @@ std::string row_of(const std::vector<std::string_view> &fields, bool nd, Row &ro
         return "a row holds depth, vp, vs and density" + std::string(nd ? " (and Qp, Qs)" : "");
     double v[4];
     for (int k = 0; k < 4; k++) {
-        const std::string_view f = fields[static_cast<size_t>(k)];
+        // The reader looks at the byte past a number's end: give it a
+        // string of its own, not a view that may end where the text does.
+        const std::string f(fields[static_cast<size_t>(k)]);
         if (!number::read(f.data(), f.data() + f.size(), &v[k]) || !std::isfinite(v[k]))
-            return "field " + std::to_string(k + 1) + " is not a number: " + std::string(f);
+            return "field " + std::to_string(k + 1) + " is not a number: " + f;
     }
     row = {v[0], v[1], v[2], v[3]};
     if (row.vp <= 0 || row.vs < 0 || row.density <= 0)
