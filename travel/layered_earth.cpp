@@ -38,6 +38,7 @@ LayeredEarth::LayeredEarth(const EarthModel &model, double thickest)
     radius_ = model.radius;
     core_radius_ = model.outer_core > 0 ? radius_ - model.outer_core : 0;
     inner_core_radius_ = model.inner_core > 0 ? radius_ - model.inner_core : 0;
+    moho_radius_ = radius_ - model.moho;
     const std::vector<Row> &rows = model.rows;
     for (size_t i = 0; i + 1 < rows.size(); i++) {
         const Row &a = rows[i], &b = rows[i + 1];
@@ -66,6 +67,27 @@ LayeredEarth::LayeredEarth(const EarthModel &model, double thickest)
             shells_.push_back(s);
         }
     }
+}
+
+std::vector<double> LayeredEarth::tops() const
+{
+    std::vector<double> radii;
+    for (const Shell &s : shells_)
+        radii.push_back(s.top);
+    return radii;
+}
+
+std::vector<double> LayeredEarth::etas() const
+{
+    std::vector<double> all;
+    for (const Shell &s : shells_)
+        for (int w = 0; w < 2; w++)
+            for (double e : {s.eta_top[w], s.eta_bottom[w]})
+                if (e > 0)
+                    all.push_back(e);
+    std::sort(all.begin(), all.end());
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    return all;
 }
 
 size_t LayeredEarth::shell_at(double r, bool below) const

@@ -36,6 +36,14 @@ public:
     // the model has none.
     double core_radius() const { return core_radius_; }
     double inner_core_radius() const { return inner_core_radius_; }
+    // The Moho's radius (km), or the surface's where the model has none.
+    double moho_radius() const { return moho_radius_; }
+
+    // The shells' tops from the surface down: where a ray of p equal to
+    // their eta turns, its distance may change course.
+    std::vector<double> tops() const;
+    // Every eta a shell's boundary has, of either wave, ascending and once.
+    std::vector<double> etas() const;
 
     // A ray of parameter p, wave w, from radius top down to radius bottom
     // (top > bottom): the sum over the shells between them, stopping where
@@ -55,7 +63,7 @@ private:
         double eta_top[2], eta_bottom[2];  // P, S; 0 for S in a fluid
         double k[2];                  // eta = c r^k
     };
-    double radius_ = 0, core_radius_ = 0, inner_core_radius_ = 0;
+    double radius_ = 0, core_radius_ = 0, inner_core_radius_ = 0, moho_radius_ = 0;
     std::vector<Shell> shells_;  // from the surface down
     // The shells from the one holding radius r (just below it when below).
     size_t shell_at(double r, bool below) const;

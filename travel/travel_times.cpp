@@ -1,0 +1,417 @@
+// The grid of rays a model shares, a source's branches over it, and the
+// root on a branch that gives an arrival.
+#include "travel_times.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+
+namespace travel {
+
+namespace {
+
+constexpr double pi = 3.141592653589793;
+constexpr double degree = pi / 180;
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+// The upper shells' sums reach this deep (km); a deeper source sums its
+// shells itself.
+constexpr double upper_depth = 800.0;
+// What a leg's tau may lie off its interpolant between two grid points (s);
+// an arrival sums a few legs.
+constexpr double tau_tolerance = 2e-6;
+
+// Between two rays a (lower p) and c: below c, X(p) grows as the square
+// root of c.p - p (a ray turning just under a boundary whose eta is c.p),
+// then smoothly, so with v = sqrt((c.p - p) / h) the distance is
+// X_c + b v + a v^2, whose integral is tau; both ends' tau and X fix a and
+// b.  Linear in the ends' values, so a sum of legs interpolates as the sum
+// of their interpolants.
+struct Interpolant {
+    double h, qa, qb;
+    Interpolant(double pa, double taua, double xa, double pc, double tauc, double xc)
+        : h(pc - pa)
+    {
+        const double rest = (taua - tauc) / h - xc, rise = xa - xc;
+        qb = 6 * rest - 3 * rise;
+        qa = rise - qb;
+    }
+    double tau(double tauc, double xc, double v) const
+    {
+        return tauc + h * v * v * (xc + v * (2 * qb / 3 + v * qa / 2));
+    }
+    // The v in [0, 1] where the distance is the target, which lies between
+    // the ends' distances.
+    double root(double xc, double target) const
+    {
+        const double qc = xc - target;
+        double v;
+        if (std::fabs(qa) <= 1e-12 * std::fabs(qb)) {
+            v = -qc / qb;
+        } else {
+            const double q = -0.5 * (qb + std::copysign(std::sqrt(std::max(0.0, qb * qb - 4 * qa * qc)), qb));
+            const double v1 = q / qa, v2 = q != 0 ? qc / q : v1;
+            v = std::fabs(v1 - 0.5) <= std::fabs(v2 - 0.5) ? v1 : v2;
+        }
+        return std::min(1.0, std::max(0.0, v));
+    }
+};
+
+}  // namespace
+
+TimesModel::TimesModel(const EarthModel &model, double thickest) : model_(model), earth_(model, thickest)
+{
+    const double radii[5] = {earth_.radius(), earth_.moho_radius(), earth_.core_radius(),
+                             earth_.inner_core_radius(), 0.0};
+    std::copy(radii, radii + 5, boundary_);
+    for (int w = 0; w < 2; w++)
+        for (int r = 0; r < 4; r++)
+            fluid_[w][r] = earth_.eta(Wave(w), boundary_[r], true) == 0;
+    refine_grid();
+    for (double top : earth_.tops()) {
+        tops_.push_back(top);
+        if (top < earth_.radius() - upper_depth)
+            break;
+    }
+    for (int w = 0; w < 2; w++) {
+        above_[w].assign(tops_.size() * p_.size(), Sums{nan, nan});
+        for (size_t i = 0; i < p_.size(); i++) {
+            Sums sums{0, 0};
+            for (size_t j = 0; j < tops_.size(); j++) {
+                above_[w][j * p_.size() + i] = sums;
+                if (j + 1 == tops_.size())
+                    break;
+                const Leg piece = earth_.down(Wave(w), p_[i], tops_[j], tops_[j + 1]);
+                if (piece.turned || piece.blocked)
+                    break;
+                sums.tau += piece.tau;
+                sums.distance += piece.distance;
+            }
+        }
+    }
+}
+
+TimesModel::Legs TimesModel::legs_at(double p) const
+{
+    Legs legs;
+    for (int w = 0; w < 2; w++)
+        for (int r = 0; r < 4; r++)
+            legs[static_cast<size_t>(w * 4 + r)] = earth_.down(Wave(w), p, boundary_[r], boundary_[r + 1]);
+    return legs;
+}
+
+void TimesModel::refine_grid()
+{
+    // Every shell's eta, where a leg may end or fold, and an even grid.
+    std::vector<double> start = earth_.etas();
+    const double widest = start.back();
+    for (int i = 0; i <= 400; i++)
+        start.push_back(widest * i / 400);
+    std::sort(start.begin(), start.end());
+    start.erase(std::unique(start.begin(), start.end()), start.end());
+    std::map<double, Legs> grid;
+    for (double p : start)
+        grid.emplace(p, legs_at(p));
+    // Halve each interval (in v, the interpolant's own variable) while a
+    // region's leg strays from its interpolant there: a reflected ray's
+    // distance varies on the scale of the eta spanned by the shells it
+    // grazes, which may be far finer than the spacing of the etas.
+    std::vector<double> check(start.begin(), start.end() - 1);
+    for (int round = 0; round < 30 && !check.empty(); round++) {
+        std::vector<double> next;
+        for (double pa : check) {
+            const auto a = grid.find(pa), c = std::next(a);
+            const double mid = c->first - (c->first - pa) / 2;
+            if (mid <= pa || mid >= c->first)
+                continue;
+            const Legs legs = legs_at(mid);
+            bool strays = false;
+            for (size_t l = 0; l < legs.size() && !strays; l++) {
+                const Leg &la = a->second[l], &lc = c->second[l], &lm = legs[l];
+                if (la.blocked || la.turned != lc.turned || la.blocked != lc.blocked || lm.turned != la.turned ||
+                    lm.blocked)
+                    continue;
+                const Interpolant between(pa, la.tau, la.distance, c->first, lc.tau, lc.distance);
+                strays = std::fabs(between.tau(lc.tau, lc.distance, std::sqrt(0.5)) - lm.tau) > tau_tolerance;
+            }
+            if (strays) {
+                grid.emplace(mid, legs);
+                next.push_back(pa);
+                next.push_back(mid);
+            }
+        }
+        check = std::move(next);
+    }
+    const size_t n = grid.size();
+    for (int w = 0; w < 2; w++)
+        for (int r = 0; r < 4; r++)
+            region_[w][r].reserve(n);
+    for (const auto &[p, legs] : grid) {
+        p_.push_back(p);
+        for (size_t l = 0; l < legs.size(); l++)
+            region_[l / 4][l % 4].push_back(legs[l]);
+    }
+}
+
+int TimesModel::boundary_of(double radius) const
+{
+    for (int b = 0; b < 5; b++)
+        if (boundary_[b] == radius)
+            return b;
+    return -1;
+}
+
+Leg TimesModel::between(Wave w, size_t i, int top, int bottom) const
+{
+    const int v = static_cast<int>(w);
+    Leg sum;
+    for (int r = top; r < bottom; r++) {
+        const Leg &g = region_[v][r][i];
+        if (g.blocked) {
+            // A region the ray cannot enter: a fluid stops it; otherwise it
+            // is turned back at the boundary, as one leg would be.
+            if (r == top || fluid_[v][r])
+                sum.blocked = true;
+            else
+                sum.turned = true;
+            return sum;
+        }
+        sum.tau += g.tau;
+        sum.distance += g.distance;
+        if (g.turned) {
+            sum.turned = true;
+            return sum;
+        }
+    }
+    return sum;
+}
+
+Leg TimesModel::above(Wave w, size_t i, double source_radius) const
+{
+    // The last upper shell's top at or above the source.
+    const auto past = std::upper_bound(tops_.begin(), tops_.end(), source_radius, std::greater<double>());
+    const size_t j = static_cast<size_t>(past - tops_.begin());
+    if (j == 0 || (j == tops_.size() && source_radius < tops_.back()))
+        return earth_.down(w, p_[i], earth_.radius(), source_radius);
+    const Sums &sums = above_[static_cast<int>(w)][(j - 1) * p_.size() + i];
+    Leg leg;
+    if (std::isnan(sums.tau)) {
+        leg.turned = true;
+        return leg;
+    }
+    leg = earth_.down(w, p_[i], tops_[j - 1], source_radius);
+    leg.tau += sums.tau;
+    leg.distance += sums.distance;
+    return leg;
+}
+
+SourceTimes::SourceTimes(const TimesModel &model, double depth_km, const std::vector<std::string> &phases)
+    : model_(model), source_radius_(model.earth().radius() - depth_km), branches_(phases.size())
+{
+    for (size_t k = 0; k < phases.size(); k++) {
+        Branches &b = branches_[k];
+        if (!(depth_km >= 0 && depth_km <= model.deepest())) {
+            b.wrong = "the source's depth must be from 0 to " + std::to_string(model.deepest()) + " km";
+            continue;
+        }
+        b.wrong = phase_of(phases[k], model.earth(), source_radius_, model.earth().moho_radius(), b.phase);
+        if (b.wrong.empty())
+            sample(b);
+    }
+}
+
+SourceTimes::Knot SourceTimes::direct(const Phase &phase, double p) const
+{
+    Knot k{p, 0, 0, true};
+    for (const Pass &pass : phase.passes) {
+        const Leg leg = model_.earth().down(pass.wave, p, pass.top, pass.bottom);
+        if (leg.blocked || leg.turned != pass.turns)
+            return {p, 0, 0, false};
+        k.tau += leg.tau;
+        k.distance += leg.distance;
+    }
+    return k;
+}
+
+SourceTimes::Knot SourceTimes::knot(const Phase &phase, size_t i) const
+{
+    const TimesModel &m = model_;
+    Knot k{m.p_[i], 0, 0, true};
+    for (const Pass &pass : phase.passes) {
+        const int top = m.boundary_of(pass.top), bottom = m.boundary_of(pass.bottom);
+        Leg leg;
+        if (top >= 0 && bottom >= 0) {
+            leg = m.between(pass.wave, i, top, bottom);
+        } else if (pass.top == source_radius_ && bottom >= 0) {
+            // Down from the source: from the surface, less the shells above
+            // the source (which a ray of this p crosses without turning).
+            const Leg upper = m.above(pass.wave, i, source_radius_);
+            if (upper.turned || upper.blocked) {
+                leg = m.earth().down(pass.wave, k.p, pass.top, pass.bottom);
+            } else {
+                leg = m.between(pass.wave, i, 0, bottom);
+                leg.tau -= upper.tau;
+                leg.distance -= upper.distance;
+            }
+        } else if (pass.bottom == source_radius_ && top == 0) {
+            leg = m.above(pass.wave, i, source_radius_);
+        } else {
+            leg = m.earth().down(pass.wave, k.p, pass.top, pass.bottom);
+        }
+        if (leg.blocked || leg.turned != pass.turns)
+            return {k.p, 0, 0, false};
+        k.tau += leg.tau;
+        k.distance += leg.distance;
+    }
+    return k;
+}
+
+void SourceTimes::sample(Branches &b) const
+{
+    const LayeredEarth &earth = model_.earth();
+    const Wave first = b.phase.passes.front().wave;
+    if (b.phase.along != Along::nothing) {
+        const double radius = b.phase.along == Along::core ? earth.core_radius() : earth.moho_radius();
+        b.graze = direct(b.phase, earth.eta(first, radius, b.phase.along == Along::moho));
+        return;
+    }
+    // The rays leaving the source: p up to the least eta above it, where
+    // the ray leaves horizontally (a branch's end that no shell gives).
+    const double most = earth.least_eta(first, earth.radius(), source_radius_);
+    for (size_t i = 0; i < model_.p_.size() && model_.p_[i] < most; i++)
+        b.knots.push_back(knot(b.phase, i));
+    b.knots.push_back(direct(b.phase, most));
+    for (size_t i = 0; i + 1 < b.knots.size(); i++) {
+        const Knot &a = b.knots[i], &c = b.knots[i + 1];
+        if (!a.exists || !c.exists)
+            continue;
+        b.farthest = std::max({b.farthest, a.distance, c.distance});
+        // A run goes on while the distance keeps its direction.
+        if (!b.runs.empty() && b.runs.back().end == i + 1) {
+            Run &run = b.runs.back();
+            const Knot &before = b.knots[run.end - 2];
+            const bool growing = a.distance >= before.distance, grows = c.distance >= a.distance;
+            if (growing == grows || c.distance == a.distance) {
+                run.end = i + 2;
+                run.least = std::min(run.least, c.distance);
+                run.most = std::max(run.most, c.distance);
+                continue;
+            }
+        }
+        b.runs.push_back({i, i + 2, std::min(a.distance, c.distance), std::max(a.distance, c.distance)});
+    }
+}
+
+template <class Found>
+void SourceTimes::roots(const Branches &b, double target, Found &&found) const
+{
+    for (const Run &run : b.runs) {
+        if (target < run.least || target > run.most)
+            continue;
+        // The interval whose ends bracket the target, by bisection over
+        // the run's monotonic distances.
+        const bool grows = b.knots[run.end - 1].distance >= b.knots[run.begin].distance;
+        size_t lo = run.begin, hi = run.end - 1;
+        while (hi - lo > 1) {
+            const size_t mid = (lo + hi) / 2;
+            if ((b.knots[mid].distance <= target) == grows)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        const Knot &a = b.knots[lo], &c = b.knots[hi];
+        const Interpolant between(a.p, a.tau, a.distance, c.p, c.tau, c.distance);
+        const double v = between.root(c.distance, target);
+        const double p = c.p - between.h * v * v;
+        const double tau = between.tau(c.tau, c.distance, v);
+        found(p, tau + p * target);
+    }
+}
+
+void SourceTimes::first(size_t k, double distance, double &time, double &ray_parameter) const
+{
+    time = ray_parameter = nan;
+    const Branches &b = branches_[k];
+    if (!b.wrong.empty() || !(distance >= 0 && distance <= 180))
+        return;
+    const double delta = distance * degree;
+    auto keep = [&](double p, double t) {
+        if (!(t >= time))
+            time = t, ray_parameter = p * degree;
+    };
+    if (b.phase.along != Along::nothing) {
+        if (b.graze.exists && delta >= b.graze.distance)
+            keep(b.graze.p, b.graze.tau + b.graze.p * delta);
+        return;
+    }
+    for (double target : {delta, 2 * pi - delta, 2 * pi + delta})
+        if (target <= b.farthest)
+            roots(b, target, keep);
+}
+
+Arrival SourceTimes::arrival(const Phase &phase, double p, double time) const
+{
+    const LayeredEarth &earth = model_.earth();
+    const Pass &first = phase.passes.front(), &last = phase.passes.back();
+    const double at_source = earth.eta(first.wave, source_radius_, !phase.upwards);
+    const double at_surface = earth.eta(last.wave, earth.radius(), true);
+    const double takeoff = std::asin(std::min(1.0, p / at_source)) / degree;
+    return {phase.name, time, p * degree, phase.upwards ? 180 - takeoff : takeoff,
+            std::asin(std::min(1.0, p / at_surface)) / degree};
+}
+
+std::vector<Arrival> SourceTimes::arrivals(size_t k, double distance) const
+{
+    std::vector<Arrival> found;
+    const Branches &b = branches_[k];
+    if (!b.wrong.empty() || !(distance >= 0 && distance <= 180))
+        return found;
+    const double delta = distance * degree;
+    if (b.phase.along != Along::nothing) {
+        if (b.graze.exists && delta >= b.graze.distance)
+            found.push_back(arrival(b.phase, b.graze.p, b.graze.tau + b.graze.p * delta));
+        return found;
+    }
+    auto keep = [&](double p, double t) {
+        // A fold's knot ends two runs: its root once.
+        for (const Arrival &a : found)
+            if (a.ray_parameter == p * degree)
+                return;
+        found.push_back(arrival(b.phase, p, t));
+    };
+    for (double target : {delta, 2 * pi - delta, 2 * pi + delta}) {
+        if (target <= b.farthest)
+            roots(b, target, keep);
+        if (delta == 0 || delta == pi)
+            break;  // the other targets are the same distance
+    }
+    std::sort(found.begin(), found.end(), [](const Arrival &a, const Arrival &c) { return a.time < c.time; });
+    return found;
+}
+
+std::string read_phase_list(const std::string &text, std::vector<std::vector<std::string>> &items)
+{
+    static const std::vector<std::string> first_p = {"P", "Pn", "Pg", "Pdiff", "PKP", "PKiKP", "PKIKP"};
+    static const std::vector<std::string> first_s = {"S", "Sn", "Sg", "Sdiff", "SKS", "SKiKS", "SKIKS"};
+    std::vector<std::vector<std::string>> read(1);
+    std::string name;
+    for (size_t i = 0; i <= text.size(); i++) {
+        const char c = i < text.size() ? text[i] : ',';
+        if (c != ',' && c != '+') {
+            name += c;
+            continue;
+        }
+        if (name.empty())
+            return "\"" + text + "\": an empty phase name";
+        const std::vector<std::string> &set = name == "firstP" ? first_p : name == "firstS" ? first_s
+                                                                                            : std::vector<std::string>{name};
+        read.back().insert(read.back().end(), set.begin(), set.end());
+        name.clear();
+        if (c == ',' && i < text.size())
+            read.emplace_back();
+    }
+    items = std::move(read);
+    return "";
+}
+
+}  // namespace travel

@@ -1,0 +1,117 @@
+// Travel times for many pairs: what an earth model's rays share at every
+// source depth is sampled once over a grid of ray parameters (each
+// region's tau and distance, and their sums from the surface through the
+// upper shells); a source depth then costs one pass over that grid per
+// phase, and a distance one root on a branch.
+//
+// Between two samples tau(p) is the cubic that matches tau and its slope,
+// -X(p), at both: the arrival is where that cubic's slope is the distance,
+// and its time tau + p X is stationary there, so the sample spacing enters
+// the time only to the fourth order.  The grid holds every shell's eta,
+// where a branch may end or fold, so that each piece is smooth.
+//
+// For C++ callers inside the project.  Both classes are immutable once
+// built: threads may share them.
+#ifndef OSTREM_TRAVEL_TRAVEL_TIMES_H
+#define OSTREM_TRAVEL_TRAVEL_TIMES_H
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "arrivals.h"
+#include "earth_model.h"
+#include "layered_earth.h"
+#include "phase.h"
+
+namespace travel {
+
+class TimesModel {
+public:
+    explicit TimesModel(const EarthModel &model, double thickest = 5.0);
+    const EarthModel &model() const { return model_; }
+    const LayeredEarth &earth() const { return earth_; }
+    // The deepest source a depth may give (km): the core-mantle boundary.
+    double deepest() const { return model_.outer_core; }
+
+private:
+    friend class SourceTimes;
+    struct Sums {
+        double tau, distance;
+    };
+    EarthModel model_;
+    LayeredEarth earth_;
+    std::vector<double> p_;  // the grid of ray parameters, ascending
+    // The regions' boundaries from the surface down: surface, Moho,
+    // core-mantle, inner-core boundary, centre; each region's leg for
+    // each grid p, and whether the wave is fluid just below its top.
+    double boundary_[5];
+    std::vector<Leg> region_[2][4];
+    bool fluid_[2][4];
+    // The upper shells' tops, and the sums from the surface down to each
+    // (NaN where the ray turns or stops above it), [top * p_.size() + i].
+    std::vector<double> tops_;
+    std::vector<Sums> above_[2];
+
+    using Legs = std::array<Leg, 8>;  // P then S, each region from the top
+    Legs legs_at(double p) const;
+    void refine_grid();
+    int boundary_of(double radius) const;
+    // The leg between two boundaries, from the regions' legs.
+    Leg between(Wave w, size_t i, int top, int bottom) const;
+    // The leg from the surface down to a source, from the upper sums.
+    Leg above(Wave w, size_t i, double source_radius) const;
+};
+
+// A source at a depth with the branches of the phases asked for.
+class SourceTimes {
+public:
+    // depth_km from 0 to the model's deepest(); phases by name.
+    SourceTimes(const TimesModel &model, double depth_km, const std::vector<std::string> &phases);
+    // Why phase k is not one (an empty string when it is).
+    const std::string &why(size_t k) const { return branches_[k].wrong; }
+    // The earliest arrival of phase k at the distance (degrees): its time
+    // (s) and ray parameter (s/deg), both NaN where there is none.
+    void first(size_t k, double distance, double &time, double &ray_parameter) const;
+    // Every arrival of phase k at the distance, earliest first.
+    std::vector<Arrival> arrivals(size_t k, double distance) const;
+
+private:
+    struct Knot {
+        double p, tau, distance;
+        bool exists;
+    };
+    // Knots in a row over which the distance only grows or only shrinks.
+    struct Run {
+        size_t begin, end;  // knots [begin, end)
+        double least, most;
+    };
+    struct Branches {
+        Phase phase;
+        std::string wrong;
+        std::vector<Knot> knots;
+        std::vector<Run> runs;
+        double farthest = 0;
+        Knot graze{};  // a diffracted or head wave's grazing ray
+    };
+    const TimesModel &model_;
+    double source_radius_;
+    std::vector<Branches> branches_;
+
+    Knot knot(const Phase &phase, size_t i) const;
+    Knot direct(const Phase &phase, double p) const;
+    void sample(Branches &b) const;
+    template <class Found>
+    void roots(const Branches &b, double target, Found &&found) const;
+    Arrival arrival(const Phase &phase, double p, double time) const;
+};
+
+// A list of phases as the filter and the library take it: items split by
+// commas, each item names joined by '+' whose earliest arrival it gives;
+// firstP and firstS name the P-type and S-type first arrivals.  Returns
+// an empty string, or what is wrong.
+std::string read_phase_list(const std::string &text, std::vector<std::vector<std::string>> &items);
+
+}  // namespace travel
+
+#endif
