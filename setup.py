@@ -62,5 +62,14 @@ setup(
             extra_compile_args=["-std=c++17", "-O2", "-fvisibility=hidden"],
             language="c++",
         ),
+        Extension(
+            "ostrem._travel",
+            sources=[*sources["python_travel"], *sources["travel"]],
+            depends=["travel/travel_times.h", "travel/arrivals.h", "travel/phase.h", "travel/layered_earth.h",
+                     "travel/earth_model.h", "common/number.h"],
+            include_dirs=["travel", "common"],
+            extra_compile_args=["-std=c++17", *fp_flags, "-O2", "-fvisibility=hidden"],
+            language="c++",
+        ),
     ],
 )

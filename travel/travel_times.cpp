@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <mutex>
 
 namespace travel {
 
@@ -412,6 +413,89 @@ std::string read_phase_list(const std::string &text, std::vector<std::vector<std
     }
     items = std::move(read);
     return "";
+}
+
+std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong)
+{
+    static std::mutex guard;
+    static std::map<std::string, std::shared_ptr<const TimesModel>> made;
+    const std::lock_guard<std::mutex> hold(guard);
+    const auto found = made.find(name_or_path);
+    if (found != made.end())
+        return found->second;
+    EarthModel model;
+    wrong = load_model(name_or_path, model);
+    if (!wrong.empty())
+        return nullptr;
+    auto ready = std::make_shared<const TimesModel>(model);
+    made.emplace(name_or_path, ready);
+    return ready;
+}
+
+namespace {
+
+// Each distinct depth's source, the elements at it in turn: f(source, i).
+template <class Each>
+std::string by_depth(const TimesModel &model, const std::vector<std::string> &phases, size_t n,
+                     const double *depth, Each &&each)
+{
+    {
+        const SourceTimes probe(model, 0, phases);
+        for (size_t k = 0; k < phases.size(); k++)
+            if (!probe.why(k).empty())
+                return probe.why(k);
+    }
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; i++)
+        order[i] = i;
+    // NaN depths last, together; equal depths side by side.
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return depth[a] < depth[b] || (!std::isnan(depth[a]) && std::isnan(depth[b]));
+    });
+    for (size_t start = 0; start < n;) {
+        const double z = depth[order[start]];
+        size_t end = start + 1;
+        while (end < n && (depth[order[end]] == z || (std::isnan(z) && std::isnan(depth[order[end]]))))
+            end++;
+        const SourceTimes source(model, z, phases);
+        for (size_t j = start; j < end; j++)
+            each(source, order[j]);
+        start = end;
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string first_arrivals(const TimesModel &model, const std::vector<std::string> &phases, size_t n,
+                           const double *distance, const double *depth, double *time, double *ray_parameter)
+{
+    return by_depth(model, phases, n, depth, [&](const SourceTimes &source, size_t i) {
+        time[i] = ray_parameter[i] = nan;
+        for (size_t k = 0; k < phases.size(); k++) {
+            double t, p;
+            source.first(k, distance[i], t, p);
+            if (t < time[i] || std::isnan(time[i]))
+                time[i] = t, ray_parameter[i] = p;
+        }
+    });
+}
+
+std::string every_arrival(const TimesModel &model, const std::vector<std::string> &phases, size_t n,
+                          const double *distance, const double *depth, std::vector<ElementArrival> &found)
+{
+    const size_t before = found.size();
+    const std::string wrong = by_depth(model, phases, n, depth, [&](const SourceTimes &source, size_t i) {
+        for (size_t k = 0; k < phases.size(); k++)
+            for (Arrival &a : source.arrivals(k, distance[i]))
+                found.push_back({i, std::move(a)});
+    });
+    // In the elements' order, each element's arrivals earliest first.
+    std::stable_sort(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(),
+                     [](const ElementArrival &a, const ElementArrival &b) {
+                         return a.element < b.element || (a.element == b.element && a.arrival.time < b.arrival.time);
+                     });
+    return wrong;
 }
 
 }  // namespace travel

@@ -16,6 +16,7 @@
 #define OSTREM_TRAVEL_TRAVEL_TIMES_H
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,26 @@ private:
 // firstP and firstS name the P-type and S-type first arrivals.  Returns
 // an empty string, or what is wrong.
 std::string read_phase_list(const std::string &text, std::vector<std::vector<std::string>> &items);
+
+// A model by name ("iasp91", "ak135") or file, made ready once per process
+// and shared; nullptr, with wrong saying why, when it cannot be read.
+std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong);
+
+// The earliest arrival among the phases of each element (distance in
+// degrees, depth in km): time (s) and ray parameter (s/deg), NaN where
+// there is none or the depth is out of range.  A source is made once for
+// each distinct depth, the elements taken in order of depth.  Returns an
+// empty string, or why a phase is none.
+std::string first_arrivals(const TimesModel &model, const std::vector<std::string> &phases, size_t n,
+                           const double *distance, const double *depth, double *time, double *ray_parameter);
+
+// Every arrival of each phase at each element, with the element's index.
+struct ElementArrival {
+    size_t element;
+    Arrival arrival;
+};
+std::string every_arrival(const TimesModel &model, const std::vector<std::string> &phases, size_t n,
+                          const double *distance, const double *depth, std::vector<ElementArrival> &found);
 
 }  // namespace travel
 

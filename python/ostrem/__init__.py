@@ -23,16 +23,22 @@ gap).
 
 `read_stations` and `read_events` read StationXML, QuakeML and FDSN text
 into tables (a pandas DataFrame, or a dict of NumPy arrays).
+
+`travel_times` gives when the first of some seismic phases arrives, and
+`arrivals` every arrival, in a built-in earth model (IASP91, AK135) or a
+model file.
 """
 
 from . import _ufuncs
 from ._pairing import (geodesic_network_geometry, geodesic_pairs_within, network_geometry,
                        pairs_within)
 from ._reading import read_events, read_stations
+from ._travel_times import arrivals, travel_times
 
 __all__ = ["ostrem", "midpoint", "walk", "geocen", "geogrf", "geodesic", "geodesic_walk",
            "geodesic_midpoint", "hypocentral", "pairs_within", "geodesic_pairs_within",
-           "network_geometry", "geodesic_network_geometry", "read_stations", "read_events"]
+           "network_geometry", "geodesic_network_geometry", "read_stations", "read_events",
+           "travel_times", "arrivals"]
 __version__ = _ufuncs.version
 
 geocen = _ufuncs.geocen
