@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace travel {
 
@@ -11,14 +12,43 @@ namespace {
 // sqrt(eta^2 - p^2), without the cancellation of squares near turning.
 double root_of(double eta, double p) { return std::sqrt(std::max(0.0, (eta - p) * (eta + p))); }
 
-// arccos(p / eta), for p <= eta, accurate near turning as well.
-double angle_of(double eta, double p) { return std::atan2(root_of(eta, p), p); }
+// sqrt(eta^2 - p^2) at a shell's boundary for a ray of parameter p.  A
+// shell's bottom is the next one's top: kept, so that each boundary costs
+// one square root.
+struct Turning {
+    double eta = -1, root = 0;
+    void at(double e, double p)
+    {
+        if (e != eta)
+            eta = e, root = root_of(e, p);
+    }
+};
+
+// atan2(y, x) for x > 0: by its series where |y / x| <= 1/8, which a thin
+// shell's angle nearly always is (the terms to t^17 leave 3e-18 of t),
+// else by the library.
+double arc_tangent(double y, double x)
+{
+    if (!(std::fabs(y) <= 0.125 * x))
+        return std::atan2(y, x);
+    const double t = y / x, s = t * t;
+    double sum = 1.0 / 17;
+    for (int n = 15; n >= 1; n -= 2)
+        sum = 1.0 / n - s * sum;
+    return t * sum;
+}
 
 // The tau and distance of a ray of parameter p through a piece of a shell
 // where eta = c r^k runs from eta_a (top) to eta_b (bottom); eta_b = p when
-// it turns there.  With d eta / eta = k dr / r, both integrals are
-// (1/k) times a difference of their antiderivatives in eta.
-void add_piece(double p, double k, double eta_a, double eta_b, double top, double bottom, Leg &leg)
+// it turns there.  With d eta / eta = k dr / r, both integrals are (1/k)
+// times a difference of antiderivatives in eta: of arccos(p / eta) for the
+// distance, of sqrt(eta^2 - p^2) - p arccos(p / eta) for tau.  The
+// differences are taken whole, not as differences of values: the angle
+// between the two arccos from its sine and cosine, and the difference of
+// the roots as (eta_a^2 - eta_b^2) over their sum, so that a thin shell
+// loses nothing to cancellation.
+void add_piece(double p, double k, double eta_a, double eta_b, double top, double bottom, Turning &above,
+               Turning &below, Leg &leg)
 {
     if (std::fabs(k) < 1e-12) {  // eta constant: dr / r integrated directly
         const double root = root_of(eta_a, p), log_ratio = std::log(top / bottom);
@@ -26,9 +56,13 @@ void add_piece(double p, double k, double eta_a, double eta_b, double top, doubl
         leg.tau += root * log_ratio;
         return;
     }
-    const double xa = angle_of(eta_a, p), xb = angle_of(eta_b, p);
-    leg.distance += (xa - xb) / k;
-    leg.tau += ((root_of(eta_a, p) - p * xa) - (root_of(eta_b, p) - p * xb)) / k;
+    above.at(eta_a, p);
+    below.at(eta_b, p);
+    const double ra = above.root, rb = below.root;
+    const double rise = ra + rb > 0 ? (eta_a - eta_b) * (eta_a + eta_b) / (ra + rb) : 0;
+    const double angle = arc_tangent(p * rise, p * p + ra * rb);
+    leg.distance += angle / k;
+    leg.tau += (rise - p * angle) / k;
 }
 
 }  // namespace
@@ -77,16 +111,15 @@ std::vector<double> LayeredEarth::tops() const
     return radii;
 }
 
-std::vector<double> LayeredEarth::etas() const
+std::vector<double> LayeredEarth::etas(Wave w, double top, double bottom) const
 {
+    const int i = static_cast<int>(w);
     std::vector<double> all;
     for (const Shell &s : shells_)
-        for (int w = 0; w < 2; w++)
-            for (double e : {s.eta_top[w], s.eta_bottom[w]})
+        if (s.top <= top && s.bottom >= bottom)
+            for (double e : {s.eta_top[i], s.eta_bottom[i]})
                 if (e > 0)
                     all.push_back(e);
-    std::sort(all.begin(), all.end());
-    all.erase(std::unique(all.begin(), all.end()), all.end());
     return all;
 }
 
@@ -136,6 +169,7 @@ Leg LayeredEarth::down(Wave w, double p, double top, double bottom) const
 {
     const int i = static_cast<int>(w);
     Leg leg;
+    Turning ends[2];  // the piece's top and bottom, then swapped: the bottom is the next top
     for (size_t j = shell_at(top, true); j < shells_.size() && shells_[j].top > bottom; j++) {
         const Shell &s = shells_[j];
         if (s.eta_top[i] == 0) {  // S cannot enter a fluid
@@ -155,13 +189,34 @@ Leg LayeredEarth::down(Wave w, double p, double top, double bottom) const
             return leg;
         }
         if (p > eta_b && s.k[i] > 0) {  // turns inside, where eta = p (a graze of the bottom does not)
-            add_piece(p, s.k[i], eta_a, p, a, a * std::pow(p / eta_a, 1 / s.k[i]), leg);
+            add_piece(p, s.k[i], eta_a, p, a, a * std::pow(p / eta_a, 1 / s.k[i]), ends[0], ends[1], leg);
             leg.turned = true;
             return leg;
         }
-        add_piece(p, s.k[i], eta_a, eta_b, a, b, leg);
+        add_piece(p, s.k[i], eta_a, eta_b, a, b, ends[0], ends[1], leg);
+        std::swap(ends[0], ends[1]);
     }
     return leg;
+}
+
+void LayeredEarth::sums_down(Wave w, double p, size_t count, double tau[], double distance[]) const
+{
+    const int i = static_cast<int>(w);
+    Leg leg;
+    Turning ends[2];
+    size_t j = 0;
+    for (; j < count && j < shells_.size(); j++) {
+        const Shell &s = shells_[j];
+        tau[j] = leg.tau, distance[j] = leg.distance;
+        // Whole shells that the ray crosses without turning, as down()
+        // adds them.
+        if (s.eta_top[i] == 0 || p > s.eta_top[i] || (p > s.eta_bottom[i] && s.k[i] > 0))
+            break;
+        add_piece(p, s.k[i], s.eta_top[i], s.eta_bottom[i], s.top, s.bottom, ends[0], ends[1], leg);
+        std::swap(ends[0], ends[1]);
+    }
+    for (j++; j < count; j++)
+        tau[j] = distance[j] = std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace travel

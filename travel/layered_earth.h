@@ -42,13 +42,19 @@ public:
     // The shells' tops from the surface down: where a ray of p equal to
     // their eta turns, its distance may change course.
     std::vector<double> tops() const;
-    // Every eta a shell's boundary has, of either wave, ascending and once.
-    std::vector<double> etas() const;
+    // The etas of wave w at the boundaries of the shells between two radii
+    // (top > bottom), 0 (a fluid's S) left out.
+    std::vector<double> etas(Wave w, double top, double bottom) const;
 
     // A ray of parameter p, wave w, from radius top down to radius bottom
     // (top > bottom): the sum over the shells between them, stopping where
     // it turns.
     Leg down(Wave w, double p, double top, double bottom) const;
+
+    // The sums of down() from the surface to the top of each of the first
+    // count shells; NaN from the first shell the ray turns in or cannot
+    // enter.
+    void sums_down(Wave w, double p, size_t count, double tau[], double distance[]) const;
 
     // eta of wave w at radius r, just below it where a discontinuity lies
     // there (below = true), or just above; 0 for S in a fluid.

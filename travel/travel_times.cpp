@@ -3,10 +3,12 @@
 #include "travel_times.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace travel {
 
@@ -21,6 +23,30 @@ constexpr double upper_depth = 800.0;
 // What a leg's tau may lie off its interpolant between two grid points (s);
 // an arrival sums a few legs.
 constexpr double tau_tolerance = 2e-6;
+
+// f(i) for every i below n, on as many threads: each i is independent.
+template <class F>
+void in_parallel(size_t n, int threads, F &&f)
+{
+    constexpr size_t chunk = 32;
+    if (threads <= 1 || n < 2 * chunk) {
+        for (size_t i = 0; i < n; i++)
+            f(i);
+        return;
+    }
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t from; (from = next.fetch_add(chunk)) < n;)
+            for (size_t i = from; i < std::min(n, from + chunk); i++)
+                f(i);
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; t++)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &h : helpers)
+        h.join();
+}
 
 // Between two rays a (lower p) and c: below c, X(p) grows as the square
 // root of c.p - p (a ray turning just under a boundary whose eta is c.p),
@@ -60,7 +86,8 @@ struct Interpolant {
 
 }  // namespace
 
-TimesModel::TimesModel(const EarthModel &model, double thickest) : model_(model), earth_(model, thickest)
+TimesModel::TimesModel(const EarthModel &model, const Regions &regions, double thickest, int threads)
+    : model_(model), earth_(model, thickest), regions_(regions), threads_(threads)
 {
     const double radii[5] = {earth_.radius(), earth_.moho_radius(), earth_.core_radius(),
                              earth_.inner_core_radius(), 0.0};
@@ -74,21 +101,17 @@ TimesModel::TimesModel(const EarthModel &model, double thickest) : model_(model)
         if (top < earth_.radius() - upper_depth)
             break;
     }
+    const size_t n = p_.size(), m = tops_.size();
     for (int w = 0; w < 2; w++) {
-        above_[w].assign(tops_.size() * p_.size(), Sums{nan, nan});
-        for (size_t i = 0; i < p_.size(); i++) {
-            Sums sums{0, 0};
-            for (size_t j = 0; j < tops_.size(); j++) {
-                above_[w][j * p_.size() + i] = sums;
-                if (j + 1 == tops_.size())
-                    break;
-                const Leg piece = earth_.down(Wave(w), p_[i], tops_[j], tops_[j + 1]);
-                if (piece.turned || piece.blocked)
-                    break;
-                sums.tau += piece.tau;
-                sums.distance += piece.distance;
-            }
-        }
+        if (!regions_[w][0] && !regions_[w][1])
+            continue;  // no phase of this model has this wave at its source
+        above_[w].resize(m * n);
+        in_parallel(n, threads_, [&](size_t i) {
+            std::vector<double> tau(m), distance(m);
+            earth_.sums_down(Wave(w), p_[i], m, tau.data(), distance.data());
+            for (size_t j = 0; j < m; j++)
+                above_[w][j * n + i] = {tau[j], distance[j]};
+        });
     }
 }
 
@@ -96,36 +119,59 @@ TimesModel::Legs TimesModel::legs_at(double p) const
 {
     Legs legs;
     for (int w = 0; w < 2; w++)
-        for (int r = 0; r < 4; r++)
-            legs[static_cast<size_t>(w * 4 + r)] = earth_.down(Wave(w), p, boundary_[r], boundary_[r + 1]);
+        for (int r = 0; r < 4; r++) {
+            Leg &leg = legs[static_cast<size_t>(w * 4 + r)];
+            if (regions_[w][r])
+                leg = earth_.down(Wave(w), p, boundary_[r], boundary_[r + 1]);
+            else
+                leg.blocked = true;  // never looked at
+        }
     return legs;
 }
 
 void TimesModel::refine_grid()
 {
-    // Every shell's eta, where a leg may end or fold, and an even grid.
-    std::vector<double> start = earth_.etas();
-    const double widest = start.back();
+    // Every eta of the regions held, where a leg may end or fold, and an
+    // even grid.
+    std::vector<double> start;
+    for (int w = 0; w < 2; w++)
+        for (int r = 0; r < 4; r++)
+            if (regions_[w][r]) {
+                const std::vector<double> etas = earth_.etas(Wave(w), boundary_[r], boundary_[r + 1]);
+                start.insert(start.end(), etas.begin(), etas.end());
+            }
+    const double widest = start.empty() ? 0 : *std::max_element(start.begin(), start.end());
     for (int i = 0; i <= 400; i++)
         start.push_back(widest * i / 400);
     std::sort(start.begin(), start.end());
     start.erase(std::unique(start.begin(), start.end()), start.end());
     std::map<double, Legs> grid;
-    for (double p : start)
-        grid.emplace(p, legs_at(p));
+    {
+        std::vector<Legs> legs(start.size());
+        in_parallel(start.size(), threads_, [&](size_t i) { legs[i] = legs_at(start[i]); });
+        for (size_t i = 0; i < start.size(); i++)
+            grid.emplace(start[i], legs[i]);
+    }
     // Halve each interval (in v, the interpolant's own variable) while a
     // region's leg strays from its interpolant there: a reflected ray's
     // distance varies on the scale of the eta spanned by the shells it
     // grazes, which may be far finer than the spacing of the etas.
     std::vector<double> check(start.begin(), start.end() - 1);
     for (int round = 0; round < 30 && !check.empty(); round++) {
+        std::vector<double> mids(check.size());
+        std::vector<Legs> at_mids(check.size());
+        for (size_t m = 0; m < check.size(); m++) {
+            const double pc = std::next(grid.find(check[m]))->first;
+            mids[m] = pc - (pc - check[m]) / 2;
+        }
+        in_parallel(check.size(), threads_, [&](size_t m) { at_mids[m] = legs_at(mids[m]); });
         std::vector<double> next;
-        for (double pa : check) {
+        for (size_t m = 0; m < check.size(); m++) {
+            const double pa = check[m], mid = mids[m];
             const auto a = grid.find(pa), c = std::next(a);
-            const double mid = c->first - (c->first - pa) / 2;
             if (mid <= pa || mid >= c->first)
                 continue;
-            const Legs legs = legs_at(mid);
+            const Legs &legs = at_mids[m];
             bool strays = false;
             for (size_t l = 0; l < legs.size() && !strays; l++) {
                 const Leg &la = a->second[l], &lc = c->second[l], &lm = legs[l];
@@ -154,12 +200,51 @@ void TimesModel::refine_grid()
     }
 }
 
+bool TimesModel::holds(const Regions &regions) const
+{
+    for (int w = 0; w < 2; w++)
+        for (int r = 0; r < 4; r++)
+            if (regions[w][r] && !regions_[w][r])
+                return false;
+    return true;
+}
+
+Regions regions_of(const LayeredEarth &earth, const std::vector<std::string> &phases)
+{
+    Regions used{};
+    const double tops[5] = {earth.radius(), earth.moho_radius(), earth.core_radius(), earth.inner_core_radius(), 0};
+    for (const std::string &name : phases) {
+        Phase phase;
+        if (!phase_of(name, earth, earth.radius(), earth.moho_radius(), phase).empty())
+            continue;
+        for (const Pass &pass : phase.passes) {
+            const int w = static_cast<int>(pass.wave);
+            // A source may lie in the crust or the mantle: both, for any leg
+            // that leaves or reaches it.
+            if (pass.top == earth.radius() || pass.bottom == earth.radius())
+                used[w][0] = used[w][1] = true;
+            for (int r = 0; r < 4; r++)
+                if (tops[r] <= pass.top && tops[r + 1] >= pass.bottom && tops[r] > tops[r + 1])
+                    used[w][r] = true;
+        }
+    }
+    return used;
+}
+
 int TimesModel::boundary_of(double radius) const
 {
     for (int b = 0; b < 5; b++)
         if (boundary_[b] == radius)
             return b;
     return -1;
+}
+
+bool TimesModel::held(Wave w, int top, int bottom) const
+{
+    for (int r = top; r < bottom; r++)
+        if (!regions_[static_cast<int>(w)][r])
+            return false;
+    return true;
 }
 
 Leg TimesModel::between(Wave w, size_t i, int top, int bottom) const
@@ -192,7 +277,7 @@ Leg TimesModel::above(Wave w, size_t i, double source_radius) const
     // The last upper shell's top at or above the source.
     const auto past = std::upper_bound(tops_.begin(), tops_.end(), source_radius, std::greater<double>());
     const size_t j = static_cast<size_t>(past - tops_.begin());
-    if (j == 0 || (j == tops_.size() && source_radius < tops_.back()))
+    if (j == 0 || (j == tops_.size() && source_radius < tops_.back()) || above_[static_cast<int>(w)].empty())
         return earth_.down(w, p_[i], earth_.radius(), source_radius);
     const Sums &sums = above_[static_cast<int>(w)][(j - 1) * p_.size() + i];
     Leg leg;
@@ -241,9 +326,9 @@ SourceTimes::Knot SourceTimes::knot(const Phase &phase, size_t i) const
     for (const Pass &pass : phase.passes) {
         const int top = m.boundary_of(pass.top), bottom = m.boundary_of(pass.bottom);
         Leg leg;
-        if (top >= 0 && bottom >= 0) {
+        if (top >= 0 && bottom >= 0 && m.held(pass.wave, top, bottom)) {
             leg = m.between(pass.wave, i, top, bottom);
-        } else if (pass.top == source_radius_ && bottom >= 0) {
+        } else if (pass.top == source_radius_ && bottom >= 0 && m.held(pass.wave, 0, bottom)) {
             // Down from the source: from the surface, less the shells above
             // the source (which a ray of this p crosses without turning).
             const Leg upper = m.above(pass.wave, i, source_radius_);
@@ -282,44 +367,51 @@ void SourceTimes::sample(Branches &b) const
     for (size_t i = 0; i < model_.p_.size() && model_.p_[i] < most; i++)
         b.knots.push_back(knot(b.phase, i));
     b.knots.push_back(direct(b.phase, most));
-    for (size_t i = 0; i + 1 < b.knots.size(); i++) {
-        const Knot &a = b.knots[i], &c = b.knots[i + 1];
-        if (!a.exists || !c.exists)
-            continue;
-        b.farthest = std::max({b.farthest, a.distance, c.distance});
-        // A run goes on while the distance keeps its direction.
-        if (!b.runs.empty() && b.runs.back().end == i + 1) {
-            Run &run = b.runs.back();
-            const Knot &before = b.knots[run.end - 2];
-            const bool growing = a.distance >= before.distance, grows = c.distance >= a.distance;
-            if (growing == grows || c.distance == a.distance) {
-                run.end = i + 2;
-                run.least = std::min(run.least, c.distance);
-                run.most = std::max(run.most, c.distance);
-                continue;
-            }
+    index(b);
+}
+
+void SourceTimes::index(Branches &b)
+{
+    std::vector<uint32_t> usable;
+    for (size_t i = 0; i + 1 < b.knots.size(); i++)
+        if (b.knots[i].exists && b.knots[i + 1].exists) {
+            usable.push_back(static_cast<uint32_t>(i));
+            b.farthest = std::max({b.farthest, b.knots[i].distance, b.knots[i + 1].distance});
         }
-        b.runs.push_back({i, i + 2, std::min(a.distance, c.distance), std::max(a.distance, c.distance)});
+    if (usable.empty())
+        return;
+    const size_t bins = std::min<size_t>(8192, std::max<size_t>(64, 2 * b.knots.size()));
+    b.bin_width = b.farthest > 0 ? b.farthest / static_cast<double>(bins) : 1;
+    auto bin_of = [&](double x) { return std::min(bins - 1, static_cast<size_t>(x / b.bin_width)); };
+    // Counted, then filled: each interval in every bin its distances span.
+    b.starts.assign(bins + 1, 0);
+    for (uint32_t i : usable) {
+        const double x0 = b.knots[i].distance, x1 = b.knots[i + 1].distance;
+        for (size_t k = bin_of(std::min(x0, x1)); k <= bin_of(std::max(x0, x1)); k++)
+            b.starts[k + 1]++;
+    }
+    for (size_t k = 0; k < bins; k++)
+        b.starts[k + 1] += b.starts[k];
+    b.intervals.resize(b.starts[bins]);
+    std::vector<uint32_t> filled(b.starts.begin(), b.starts.end() - 1);
+    for (uint32_t i : usable) {
+        const double x0 = b.knots[i].distance, x1 = b.knots[i + 1].distance;
+        for (size_t k = bin_of(std::min(x0, x1)); k <= bin_of(std::max(x0, x1)); k++)
+            b.intervals[filled[k]++] = i;
     }
 }
 
 template <class Found>
 void SourceTimes::roots(const Branches &b, double target, Found &&found) const
 {
-    for (const Run &run : b.runs) {
-        if (target < run.least || target > run.most)
+    if (b.intervals.empty())
+        return;
+    const size_t bin = std::min(b.starts.size() - 2, static_cast<size_t>(target / b.bin_width));
+    for (uint32_t k = b.starts[bin]; k < b.starts[bin + 1]; k++) {
+        const size_t lo = b.intervals[k], hi = lo + 1;
+        const double x0 = b.knots[lo].distance, x1 = b.knots[hi].distance;
+        if (!(std::min(x0, x1) <= target && target <= std::max(x0, x1)))
             continue;
-        // The interval whose ends bracket the target, by bisection over
-        // the run's monotonic distances.
-        const bool grows = b.knots[run.end - 1].distance >= b.knots[run.begin].distance;
-        size_t lo = run.begin, hi = run.end - 1;
-        while (hi - lo > 1) {
-            const size_t mid = (lo + hi) / 2;
-            if ((b.knots[mid].distance <= target) == grows)
-                lo = mid;
-            else
-                hi = mid;
-        }
         const Knot &a = b.knots[lo], &c = b.knots[hi];
         const Interpolant between(a.p, a.tau, a.distance, c.p, c.tau, c.distance);
         const double v = between.root(c.distance, target);
@@ -374,7 +466,7 @@ std::vector<Arrival> SourceTimes::arrivals(size_t k, double distance) const
         return found;
     }
     auto keep = [&](double p, double t) {
-        // A fold's knot ends two runs: its root once.
+        // A knot at the distance ends two intervals: its root once.
         for (const Arrival &a : found)
             if (a.ray_parameter == p * degree)
                 return;
@@ -415,21 +507,31 @@ std::string read_phase_list(const std::string &text, std::vector<std::vector<std
     return "";
 }
 
-std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong)
+std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong,
+                                               const std::vector<std::string> *phases, int threads)
 {
     static std::mutex guard;
-    static std::map<std::string, std::shared_ptr<const TimesModel>> made;
+    static std::map<std::string, std::vector<std::shared_ptr<const TimesModel>>> made;
     const std::lock_guard<std::mutex> hold(guard);
-    const auto found = made.find(name_or_path);
-    if (found != made.end())
-        return found->second;
     EarthModel model;
-    wrong = load_model(name_or_path, model);
-    if (!wrong.empty())
-        return nullptr;
-    auto ready = std::make_shared<const TimesModel>(model);
-    made.emplace(name_or_path, ready);
-    return ready;
+    std::vector<std::shared_ptr<const TimesModel>> &kept = made[name_or_path];
+    if (kept.empty()) {
+        wrong = load_model(name_or_path, model);
+        if (!wrong.empty()) {
+            made.erase(name_or_path);
+            return nullptr;
+        }
+    } else {
+        model = kept.front()->model();
+    }
+    Regions needed = every_region;
+    if (phases)
+        needed = regions_of(LayeredEarth(model, 1e9), *phases);
+    for (const auto &ready : kept)
+        if (ready->holds(needed))
+            return ready;
+    kept.push_back(std::make_shared<const TimesModel>(model, needed, 5.0, threads));
+    return kept.back();
 }
 
 namespace {

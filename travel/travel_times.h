@@ -16,6 +16,7 @@
 #define OSTREM_TRAVEL_TRAVEL_TIMES_H
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,9 +28,22 @@
 
 namespace travel {
 
+// Which regions' legs a model holds, by wave (P, S) and region (crust,
+// mantle, outer core, inner core): the phases it serves pass through no
+// others, and a model for P and S alone never looks at the core.
+using Regions = std::array<std::array<bool, 4>, 2>;
+constexpr Regions every_region = {{{{true, true, true, true}}, {{true, true, true, true}}}};
+// The regions the named phases pass through (names that are no phase
+// add none).
+Regions regions_of(const LayeredEarth &earth, const std::vector<std::string> &phases);
+
 class TimesModel {
 public:
-    explicit TimesModel(const EarthModel &model, double thickest = 5.0);
+    // threads: how many may sample the rays (the same rays whatever the number).
+    explicit TimesModel(const EarthModel &model, const Regions &regions = every_region, double thickest = 5.0,
+                        int threads = 1);
+    // Holds the legs these regions need.
+    bool holds(const Regions &regions) const;
     const EarthModel &model() const { return model_; }
     const LayeredEarth &earth() const { return earth_; }
     // The deepest source a depth may give (km): the core-mantle boundary.
@@ -49,6 +63,8 @@ private:
     double boundary_[5];
     std::vector<Leg> region_[2][4];
     bool fluid_[2][4];
+    Regions regions_;
+    int threads_;
     // The upper shells' tops, and the sums from the surface down to each
     // (NaN where the ray turns or stops above it), [top * p_.size() + i].
     std::vector<double> tops_;
@@ -58,6 +74,7 @@ private:
     Legs legs_at(double p) const;
     void refine_grid();
     int boundary_of(double radius) const;
+    bool held(Wave w, int top, int bottom) const;
     // The leg between two boundaries, from the regions' legs.
     Leg between(Wave w, size_t i, int top, int bottom) const;
     // The leg from the surface down to a source, from the upper sums.
@@ -82,17 +99,17 @@ private:
         double p, tau, distance;
         bool exists;
     };
-    // Knots in a row over which the distance only grows or only shrinks.
-    struct Run {
-        size_t begin, end;  // knots [begin, end)
-        double least, most;
-    };
     struct Branches {
         Phase phase;
         std::string wrong;
         std::vector<Knot> knots;
-        std::vector<Run> runs;
         double farthest = 0;
+        // The intervals between knots (by their first knot) whose
+        // distances reach into each bin of distance, bin k's from
+        // intervals[starts[k]] to intervals[starts[k + 1]]: a distance
+        // looks at a few intervals, not at every branch.
+        double bin_width = 0;
+        std::vector<uint32_t> starts, intervals;
         Knot graze{};  // a diffracted or head wave's grazing ray
     };
     const TimesModel &model_;
@@ -102,6 +119,7 @@ private:
     Knot knot(const Phase &phase, size_t i) const;
     Knot direct(const Phase &phase, double p) const;
     void sample(Branches &b) const;
+    static void index(Branches &b);
     template <class Found>
     void roots(const Branches &b, double target, Found &&found) const;
     Arrival arrival(const Phase &phase, double p, double time) const;
@@ -114,8 +132,10 @@ private:
 std::string read_phase_list(const std::string &text, std::vector<std::vector<std::string>> &items);
 
 // A model by name ("iasp91", "ak135") or file, made ready once per process
-// and shared; nullptr, with wrong saying why, when it cannot be read.
-std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong);
+// for the phases (or any phase, by default) and shared; nullptr, with
+// wrong saying why, when it cannot be read.
+std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong,
+                                               const std::vector<std::string> *phases = nullptr, int threads = 1);
 
 // The earliest arrival among the phases of each element (distance in
 // degrees, depth in km): time (s) and ray parameter (s/deg), NaN where

@@ -288,6 +288,8 @@ public:
         return buf_ + len_;
     }
     void commit(char *end) { len_ = static_cast<size_t>(end - buf_); }
+    // The last n bytes taken back (a line's end, to write more before it).
+    void drop(size_t n) { len_ -= n; }
     void put(const char *p, size_t n)
     {
         if (n == 0)

@@ -62,7 +62,8 @@ int kinds_decide(filter::Inputs &inputs, const filter::Options &asked, const fil
         (asked.stations || asked.fixed != filter::End::none) && asked.mode != filter::Mode::walk;
     files::TextHeader text;
     int status = 0;
-    if (filter::input_is_xml(inputs, input, &text) == 1) {
+    const bool xml = filter::input_is_xml(inputs, input, &text) == 1;
+    if (xml) {
         if (!asked.sep)
             status = filter::give('d', "|", opt, given);
         if (!status && !asked.fields_given && pair_fields)
@@ -72,6 +73,13 @@ int kinds_decide(filter::Inputs &inputs, const filter::Options &asked, const fil
         status = filter::give('d', "|", opt, given);
         if (!status && !asked.fields_given && pair_fields)
             status = filter::give('f', two_fields(text.field("Latitude"), text.field("Longitude")), opt, given);
+    }
+    // -P without a depth: an event file's own column.
+    if (!status && !asked.phases.empty() && !asked.has_depth) {
+        if (xml)
+            status = filter::give('z', std::to_string(files::event_depth), opt, given);
+        else if (text.kind == files::Text::events && text.field("Depth/km") > 0)
+            status = filter::give('z', std::to_string(text.field("Depth/km")), opt, given);
     }
     files::TextHeader station_text;
     if (!status && asked.stations && filter::input_is_xml(inputs, asked.stations, &station_text) == 0 &&
@@ -113,6 +121,7 @@ int read_command_line(int argc, char **argv, filter::Inputs &inputs, filter::Opt
                 if (int status = filter::give(names.given[i].option, numbers[i], opt, given))
                     return status;
     }
+    given.inputs_known = true;
     return filter::settle_options(opt, given);
 }
 

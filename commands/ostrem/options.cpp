@@ -199,8 +199,11 @@ bool sector(const char *s, double v[2])
 // unless -p).  *third says whether the third number was given.
 bool fixed_point(const char *s, const Options &o, char end, double fix[3], bool *third)
 {
+    // A third number: a depth for the hypocentral distance or the
+    // arrivals, an elevation for the hypocentral distance.
     const bool ellipsoid = o.surface == Surface::ellipsoid;
-    const int n = number_list(s, fix, ellipsoid ? 3 : 2);
+    const bool three = ellipsoid || (end == 'e' && !o.phases.empty());
+    const int n = number_list(s, fix, three ? 3 : 2);
     if (n < 2)
         return false;
     *third = n == 3;
@@ -222,7 +225,9 @@ const char *heights(Options &o, int depth_field, int elevation_field, bool third
     const bool depth_fixed = third && o.fixed == End::earthquake;
     if (!depth_field && !elevation_field && !third)
         return nullptr;
-    if (o.surface != Surface::ellipsoid)
+    // On the sphere a depth is for the arrivals alone.
+    const bool hypocentral = o.surface == Surface::ellipsoid;
+    if (!hypocentral && (elevation_field || o.phases.empty()))
         return "-z and -Z need -k (the hypocentral distance is on the WGS84 ellipsoid)";
     if (o.mode != Mode::distance || o.path)
         return "-z and -Z cannot be used with -m, -w or -n";
@@ -233,7 +238,8 @@ const char *heights(Options &o, int depth_field, int elevation_field, bool third
     if (!depth_field && !depth_fixed)
         return "an elevation (-Z N, or -s LAT,LON,ELEVATION) needs the earthquake's depth "
                "(-z N, or -e LAT,LON,DEPTH)";
-    o.hypocentral = true;
+    o.hypocentral = hypocentral;
+    o.has_depth = true;
     if (depth_field) {
         o.field[o.want] = depth_field;
         o.slot[o.want++] = depth;
@@ -245,6 +251,56 @@ const char *heights(Options &o, int depth_field, int elevation_field, bool third
         o.slot[o.want++] = elevation;
     }
     return nullptr;
+}
+
+// -P, -M and -I: the phases' columns, their model read once.  Returns 0,
+// or 2 after a usage error's message.
+int settle_arrivals(Options &o, const Given &g)
+{
+    if (o.phases.empty()) {
+        if (o.instants)
+            return fail("-I needs -P (the arrivals to write as instants)");
+        return 0;
+    }
+    if (o.mode != Mode::distance || o.path || o.geometry)
+        return fail("-P cannot be used with -m, -w, -n or -G (the arrivals are a pair's)");
+    if (o.instants && !o.times)
+        return fail("-I needs -S and -t (the earthquake's time)");
+    if (!o.has_depth && g.inputs_known)
+        return fail("-P needs the earthquake's depth (-z N, or -e LAT,LON,DEPTH)");
+    // The reasons are the room's own, whole: a name is quoted in them.
+    auto refuse = [](const char *option, const std::string &why) {
+        say(stderr, "%s: %s", option, why.c_str());
+        std::fputs(usage, stderr);
+        return 2;
+    };
+    std::vector<std::vector<std::string>> items;
+    std::string wrong = travel::read_phase_list(o.phases, items);
+    if (!wrong.empty())
+        return refuse("-P", wrong);
+    std::vector<std::string> every;
+    for (const auto &item : items)
+        every.insert(every.end(), item.begin(), item.end());
+    const std::shared_ptr<const travel::TimesModel> model = travel::shared_model(o.model, wrong, &every, o.threads);
+    if (!model) {
+        say(stderr, "-M: %s", wrong.c_str());
+        return 2;
+    }
+    std::vector<std::string> names(1);
+    for (char c : o.phases)
+        if (c == ',')
+            names.emplace_back();
+        else
+            names.back() += c;
+    for (const auto &item : items) {
+        const travel::SourceTimes probe(*model, 0, item);
+        for (size_t k = 0; k < item.size(); k++)
+            if (!probe.why(k).empty())
+                return refuse("-P", probe.why(k));
+    }
+    o.arrivals = std::make_shared<const TravelColumns>(model, std::move(items), std::move(names),
+                                                       g.decimals_given ? o.decimals : 3);
+    return 0;
 }
 
 // -S and its -F, -D, -N, -t and -T: the earthquake's two numbers on each
@@ -526,6 +582,9 @@ int take_option(int c, char **argv, Options &o, Given &g)
         break;
     case 'H': o.header = true; break;
     case 'G': o.geometry = true; break;
+    case 'P': o.phases = optarg; break;
+    case 'M': o.model = optarg; break;
+    case 'I': o.instants = true; break;
     case 'h': std::fputs(usage, stdout); std::fputs(help, stdout); return -1;
     case 'V': std::puts("ostrem " OSTREM_VERSION); return -1;
     case 'X': return fail("--text comes first, and takes files alone: ostrem --text [file ...]");
@@ -607,6 +666,8 @@ int settle_numbers(Options &o, const Given &g)
     if (o.geometry && (o.mode != Mode::distance || o.path || o.hypocentral))
         return fail("-G cannot be used with -m, -n, -z or -Z (it gives one line an earthquake)");
     o.threads = g.threads ? g.threads : available_cpus();
+    if (int status = settle_arrivals(o, g))
+        return status;
     o.selection = selection_of(o);
     return 0;
 
@@ -624,7 +685,7 @@ int read_options(int argc, char **argv, Options &o, Given &g, int *first)
                                    {"channels", no_argument, nullptr, channels_option},
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
-    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:o:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:h", longs, nullptr)) != -1;)
+    for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:o:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:P:M:Ih", longs, nullptr)) != -1;)
         if (int status = take_option(c, argv, o, g))
             return status;
     *first = optind;

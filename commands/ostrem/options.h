@@ -4,11 +4,13 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "computations.h"
 #include "fdsn_xml.h"
+#include "travel_columns.h"
 
 namespace filter {
 
@@ -44,6 +46,7 @@ struct Options {
     End fixed = End::none;
     double fix[3] = {0, 0, 0};  // as read; rounded to float with the rest; [2] -e's depth, -s's elevation
     bool hypocentral = false;  // -z (or -e's depth) with -k: a fourth result, hypo
+    bool has_depth = false;    // -z, or -e's depth: the earthquake's depth is known
     int want = 4;              // numbers a line gives: 4, or 2 with -e or -s; then -z's, -Z's
     int field[pair_numbers] = {1, 2, 3, 4};  // the field that holds each, from 1
     int slot[pair_numbers] = {eqlat, eqlon, stlat, stlon};  // the pair's number each is
@@ -81,6 +84,13 @@ struct Options {
     // --channels: a channel-level station file is paired channel by
     // channel, not one line per station epoch.
     bool channels = false;
+    // -P LIST: after the results, each item's first arrival (s); -M the
+    // earth model; -I with -t, as instants.  columns: what settling makes
+    // of them.
+    std::string phases;
+    std::string model = "iasp91";
+    bool instants = false;
+    std::shared_ptr<const TravelColumns> arrivals;
 
     // A pair must lie in a window of its distance or of its directions.
     bool windowed() const { return window || by_azimuth || by_back_azimuth; }
@@ -139,6 +149,8 @@ struct Given {
     // given, as the command line holds it.
     std::map<char, const char *> last;
     std::deque<std::string> kept;  // the values give() was given
+    // The inputs' kinds have had their say: -P may now need a depth.
+    bool inputs_known = false;
 };
 
 // The command line read once, into o and g: 0 to go on, or the status to

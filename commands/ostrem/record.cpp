@@ -78,6 +78,14 @@ Record::Record(const Options &o)
         choose<arithmetic::FloatSphere>(r);
     else
         choose<arithmetic::DoubleSphere>(r);
+    if (opt_.arrivals) {
+        all_names_.assign(names_, names_ + named_);
+        for (const std::string &name : opt_.arrivals->names())
+            all_names_.push_back(name);
+        names_ = all_names_.data();
+        named_ = static_cast<int>(all_names_.size());
+    }
+    nans_.assign(static_cast<size_t>(named_), "nan");
     if (opt_.fixed != End::none) {
         const bool earthquake = opt_.fixed == End::earthquake;
         fixed_[earthquake ? eqlat : stlat] = opt_.fix[0];
@@ -150,6 +158,17 @@ void Record::put_solved(char *line, size_t n, char join, const double c[], const
         out.put(&join, 1);
     }
     put_results<Solve>(r, join, out);
+    if (opt_.arrivals)
+        put_arrivals(c, nullptr, join, out);
+}
+
+// -P's columns in place of the line's end that the results wrote.
+void Record::put_arrivals(const double c[], const stations::Instant *origin, char join, Bytes &out) const
+{
+    out.drop(1);
+    opt_.arrivals->put(direction_of(c[eqlat], c[eqlon]), c[depth], direction_of(c[stlat], c[stlon]), origin, join,
+                       out);
+    out.put("\n", 1);
 }
 
 // The waiting lines' pairs, every one in range: solved as a block, each

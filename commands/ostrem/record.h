@@ -22,6 +22,8 @@ class StationTable;
 class Record {
 public:
     explicit Record(const Options &o);
+    Record(const Record &) = delete;  // names_ may point into all_names_
+    Record &operator=(const Record &) = delete;
 
     // Lines whose pairs wait to be solved together: the ellipsoid's
     // inverse problem solves a block of pairs at once in the processor's
@@ -142,6 +144,10 @@ private:
     stations::Window window_;   // -r, -A, -B
     double fixed_[pair_numbers] = {};  // a pair's numbers, the fixed end's already in place
     const StationTable *stations_ = nullptr;
+    // -P's columns after the computation's: every name, and a bad line's
+    // nan for each.
+    std::vector<std::string_view> all_names_, nans_;
+    void put_arrivals(const double c[], const stations::Instant *origin, char join, Bytes &out) const;
 };
 
 }  // namespace filter

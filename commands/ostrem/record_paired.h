@@ -102,6 +102,7 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
     using Compute = ComputationOf<Solve>;
     using Results = typename Compute::Results;
     const Compute compute(c, table);
+    const Direction earthquake = opt_.arrivals ? direction_of(c[eqlat], c[eqlon]) : Direction{};
     if constexpr (Solve::summary) {
         using Real = typename Solve::Real;
         thread_local stations::NetworkGeometry<Real> network;
@@ -123,6 +124,12 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
             out.put(table.line(j));
             out.put(&join, 1);
             put_results<Solve>(x.r, join, out);
+            if (opt_.arrivals) {
+                out.drop(1);  // the results' line end, written after the arrivals
+                opt_.arrivals->put(earthquake, c[depth], table.direction(j), opt_.instants ? &time : nullptr,
+                                   join, out);
+                out.put("\n", 1);
+            }
         }
         out.hand_on();
     };

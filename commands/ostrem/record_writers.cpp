@@ -92,13 +92,12 @@ void Record::put_header(const char *line, size_t n, char join, Bytes &out) const
     put_words(line, n, join, names_, out);
 }
 
-static constexpr std::string_view nans[most_results] = {"nan", "nan", "nan", "nan"};
 
 void Record::overlong(Bytes &out, Reason &why, size_t limit) const
 {
     LineNumbers::overlong(why, limit);
     if (writes_nan_lines())
-        put_words(nullptr, 0, opt_.joiner(), nans, out);
+        put_words(nullptr, 0, opt_.joiner(), nans_.data(), out);
 }
 
 // A bad line: why, the hint of a separator, and its nan line (none with
@@ -110,7 +109,7 @@ bool Record::refuse(const char *line, size_t n, char join, const char *reason, B
         std::snprintf(why.text, sizeof why.text, "%s", reason);
     reader_.hint(line, n, why);
     if (writes_nan_lines())
-        put_words(line, n, join, nans, out);
+        put_words(line, n, join, nans_.data(), out);
     return false;
 }
 

@@ -209,6 +209,9 @@ int StationTable::load(InputFile input, const Options &given)
     pairing_.reset(new stations::Pairing(arithmetic_of(o), table, o.selection));
     if (o.hypocentral)
         place_stations();
+    if (o.arrivals)
+        for (size_t i = 0; i < lat_.size(); i++)
+            directions_.push_back(direction_of(lat_[i], lon_[i]));
     return 0;
 }
 

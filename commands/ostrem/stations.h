@@ -48,6 +48,8 @@ public:
     // Its earth-centred position (metres) at that elevation, where the
     // hypocentral distance is asked for (-z, -Z).
     double x(size_t i) const { return x_[i]; }
+    // With -P, the station's direction on the geocentric sphere.
+    const Direction &direction(size_t i) const { return directions_[i]; }
     double y(size_t i) const { return y_[i]; }
     double z(size_t i) const { return z_[i]; }
     // The station's line, without its line ending (with -o, its fields
@@ -78,6 +80,7 @@ private:
     std::vector<uint32_t> length_;
     std::vector<double> lat_, lon_, elevation_;  // as read
     std::vector<double> x_, y_, z_;  // positions, for the hypocentral distance
+    std::vector<Direction> directions_;  // for the arrivals' distances
     std::vector<stations::Instant> start_time_, end_time_;
     std::string header_;
     HeaderNames header_names_;

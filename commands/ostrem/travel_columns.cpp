@@ -1,0 +1,124 @@
+// The arrivals of -P, and instants written as text.
+#include "travel_columns.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "ostrem.h"
+
+namespace filter {
+
+TravelColumns::TravelColumns(std::shared_ptr<const travel::TimesModel> model,
+                             std::vector<std::vector<std::string>> items, std::vector<std::string> names,
+                             int decimals)
+    : model_(std::move(model)), names_(std::move(names)), put_fixed_(fixed_writer(decimals))
+{
+    // Each phase once, however many items name it.
+    for (const auto &item : items) {
+        std::vector<size_t> taken;
+        for (const std::string &phase : item) {
+            size_t k = 0;
+            while (k < phases_.size() && phases_[k] != phase)
+                k++;
+            if (k == phases_.size())
+                phases_.push_back(phase);
+            taken.push_back(k);
+        }
+        items_.push_back(std::move(taken));
+    }
+}
+
+const travel::SourceTimes &TravelColumns::source(double depth) const
+{
+    // A few depths a thread, the oldest given up first.
+    struct Kept {
+        const TravelColumns *owner = nullptr;
+        double depth = 0;
+        std::unique_ptr<travel::SourceTimes> source;
+    };
+    constexpr size_t most = 8;
+    thread_local Kept kept[most];
+    thread_local size_t next = 0;
+    for (Kept &k : kept)
+        // Depths compare as bits: NaN finds itself, and 0 and -0 differ
+        // (both refused alike).
+        if (k.owner == this && std::memcmp(&k.depth, &depth, sizeof depth) == 0)
+            return *k.source;
+    Kept &k = kept[next];
+    next = (next + 1) % most;
+    k.source = std::make_unique<travel::SourceTimes>(*model_, depth, phases_);
+    k.owner = this, k.depth = depth;
+    return *k.source;
+}
+
+Direction direction_of(double lat, double lon)
+{
+    constexpr double radian = 3.141592653589793 / 180;
+    const double colatitude = geocen((90 - lat) * radian), longitude = lon * radian;
+    const double across = std::sin(colatitude);
+    return {across * std::cos(longitude), across * std::sin(longitude), std::cos(colatitude)};
+}
+
+double arc_between(const Direction &a, const Direction &b)
+{
+    const double x = a.y * b.z - a.z * b.y, y = a.z * b.x - a.x * b.z, z = a.x * b.y - a.y * b.x;
+    const double dot = a.x * b.x + a.y * b.y + a.z * b.z;
+    return std::atan2(std::sqrt(x * x + y * y + z * z), dot) * (180 / 3.141592653589793);
+}
+
+void TravelColumns::put(const Direction &earthquake, double depth, const Direction &station,
+                        const stations::Instant *origin, char join, Bytes &out) const
+{
+    const double distance = arc_between(earthquake, station);
+    const travel::SourceTimes &times = source(depth);
+    thread_local std::vector<double> first;
+    first.resize(phases_.size());
+    for (size_t k = 0; k < phases_.size(); k++) {
+        double ray_parameter;
+        times.first(k, distance, first[k], ray_parameter);
+    }
+    for (const std::vector<size_t> &item : items_) {
+        double t = NAN;
+        for (size_t k : item)
+            if (first[k] < t || std::isnan(t))
+                t = first[k];
+        out.put(&join, 1);
+        if (std::isnan(t)) {
+            out.put("nan", 3);
+        } else if (origin) {
+            out.put(instant_after(*origin, t));
+        } else {
+            char *p = out.room(64);
+            out.commit(put_fixed_(p, t));
+        }
+    }
+}
+
+std::string instant_after(const stations::Instant &origin, double seconds)
+{
+    // Milliseconds since the epoch, rounded half away from zero.
+    const int64_t ms = origin.seconds * 1000 + origin.nanoseconds / 1000000 +
+                       static_cast<int64_t>(std::llround(seconds * 1000 + (origin.nanoseconds % 1000000) / 1e6));
+    int64_t days = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
+    const int64_t in_day = ms - days * 86400000;
+    // The civil date of a day count from 1970-01-01, by eras of 400 years
+    // (146097 days) that start on March 1st, so that a leap day ends one.
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t of_era = days - era * 146097;
+    const int64_t year_of_era = (of_era - of_era / 1460 + of_era / 36524 - of_era / 146096) / 365;
+    const int64_t of_year = of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const int64_t shifted_month = (5 * of_year + 2) / 153;
+    const int64_t day = of_year - (153 * shifted_month + 2) / 5 + 1;
+    const int64_t month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
+    const int64_t year = year_of_era + era * 400 + (month <= 2);
+    const auto part = [](int64_t v) { return static_cast<unsigned>(v); };  // each in [0, 86400000)
+    char text[96];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u.%03uZ", static_cast<long long>(year),
+                  part(month), part(day), part(in_day / 3600000), part(in_day / 60000 % 60),
+                  part(in_day / 1000 % 60), part(in_day % 1000));
+    return text;
+}
+
+}  // namespace filter

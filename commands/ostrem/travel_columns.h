@@ -1,0 +1,59 @@
+// -P: after a pair's results, the first arrival of each item of a phase
+// list, from the earthquake's depth and the pair's distance in degrees on
+// the geocentric sphere (the module's double-precision arc, whatever the
+// run's own results are).  A thread keeps the sources of the depths it
+// met last, so that an earthquake's stations, or a catalogue's events at
+// one depth, share one.
+#ifndef OSTREM_FILTER_TRAVEL_COLUMNS_H
+#define OSTREM_FILTER_TRAVEL_COLUMNS_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "format.h"
+#include "instant.h"
+#include "travel_times.h"
+
+namespace filter {
+
+// A point's direction from the earth's centre on the geocentric sphere
+// (its geographic latitude made geocentric, as the module does): the arc
+// between two is the distance the travel times take.
+struct Direction {
+    double x, y, z;
+};
+Direction direction_of(double lat, double lon);
+// The arc between two directions, in degrees: from the sine and cosine
+// together, exact near 0 and 180 as well.
+double arc_between(const Direction &a, const Direction &b);
+
+class TravelColumns {
+public:
+    // items: each column's phases, the earliest of which it gives.
+    // decimals: of the seconds.
+    TravelColumns(std::shared_ptr<const travel::TimesModel> model, std::vector<std::vector<std::string>> items,
+                  std::vector<std::string> names, int decimals);
+    // The columns' names: the items as the list gave them (P+Pdiff).
+    const std::vector<std::string> &names() const { return names_; }
+    // Each column, joined: seconds after the origin, or with origin the
+    // instant (ISO 8601, UTC, to the millisecond); nan where no phase of
+    // the item arrives.
+    void put(const Direction &earthquake, double depth, const Direction &station, const stations::Instant *origin,
+             char join, Bytes &out) const;
+
+private:
+    const travel::SourceTimes &source(double depth) const;
+    std::shared_ptr<const travel::TimesModel> model_;
+    std::vector<std::vector<size_t>> items_;  // each column's phases, by index
+    std::vector<std::string> phases_, names_;
+    PutFixed put_fixed_;
+};
+
+// An instant and some seconds after it, as ISO 8601 in UTC with
+// milliseconds (2024-01-01T00:10:07.125Z), rounded to the millisecond.
+std::string instant_after(const stations::Instant &origin, double seconds);
+
+}  // namespace filter
+
+#endif
