@@ -7,6 +7,7 @@
 // (-ffp-contract=off) and without -ffast-math.
 
 #include "ostrem.h"
+#include "placed.h"
 
 #include <cfloat>
 #include <cmath>
@@ -31,12 +32,11 @@ using std::sin;
 
 namespace {
 
-// The double nearest pi, which is what acos(-1.0) returns.  Written as a
-// literal so that it is constant-initialised: a caller running in another
-// file's static constructor must not see zero.  The other three are each one
-// double operation on it, folded by the compiler with the same rounding.
-constexpr double pi = 0x1.921fb54442d18p+1;  // 3.141592653589793116
-constexpr double rd = 180.0 / pi;             // degrees per radian
+// The double nearest pi and degrees per radian are the placing's (placed.h);
+// the other two are each one double operation on pi, folded by the compiler
+// with the same rounding.
+using sphere::pi;
+using sphere::rd;
 constexpr double pi2 = pi / 2.0;
 constexpr double twopi = pi * 2.0;
 
@@ -48,52 +48,11 @@ constexpr double fac = 0.993305621334896;
 // north pole gives atan(huge) = pi/2 exactly instead of a division by zero.
 constexpr double singuard = 1.0e-30;
 
-// acos whose argument rounding has pushed just outside [-1, 1]: a cosine
-// of coincident points can round to 1 + 2^-52 and one of antipodal points
-// to -1 - 2^-52, where an IEEE acos gives NaN for what is exactly 0 or pi.
-// NaN fails both tests and stays NaN.
-double acosx(double x)
-{
-    if (x > 1.0)
-        return 0.0;
-    if (x < -1.0)
-        return pi;
-    return acos(x);
-}
-
-// The range test of one point, in the order latitude, then longitude.  The
-// comparisons are strict, so the bounds themselves pass, and NaN fails
-// none of them.  A longitude above 180 is moved down by one turn, once.
-// Moving down once and testing against 180 is the test against
-// OSTREM_LONGITUDE_MAX, 180 + 360, as the module has always made it.
-static_assert(OSTREM_LONGITUDE_MAX == 180.0 + 360.0, "one turn above 180");
-
-bool accept(double lat, double *lon)
-{
-    if (lat < OSTREM_LATITUDE_MIN || lat > OSTREM_LATITUDE_MAX)
-        return false;
-    if (*lon < OSTREM_LONGITUDE_MIN)
-        return false;
-    if (*lon > 180.0) {
-        *lon -= 360.0;
-        if (*lon > 180.0)
-            return false;
-    }
-    return true;
-}
-
-// A point's geocentric colatitude and its longitude, both in radians, with
-// the longitude first moved into [0, 360].  -0.0 is not below 0.0 and stays
-// -0.0, which is what makes a target at longitude -0 come out due north as
-// an azimuth of -0.0.
-void place(double lat, double lon, double *colar, double *lonr)
-{
-    double colat = 90.0 - lat;
-    if (lon < 0.0)
-        lon += 360.0;
-    *colar = geocen(colat / rd);
-    *lonr = lon / rd;
-}
+// A point's range test, its place on the sphere, and acos kept inside
+// [-1, 1]: placed.h, shared with callers that place a point once.
+using sphere::acosx;
+using sphere::accept;
+using sphere::place;
 
 // The arithmetic of ostrem and walk, once, in double: inverse solves the
 // inverse problem (distance and both azimuths between two points), direct

@@ -282,6 +282,41 @@ TEST(Files, FdsnTextIsToldFromItsHeader)
     }
 }
 
+// -P under -S takes each event's depth from its file (FDSN text or
+// QuakeML alike) and, with -t and -I, writes the arrivals as instants: the
+// origin 05:46:24.12 and 743.434 s make 05:58:47.554.  An event without a
+// depth is reported as any empty field is.
+TEST(Files, ArrivalsTakeTheEventsDepthAndTime)
+{
+    const std::string stations = data + "inventory.txt";
+    const std::string quake =
+        "smi:local/event/1|2011-03-11T05:46:24.12Z|38.297|142.373|29.0125|us|ISC|||mb|8.9|NEIC|"
+        "NEAR EAST COAST OF HONSHU, JAPAN|";
+    const std::string anmo = "IU|ANMO|34.945981|-106.457133|1671|Albuquerque New Mexico|2002-11-19T21:07:00Z||";
+    const std::string fur = "GR|FUR|48.1629|11.2752|565|Fuerstenfeldbruck, \"Bavaria\"|2006-12-16T00:00:00||";
+    const struct {
+        std::vector<std::string> args;
+        std::string pair, arrival;
+    } cases[] = {
+        {{"-P", "P", data + "catalogue.txt"}, anmo + "83.19|50.49|312.36|", "743.434"},
+        {{"-P", "P", data + "catalogue.xml"}, anmo + "83.19|50.49|312.36|", "743.434"},
+        {{"-P", "P", "-t", "2", "-T", "7,8", "-I", data + "catalogue.txt"}, anmo + "83.19|50.49|312.36|",
+         "2011-03-11T05:58:47.554Z"},
+        {{"-P", "P", "-t", "2", "-T", "7,8", "-I", data + "catalogue.txt"}, fur + "83.56|329.49|36.63|",
+         "2011-03-11T05:58:49.430Z"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"-S", stations, "-r", "80,90"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome r = run(filter, args);
+        EXPECT_NE(r.out.find(quake + c.pair + c.arrival + "\n"), std::string::npos) << c.args.back() << r.out;
+        EXPECT_NE(r.err.find("catalogue." + std::string(c.args.back().back() == 't' ? "txt:4" : "xml:3") +
+                             ": field 5 is empty"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
 // A channel-level table pairs each station epoch once: -G counts
 // stations, -N chooses among them, a bad line is said at the file's line;
 // --channels keeps a line per channel.

@@ -19,10 +19,11 @@ namespace {
 const std::string filter = FILTER_PATH;
 const std::string usage =
     "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
-    "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
+    "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N]\n"
+    "              [-P LIST [-M MODEL]] [file ...]\n"
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
-    "              [-G] [-j N] [file ...]\n"
+    "              [-G] [-P LIST [-M MODEL] [-I]] [-j N] [file ...]\n"
     "       ostrem --text [--magnitudes LIST | --magnitudes-first LIST] [file ...]\n";
 
 struct Stream {
@@ -233,6 +234,40 @@ const Stream option_streams[] = {
      bad_messages(100) + "ostrem: 3 more bad lines not reported\n", 1},
 };
 const std::string usage_after(const std::string &msg) { return "ostrem: " + msg + "\n" + usage; }
+
+// -P: each item's first arrival after the results, nan where none (a
+// shadow, a depth outside the model) and for every column of a bad line;
+// the depth from -z, -e or an event file; names in the header.
+const Stream arrival_streams[] = {
+    {"arrivals_after_the_results", {"-f", "1,2,4,5", "-z", "3", "-P", "P,S,P+Pdiff+PKIKP"},
+     "38.3 142.4 10 34.95 -106.46\n1 2 x 3 4\n38.3 142.4 3000 34.95 -106.46\n0 0 -2 0 120\n",
+     // Below the core's top no source is in the model; at 120 degrees P is
+     // in the core's shadow, and Pdiff comes before PKIKP.
+     "83.17 50.50 312.35 746.299 1366.938 746.299\nnan nan nan nan nan nan\n"
+     "83.17 50.50 312.35 nan nan nan\n120.00 90.00 270.00 nan nan 915.523\n",
+     "ostrem: -:2: field 3 is not a number: x\n", 1},
+    {"arrivals_named_in_the_header", {"-H", "-f", "lat,lon,stlat,stlon", "-z", "depth", "-P", "P,P+PKIKP", "-p", "1",
+                                      "-o", ","},
+     "lat lon depth stlat stlon\n38.3 142.4 10 34.95 -106.46\n", "dist,az,baz,P,P+PKIKP\n83.2,50.5,312.3,746.3,746.3\n",
+     "", 0},
+    {"arrivals_from_a_fixed_hypocentre", {"-e", "38.3,142.4,10", "-P", "firstP", "-M", "ak135"}, "34.95 -106.46\n",
+     "83.17 50.50 312.35 746.275\n", "", 0},
+    {"arrivals_with_kilometres", {"-k", "-e", "38.3,142.4,10", "-P", "firstP"}, "34.95 -106.46\n",
+     "9242.144 50.349 312.496 8450.215 746.299\n", "", 0},
+    {"arrivals_need_a_depth", {"-P", "P"}, "", "",
+     usage_after("-P needs the earthquake's depth (-z N, or -e LAT,LON,DEPTH)"), 2},
+    {"arrivals_not_with_midpoints", {"-m", "-e", "1,2,3", "-P", "P"}, "", "",
+     usage_after("-P cannot be used with -m, -w, -n or -G (the arrivals are a pair's)"), 2},
+    {"arrivals_not_with_paths", {"-n", "3", "-z", "3", "-P", "P"}, "", "",
+     usage_after("-P cannot be used with -m, -w, -n or -G (the arrivals are a pair's)"), 2},
+    {"arrivals_of_no_phase", {"-z", "3", "-P", "P,Q"}, "", "", usage_after("-P: \"Q\": no leg is called Q"), 2},
+    {"arrivals_of_an_empty_name", {"-z", "3", "-P", "P,"}, "", "", usage_after("-P: \"P,\": an empty phase name"), 2},
+    {"instants_without_arrivals", {"-I"}, "", "", usage_after("-I needs -P (the arrivals to write as instants)"), 2},
+    {"instants_without_times", {"-z", "3", "-P", "P", "-I"}, "", "",
+     usage_after("-I needs -S and -t (the earthquake's time)"), 2},
+    {"model_that_is_no_file", {"-z", "3", "-P", "P", "-M", "nowhere.nd"}, "", "",
+     "ostrem: -M: nowhere.nd: No such file or directory (the built-in models are iasp91 and ak135)\n", 2},
+};
 const Stream usage_errors[] = {
     {"m_with_w", {"-m", "-w"}, "", "", usage_after("-m and -w cannot be used together"), 2},
     {"e_with_s", {"-e", "1,2", "-s", "1,2"}, "", "", usage_after("-e and -s cannot be used together"), 2},
@@ -309,6 +344,7 @@ auto stream_name = [](const testing::TestParamInfo<Stream> &i) { return std::str
 INSTANTIATE_TEST_SUITE_P(Streams, Filter, testing::ValuesIn(streams), stream_name);
 INSTANTIATE_TEST_SUITE_P(Options, Filter, testing::ValuesIn(option_streams), stream_name);
 INSTANTIATE_TEST_SUITE_P(Usage, Filter, testing::ValuesIn(usage_errors), stream_name);
+INSTANTIATE_TEST_SUITE_P(Arrivals, Filter, testing::ValuesIn(arrival_streams), stream_name);
 
 // Help goes to standard output, as asked for, and names every option.
 TEST(Filter, Help)
@@ -317,7 +353,8 @@ TEST(Filter, Help)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind(usage, 0), 0u);
     for (const char *o : {"-k", "-z", "-Z", "-m", "-w", "-n", "-e", "-s", "-f", "-a", "-d", "-H", "-p",
-                          "-r", "-A", "-B", "-S", "-F", "-D", "-N", "-t", "-T", "-G", "-o", "--version"})
+                          "-r", "-A", "-B", "-S", "-F", "-D", "-N", "-t", "-T", "-G", "-o", "-P", "-M", "-I",
+                          "--version"})
         EXPECT_NE(r.out.find(o, usage.size()), std::string::npos) << o;
 }
 

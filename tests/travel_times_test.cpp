@@ -77,7 +77,14 @@ TEST(TravelTimes, WhereThereIsNoArrival)
     }
     EXPECT_EQ(times.why(4), "\"PX\": no leg is called X");
     const travel::SourceTimes deep(iasp91(), 3000, {"P"});
-    EXPECT_EQ(deep.why(0), "the source's depth must be from 0 to 2889.000000 km");
+    EXPECT_EQ(deep.why(0), "the source's depth must be from -10 (taken as 0) to 2889.000000 km");
+    // A catalogue's depth above sea level is at the surface.
+    const travel::SourceTimes above(iasp91(), -2, {"P"}), surface(iasp91(), 0, {"P"});
+    double t_above, t_surface, p;
+    above.first(0, 30, t_above, p);
+    surface.first(0, 30, t_surface, p);
+    EXPECT_EQ(t_above, t_surface);
+    EXPECT_EQ(travel::SourceTimes(iasp91(), -10.5, {"P"}).why(0).empty(), false);
 }
 
 TEST(TravelTimes, PhaseLists)
@@ -89,7 +96,7 @@ TEST(TravelTimes, PhaseLists)
     } cases[] = {
         {"P", {{"P"}}, ""},
         {"P+Pdiff+PKIKP,S", {{"P", "Pdiff", "PKIKP"}, {"S"}}, ""},
-        {"firstS,pP", {{"S", "Sn", "Sg", "Sdiff", "SKS", "SKiKS", "SKIKS"}, {"pP"}}, ""},
+        {"firstS,pP", {{"s", "S", "Sn", "Sg", "Sdiff", "SKS", "SKiKS", "SKIKS"}, {"pP"}}, ""},
         {"P,,S", {}, "\"P,,S\": an empty phase name"},
         {"P+", {}, "\"P+\": an empty phase name"},
         {"", {}, "\"\": an empty phase name"},

@@ -25,17 +25,21 @@ struct Turning {
 };
 
 // atan2(y, x) for x > 0: by its series where |y / x| <= 1/8, which a thin
-// shell's angle nearly always is (the terms to t^17 leave 3e-18 of t),
-// else by the library.
+// shell's angle nearly always is, with as many terms as leave the first
+// one left out below 2^-54 of the sum; else by the library.
 double arc_tangent(double y, double x)
 {
     if (!(std::fabs(y) <= 0.125 * x))
         return std::atan2(y, x);
     const double t = y / x, s = t * t;
-    double sum = 1.0 / 17;
-    for (int n = 15; n >= 1; n -= 2)
-        sum = 1.0 / n - s * sum;
-    return t * sum;
+    constexpr double c3 = 1.0 / 3, c5 = 1.0 / 5, c7 = 1.0 / 7, c9 = 1.0 / 9, c11 = 1.0 / 11, c13 = 1.0 / 13,
+                     c15 = 1.0 / 15, c17 = 1.0 / 17;
+    if (s <= 0x1p-20)  // |t| <= 2^-10: t^7 / 7 is below 2^-62 of t
+        return t * (1 - s * (c3 - s * c5));
+    if (s <= 0x1p-10)  // |t| <= 2^-5: t^13 / 13 is below 2^-63 of t
+        return t * (1 - s * (c3 - s * (c5 - s * (c7 - s * (c9 - s * c11)))));
+    // |t| <= 2^-3: t^19 / 19 is below 2^-58 of t
+    return t * (1 - s * (c3 - s * (c5 - s * (c7 - s * (c9 - s * (c11 - s * (c13 - s * (c15 - s * c17))))))));
 }
 
 // The tau and distance of a ray of parameter p through a piece of a shell
@@ -47,8 +51,8 @@ double arc_tangent(double y, double x)
 // between the two arccos from its sine and cosine, and the difference of
 // the roots as (eta_a^2 - eta_b^2) over their sum, so that a thin shell
 // loses nothing to cancellation.
-void add_piece(double p, double k, double eta_a, double eta_b, double top, double bottom, Turning &above,
-               Turning &below, Leg &leg)
+void add_piece(double p, double k, double per_k, double eta_a, double eta_b, double top, double bottom,
+               Turning &above, Turning &below, Leg &leg)
 {
     if (std::fabs(k) < 1e-12) {  // eta constant: dr / r integrated directly
         const double root = root_of(eta_a, p), log_ratio = std::log(top / bottom);
@@ -61,8 +65,8 @@ void add_piece(double p, double k, double eta_a, double eta_b, double top, doubl
     const double ra = above.root, rb = below.root;
     const double rise = ra + rb > 0 ? (eta_a - eta_b) * (eta_a + eta_b) / (ra + rb) : 0;
     const double angle = arc_tangent(p * rise, p * p + ra * rb);
-    leg.distance += angle / k;
-    leg.tau += (rise - p * angle) / k;
+    leg.distance += angle * per_k;
+    leg.tau += (rise - p * angle) * per_k;
 }
 
 }  // namespace
@@ -97,6 +101,7 @@ LayeredEarth::LayeredEarth(const EarthModel &model, double thickest)
                 s.k[w] = fluid ? 0
                          : s.bottom <= 0 ? 1
                                          : std::log(s.eta_top[w] / s.eta_bottom[w]) / std::log(s.top / s.bottom);
+                s.per_k[w] = s.k[w] != 0 ? 1 / s.k[w] : 0;
             }
             shells_.push_back(s);
         }
@@ -111,15 +116,14 @@ std::vector<double> LayeredEarth::tops() const
     return radii;
 }
 
-std::vector<double> LayeredEarth::etas(Wave w, double top, double bottom) const
+std::vector<double> LayeredEarth::etas(Wave w) const
 {
     const int i = static_cast<int>(w);
     std::vector<double> all;
     for (const Shell &s : shells_)
-        if (s.top <= top && s.bottom >= bottom)
-            for (double e : {s.eta_top[i], s.eta_bottom[i]})
-                if (e > 0)
-                    all.push_back(e);
+        for (double e : {s.eta_top[i], s.eta_bottom[i]})
+            if (e > 0)
+                all.push_back(e);
     return all;
 }
 
@@ -189,11 +193,11 @@ Leg LayeredEarth::down(Wave w, double p, double top, double bottom) const
             return leg;
         }
         if (p > eta_b && s.k[i] > 0) {  // turns inside, where eta = p (a graze of the bottom does not)
-            add_piece(p, s.k[i], eta_a, p, a, a * std::pow(p / eta_a, 1 / s.k[i]), ends[0], ends[1], leg);
+            add_piece(p, s.k[i], s.per_k[i], eta_a, p, a, a * std::pow(p / eta_a, 1 / s.k[i]), ends[0], ends[1], leg);
             leg.turned = true;
             return leg;
         }
-        add_piece(p, s.k[i], eta_a, eta_b, a, b, ends[0], ends[1], leg);
+        add_piece(p, s.k[i], s.per_k[i], eta_a, eta_b, a, b, ends[0], ends[1], leg);
         std::swap(ends[0], ends[1]);
     }
     return leg;
@@ -212,7 +216,7 @@ void LayeredEarth::sums_down(Wave w, double p, size_t count, double tau[], doubl
         // adds them.
         if (s.eta_top[i] == 0 || p > s.eta_top[i] || (p > s.eta_bottom[i] && s.k[i] > 0))
             break;
-        add_piece(p, s.k[i], s.eta_top[i], s.eta_bottom[i], s.top, s.bottom, ends[0], ends[1], leg);
+        add_piece(p, s.k[i], s.per_k[i], s.eta_top[i], s.eta_bottom[i], s.top, s.bottom, ends[0], ends[1], leg);
         std::swap(ends[0], ends[1]);
     }
     for (j++; j < count; j++)

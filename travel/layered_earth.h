@@ -42,9 +42,8 @@ public:
     // The shells' tops from the surface down: where a ray of p equal to
     // their eta turns, its distance may change course.
     std::vector<double> tops() const;
-    // The etas of wave w at the boundaries of the shells between two radii
-    // (top > bottom), 0 (a fluid's S) left out.
-    std::vector<double> etas(Wave w, double top, double bottom) const;
+    // The etas of wave w at the shells' boundaries, 0 (a fluid's S) left out.
+    std::vector<double> etas(Wave w) const;
 
     // A ray of parameter p, wave w, from radius top down to radius bottom
     // (top > bottom): the sum over the shells between them, stopping where
@@ -68,6 +67,7 @@ private:
         double top, bottom;           // radii, km
         double eta_top[2], eta_bottom[2];  // P, S; 0 for S in a fluid
         double k[2];                  // eta = c r^k
+        double per_k[2];              // 1 / k, what the integrals are multiplied by
     };
     double radius_ = 0, core_radius_ = 0, inner_core_radius_ = 0, moho_radius_ = 0;
     std::vector<Shell> shells_;  // from the surface down

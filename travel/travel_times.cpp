@@ -86,8 +86,8 @@ struct Interpolant {
 
 }  // namespace
 
-TimesModel::TimesModel(const EarthModel &model, const Regions &regions, double thickest, int threads)
-    : model_(model), earth_(model, thickest), regions_(regions), threads_(threads)
+TimesModel::TimesModel(const EarthModel &model, double thickest, int threads)
+    : model_(model), earth_(model, thickest), threads_(threads)
 {
     const double radii[5] = {earth_.radius(), earth_.moho_radius(), earth_.core_radius(),
                              earth_.inner_core_radius(), 0.0};
@@ -103,8 +103,6 @@ TimesModel::TimesModel(const EarthModel &model, const Regions &regions, double t
     }
     const size_t n = p_.size(), m = tops_.size();
     for (int w = 0; w < 2; w++) {
-        if (!regions_[w][0] && !regions_[w][1])
-            continue;  // no phase of this model has this wave at its source
         above_[w].resize(m * n);
         in_parallel(n, threads_, [&](size_t i) {
             std::vector<double> tau(m), distance(m);
@@ -119,27 +117,21 @@ TimesModel::Legs TimesModel::legs_at(double p) const
 {
     Legs legs;
     for (int w = 0; w < 2; w++)
-        for (int r = 0; r < 4; r++) {
-            Leg &leg = legs[static_cast<size_t>(w * 4 + r)];
-            if (regions_[w][r])
-                leg = earth_.down(Wave(w), p, boundary_[r], boundary_[r + 1]);
-            else
-                leg.blocked = true;  // never looked at
-        }
+        for (int r = 0; r < 4; r++)
+            legs[static_cast<size_t>(w * 4 + r)] = earth_.down(Wave(w), p, boundary_[r], boundary_[r + 1]);
     return legs;
 }
 
 void TimesModel::refine_grid()
 {
-    // Every eta of the regions held, where a leg may end or fold, and an
-    // even grid.
+    // Every shell's eta, of either wave, where a leg may end or fold, and
+    // an even grid.  The grid is the same whatever phases are asked for, so
+    // that a phase's times are too.
     std::vector<double> start;
-    for (int w = 0; w < 2; w++)
-        for (int r = 0; r < 4; r++)
-            if (regions_[w][r]) {
-                const std::vector<double> etas = earth_.etas(Wave(w), boundary_[r], boundary_[r + 1]);
-                start.insert(start.end(), etas.begin(), etas.end());
-            }
+    for (int w = 0; w < 2; w++) {
+        const std::vector<double> etas = earth_.etas(Wave(w));
+        start.insert(start.end(), etas.begin(), etas.end());
+    }
     const double widest = start.empty() ? 0 : *std::max_element(start.begin(), start.end());
     for (int i = 0; i <= 400; i++)
         start.push_back(widest * i / 400);
@@ -200,51 +192,12 @@ void TimesModel::refine_grid()
     }
 }
 
-bool TimesModel::holds(const Regions &regions) const
-{
-    for (int w = 0; w < 2; w++)
-        for (int r = 0; r < 4; r++)
-            if (regions[w][r] && !regions_[w][r])
-                return false;
-    return true;
-}
-
-Regions regions_of(const LayeredEarth &earth, const std::vector<std::string> &phases)
-{
-    Regions used{};
-    const double tops[5] = {earth.radius(), earth.moho_radius(), earth.core_radius(), earth.inner_core_radius(), 0};
-    for (const std::string &name : phases) {
-        Phase phase;
-        if (!phase_of(name, earth, earth.radius(), earth.moho_radius(), phase).empty())
-            continue;
-        for (const Pass &pass : phase.passes) {
-            const int w = static_cast<int>(pass.wave);
-            // A source may lie in the crust or the mantle: both, for any leg
-            // that leaves or reaches it.
-            if (pass.top == earth.radius() || pass.bottom == earth.radius())
-                used[w][0] = used[w][1] = true;
-            for (int r = 0; r < 4; r++)
-                if (tops[r] <= pass.top && tops[r + 1] >= pass.bottom && tops[r] > tops[r + 1])
-                    used[w][r] = true;
-        }
-    }
-    return used;
-}
-
 int TimesModel::boundary_of(double radius) const
 {
     for (int b = 0; b < 5; b++)
         if (boundary_[b] == radius)
             return b;
     return -1;
-}
-
-bool TimesModel::held(Wave w, int top, int bottom) const
-{
-    for (int r = top; r < bottom; r++)
-        if (!regions_[static_cast<int>(w)][r])
-            return false;
-    return true;
 }
 
 Leg TimesModel::between(Wave w, size_t i, int top, int bottom) const
@@ -292,12 +245,18 @@ Leg TimesModel::above(Wave w, size_t i, double source_radius) const
 }
 
 SourceTimes::SourceTimes(const TimesModel &model, double depth_km, const std::vector<std::string> &phases)
-    : model_(model), source_radius_(model.earth().radius() - depth_km), branches_(phases.size())
+    : model_(model), branches_(phases.size())
 {
+    // Catalogues give depths against sea level, and a shallow event's may
+    // be above it: up to 10 km above, the source is at the model's surface.
+    if (depth_km < 0 && depth_km >= -10)
+        depth_km = 0;
+    source_radius_ = model.earth().radius() - depth_km;
     for (size_t k = 0; k < phases.size(); k++) {
         Branches &b = branches_[k];
         if (!(depth_km >= 0 && depth_km <= model.deepest())) {
-            b.wrong = "the source's depth must be from 0 to " + std::to_string(model.deepest()) + " km";
+            b.wrong = "the source's depth must be from -10 (taken as 0) to " + std::to_string(model.deepest()) +
+                      " km";
             continue;
         }
         b.wrong = phase_of(phases[k], model.earth(), source_radius_, model.earth().moho_radius(), b.phase);
@@ -326,9 +285,9 @@ SourceTimes::Knot SourceTimes::knot(const Phase &phase, size_t i) const
     for (const Pass &pass : phase.passes) {
         const int top = m.boundary_of(pass.top), bottom = m.boundary_of(pass.bottom);
         Leg leg;
-        if (top >= 0 && bottom >= 0 && m.held(pass.wave, top, bottom)) {
+        if (top >= 0 && bottom >= 0) {
             leg = m.between(pass.wave, i, top, bottom);
-        } else if (pass.top == source_radius_ && bottom >= 0 && m.held(pass.wave, 0, bottom)) {
+        } else if (pass.top == source_radius_ && bottom >= 0) {
             // Down from the source: from the surface, less the shells above
             // the source (which a ray of this p crosses without turning).
             const Leg upper = m.above(pass.wave, i, source_radius_);
@@ -484,8 +443,10 @@ std::vector<Arrival> SourceTimes::arrivals(size_t k, double distance) const
 
 std::string read_phase_list(const std::string &text, std::vector<std::vector<std::string>> &items)
 {
-    static const std::vector<std::string> first_p = {"P", "Pn", "Pg", "Pdiff", "PKP", "PKiKP", "PKIKP"};
-    static const std::vector<std::string> first_s = {"S", "Sn", "Sg", "Sdiff", "SKS", "SKiKS", "SKIKS"};
+    // What arrives first of each kind: up or down from the source, along
+    // the Moho or in the crust, through or past the core.
+    static const std::vector<std::string> first_p = {"p", "P", "Pn", "Pg", "Pdiff", "PKP", "PKiKP", "PKIKP"};
+    static const std::vector<std::string> first_s = {"s", "S", "Sn", "Sg", "Sdiff", "SKS", "SKiKS", "SKIKS"};
     std::vector<std::vector<std::string>> read(1);
     std::string name;
     for (size_t i = 0; i <= text.size(); i++) {
@@ -507,31 +468,21 @@ std::string read_phase_list(const std::string &text, std::vector<std::vector<std
     return "";
 }
 
-std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong,
-                                               const std::vector<std::string> *phases, int threads)
+std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong, int threads)
 {
     static std::mutex guard;
-    static std::map<std::string, std::vector<std::shared_ptr<const TimesModel>>> made;
+    static std::map<std::string, std::shared_ptr<const TimesModel>> made;
     const std::lock_guard<std::mutex> hold(guard);
+    const auto found = made.find(name_or_path);
+    if (found != made.end())
+        return found->second;
     EarthModel model;
-    std::vector<std::shared_ptr<const TimesModel>> &kept = made[name_or_path];
-    if (kept.empty()) {
-        wrong = load_model(name_or_path, model);
-        if (!wrong.empty()) {
-            made.erase(name_or_path);
-            return nullptr;
-        }
-    } else {
-        model = kept.front()->model();
-    }
-    Regions needed = every_region;
-    if (phases)
-        needed = regions_of(LayeredEarth(model, 1e9), *phases);
-    for (const auto &ready : kept)
-        if (ready->holds(needed))
-            return ready;
-    kept.push_back(std::make_shared<const TimesModel>(model, needed, 5.0, threads));
-    return kept.back();
+    wrong = load_model(name_or_path, model);
+    if (!wrong.empty())
+        return nullptr;
+    auto ready = std::make_shared<const TimesModel>(model, 5.0, threads);
+    made.emplace(name_or_path, ready);
+    return ready;
 }
 
 namespace {

@@ -28,22 +28,10 @@
 
 namespace travel {
 
-// Which regions' legs a model holds, by wave (P, S) and region (crust,
-// mantle, outer core, inner core): the phases it serves pass through no
-// others, and a model for P and S alone never looks at the core.
-using Regions = std::array<std::array<bool, 4>, 2>;
-constexpr Regions every_region = {{{{true, true, true, true}}, {{true, true, true, true}}}};
-// The regions the named phases pass through (names that are no phase
-// add none).
-Regions regions_of(const LayeredEarth &earth, const std::vector<std::string> &phases);
-
 class TimesModel {
 public:
     // threads: how many may sample the rays (the same rays whatever the number).
-    explicit TimesModel(const EarthModel &model, const Regions &regions = every_region, double thickest = 5.0,
-                        int threads = 1);
-    // Holds the legs these regions need.
-    bool holds(const Regions &regions) const;
+    explicit TimesModel(const EarthModel &model, double thickest = 5.0, int threads = 1);
     const EarthModel &model() const { return model_; }
     const LayeredEarth &earth() const { return earth_; }
     // The deepest source a depth may give (km): the core-mantle boundary.
@@ -63,7 +51,6 @@ private:
     double boundary_[5];
     std::vector<Leg> region_[2][4];
     bool fluid_[2][4];
-    Regions regions_;
     int threads_;
     // The upper shells' tops, and the sums from the surface down to each
     // (NaN where the ray turns or stops above it), [top * p_.size() + i].
@@ -74,7 +61,6 @@ private:
     Legs legs_at(double p) const;
     void refine_grid();
     int boundary_of(double radius) const;
-    bool held(Wave w, int top, int bottom) const;
     // The leg between two boundaries, from the regions' legs.
     Leg between(Wave w, size_t i, int top, int bottom) const;
     // The leg from the surface down to a source, from the upper sums.
@@ -84,7 +70,8 @@ private:
 // A source at a depth with the branches of the phases asked for.
 class SourceTimes {
 public:
-    // depth_km from 0 to the model's deepest(); phases by name.
+    // depth_km from 0 to the model's deepest() (from -10 to 0: at the
+    // surface); phases by name.
     SourceTimes(const TimesModel &model, double depth_km, const std::vector<std::string> &phases);
     // Why phase k is not one (an empty string when it is).
     const std::string &why(size_t k) const { return branches_[k].wrong; }
@@ -132,10 +119,9 @@ private:
 std::string read_phase_list(const std::string &text, std::vector<std::vector<std::string>> &items);
 
 // A model by name ("iasp91", "ak135") or file, made ready once per process
-// for the phases (or any phase, by default) and shared; nullptr, with
-// wrong saying why, when it cannot be read.
-std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong,
-                                               const std::vector<std::string> *phases = nullptr, int threads = 1);
+// (on as many threads) and shared; nullptr, with wrong saying why, when it
+// cannot be read.
+std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong, int threads = 1);
 
 // The earliest arrival among the phases of each element (distance in
 // degrees, depth in km): time (s) and ray parameter (s/deg), NaN where

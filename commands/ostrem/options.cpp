@@ -36,10 +36,11 @@ namespace filter {
 
 const char usage[] =
     "Usage: ostrem [-k [-z N] [-Z N]] [-m | -w | -n N] [-e LAT,LON | -s LAT,LON] [-f LIST] [-a]\n"
-    "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N] [file ...]\n"
+    "              [-d C] [-o C] [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-j N]\n"
+    "              [-P LIST [-M MODEL]] [file ...]\n"
     "       ostrem -S FILE [-F LIST] [-D C] [-k [-z N] [-Z N]] [-m | -n N] [-f LIST] [-d C] [-o C]\n"
     "              [-H] [-p N] [-r MIN,MAX] [-A MIN,MAX] [-B MIN,MAX] [-N K] [-t N -T S,E]\n"
-    "              [-G] [-j N] [file ...]\n"
+    "              [-G] [-P LIST [-M MODEL] [-I]] [-j N] [file ...]\n"
     "       ostrem --text [--magnitudes LIST | --magnitudes-first LIST] [file ...]\n";
 
 const char help[] =
@@ -47,8 +48,9 @@ const char help[] =
     "pair a line (eqlat eqlon stlat stlon); the results of sorvane, bit for bit.\n"
     "\n"
     "  -k          on the WGS84 ellipsoid: km az baz along the geodesic (3 decimals)\n"
-    "  -z N        with -k, field N holds the earthquake's depth (km): results\n"
-    "              km az baz hypo, hypo the straight line from the hypocentre\n"
+    "  -z N        field N holds the earthquake's depth (km), for -P; with -k the\n"
+    "              results are km az baz hypo, hypo the straight line from the\n"
+    "              hypocentre\n"
     "  -Z N        with -z, field N holds the station's elevation (m; default 0)\n"
     "  -m          midpoints instead (midlat midlon), as brovic prints them\n"
     "  -w          the point reached: lines hold lat lon az dist (km with -k);\n"
@@ -56,7 +58,7 @@ const char help[] =
     "  -n N        each pair's path: a line '> ' and the input line, then N + 1\n"
     "              points lat lon from the earthquake to the station\n"
     "  -e LAT,LON  the earthquake (the start for -w) is fixed; lines hold the rest\n"
-    "              (-e LAT,LON,DEPTH with -k: its depth too, for hypo)\n"
+    "              (-e LAT,LON,DEPTH with -k or -P: its depth too)\n"
     "  -s LAT,LON  the station is fixed; lines hold eqlat eqlon\n"
     "              (-s LAT,LON,ELEVATION with -k: its elevation too)\n"
     "  -f LIST     the fields that hold the numbers, in order (3,4 or 3-6); with -H,\n"
@@ -91,6 +93,15 @@ const char help[] =
     "              8601; E empty: still running): only stations running then\n"
     "  -G          with -S, one line an earthquake: the line, then n dmin gap gap2\n"
     "              of its stations (count, nearest, azimuthal and secondary gap)\n"
+    "  -P LIST     after the results, each item's first arrival in seconds after\n"
+    "              the origin (nan where none): phases by their names (P,S,PKIKP),\n"
+    "              P+Pdiff+PKIKP the earliest of those, firstP and firstS the first\n"
+    "              of each kind; the depth from -z, -e's third number or an event\n"
+    "              file's own column\n"
+    "  -M MODEL    -P's earth model: iasp91 (the default), ak135, or a .tvel or\n"
+    "              .nd file\n"
+    "  -I          with -S, -t and -P, each arrival as an instant (UTC, to the\n"
+    "              millisecond)\n"
     "  --text      (first) each file as FDSN text: StationXML and QuakeML as\n"
     "              the station and event text they stand for, one header for\n"
     "              files of one kind\n"
@@ -262,8 +273,6 @@ int settle_arrivals(Options &o, const Given &g)
             return fail("-I needs -P (the arrivals to write as instants)");
         return 0;
     }
-    if (o.mode != Mode::distance || o.path || o.geometry)
-        return fail("-P cannot be used with -m, -w, -n or -G (the arrivals are a pair's)");
     if (o.instants && !o.times)
         return fail("-I needs -S and -t (the earthquake's time)");
     if (!o.has_depth && g.inputs_known)
@@ -278,10 +287,7 @@ int settle_arrivals(Options &o, const Given &g)
     std::string wrong = travel::read_phase_list(o.phases, items);
     if (!wrong.empty())
         return refuse("-P", wrong);
-    std::vector<std::string> every;
-    for (const auto &item : items)
-        every.insert(every.end(), item.begin(), item.end());
-    const std::shared_ptr<const travel::TimesModel> model = travel::shared_model(o.model, wrong, &every, o.threads);
+    const std::shared_ptr<const travel::TimesModel> model = travel::shared_model(o.model, wrong, o.threads);
     if (!model) {
         say(stderr, "-M: %s", wrong.c_str());
         return 2;
@@ -661,6 +667,8 @@ int settle_numbers(Options &o, const Given &g)
         }
         o.listed = o.fields_given = true;
     }
+    if (!o.phases.empty() && (o.mode != Mode::distance || o.path || o.geometry))
+        return fail("-P cannot be used with -m, -w, -n or -G (the arrivals are a pair's)");
     if (const char *wrong = heights(o, g.depth_field, g.elevation_field, third))
         return fail(wrong);
     if (o.geometry && (o.mode != Mode::distance || o.path || o.hypocentral))

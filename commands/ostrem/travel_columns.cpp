@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ostrem.h"
 
 namespace filter {
 
@@ -54,23 +53,16 @@ const travel::SourceTimes &TravelColumns::source(double depth) const
 
 Direction direction_of(double lat, double lon)
 {
-    constexpr double radian = 3.141592653589793 / 180;
-    const double colatitude = geocen((90 - lat) * radian), longitude = lon * radian;
-    const double across = std::sin(colatitude);
-    return {across * std::cos(longitude), across * std::sin(longitude), std::cos(colatitude)};
-}
-
-double arc_between(const Direction &a, const Direction &b)
-{
-    const double x = a.y * b.z - a.z * b.y, y = a.z * b.x - a.x * b.z, z = a.x * b.y - a.y * b.x;
-    const double dot = a.x * b.x + a.y * b.y + a.z * b.z;
-    return std::atan2(std::sqrt(x * x + y * y + z * z), dot) * (180 / 3.141592653589793);
+    Direction d;
+    if (!sphere::placed(lat, lon, &d))
+        d = {NAN, NAN, NAN};
+    return d;
 }
 
 void TravelColumns::put(const Direction &earthquake, double depth, const Direction &station,
                         const stations::Instant *origin, char join, Bytes &out) const
 {
-    const double distance = arc_between(earthquake, station);
+    const double distance = sphere::arc_degrees(earthquake, station);
     const travel::SourceTimes &times = source(depth);
     thread_local std::vector<double> first;
     first.resize(phases_.size());

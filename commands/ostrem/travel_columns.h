@@ -13,20 +13,16 @@
 
 #include "format.h"
 #include "instant.h"
+#include "placed.h"
 #include "travel_times.h"
 
 namespace filter {
 
-// A point's direction from the earth's centre on the geocentric sphere
-// (its geographic latitude made geocentric, as the module does): the arc
-// between two is the distance the travel times take.
-struct Direction {
-    double x, y, z;
-};
+// A point placed on the module's geocentric sphere: the arc between two is
+// ostremd()'s distance, bit for bit, the one the travel times take.  A
+// point out of range is placed at NaN, and its arrivals are nan.
+using Direction = sphere::Placed;
 Direction direction_of(double lat, double lon);
-// The arc between two directions, in degrees: from the sine and cosine
-// together, exact near 0 and 180 as well.
-double arc_between(const Direction &a, const Direction &b);
 
 class TravelColumns {
 public:

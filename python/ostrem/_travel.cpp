@@ -26,7 +26,7 @@ bool model_and_phases(const char *model_name, const char *list, std::shared_ptr<
     }
     for (const auto &item : items)
         phases.insert(phases.end(), item.begin(), item.end());
-    model = travel::shared_model(model_name, wrong, &phases);
+    model = travel::shared_model(model_name, wrong);
     if (!model) {
         PyErr_SetString(PyExc_ValueError, wrong.c_str());
         return false;

@@ -33,7 +33,8 @@ def travel_times(distance, depth_km, phases="P", model="iasp91"):
         Epicentral distance (degrees of arc on the geocentric sphere, as
         `ostrem` gives it), 0 to 180.
     depth_km : array_like
-        Depth of the source (km), from 0 to the core-mantle boundary.
+        Depth of the source (km), from 0 to the core-mantle boundary; a
+        catalogue's depth above sea level, down to -10, is the surface.
     phases : str
         Phase names joined by ',' or '+' ("P", "P,Pdiff,PKIKP"), by the
         field's convention; "firstP" and "firstS" stand for the P-type and
