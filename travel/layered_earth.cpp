@@ -116,14 +116,15 @@ std::vector<double> LayeredEarth::tops() const
     return radii;
 }
 
-std::vector<double> LayeredEarth::etas(Wave w) const
+std::vector<double> LayeredEarth::etas(Wave w, double top, double bottom) const
 {
     const int i = static_cast<int>(w);
     std::vector<double> all;
     for (const Shell &s : shells_)
-        for (double e : {s.eta_top[i], s.eta_bottom[i]})
-            if (e > 0)
-                all.push_back(e);
+        if (s.top <= top && s.bottom >= bottom)
+            for (double e : {s.eta_top[i], s.eta_bottom[i]})
+                if (e > 0)
+                    all.push_back(e);
     return all;
 }
 

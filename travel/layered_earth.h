@@ -42,8 +42,9 @@ public:
     // The shells' tops from the surface down: where a ray of p equal to
     // their eta turns, its distance may change course.
     std::vector<double> tops() const;
-    // The etas of wave w at the shells' boundaries, 0 (a fluid's S) left out.
-    std::vector<double> etas(Wave w) const;
+    // The etas of wave w at the boundaries of the shells between two radii
+    // (top > bottom), 0 (a fluid's S) left out.
+    std::vector<double> etas(Wave w, double top, double bottom) const;
 
     // A ray of parameter p, wave w, from radius top down to radius bottom
     // (top > bottom): the sum over the shells between them, stopping where

@@ -56,6 +56,7 @@ void in_parallel(size_t n, int threads, F &&f)
 // of their interpolants.
 struct Interpolant {
     double h, qa, qb;
+    Interpolant(double width, double a, double b) : h(width), qa(a), qb(b) {}
     Interpolant(double pa, double taua, double xa, double pc, double tauc, double xc)
         : h(pc - pa)
     {
@@ -95,101 +96,91 @@ TimesModel::TimesModel(const EarthModel &model, double thickest, int threads)
     for (int w = 0; w < 2; w++)
         for (int r = 0; r < 4; r++)
             fluid_[w][r] = earth_.eta(Wave(w), boundary_[r], true) == 0;
-    refine_grid();
     for (double top : earth_.tops()) {
         tops_.push_back(top);
         if (top < earth_.radius() - upper_depth)
             break;
     }
-    const size_t n = p_.size(), m = tops_.size();
-    for (int w = 0; w < 2; w++) {
-        above_[w].resize(m * n);
-        in_parallel(n, threads_, [&](size_t i) {
-            std::vector<double> tau(m), distance(m);
-            earth_.sums_down(Wave(w), p_[i], m, tau.data(), distance.data());
-            for (size_t j = 0; j < m; j++)
-                above_[w][j * n + i] = {tau[j], distance[j]};
-        });
-    }
 }
 
-TimesModel::Legs TimesModel::legs_at(double p) const
+const TimesModel::Grid &TimesModel::grid(Wave w, int region) const
 {
-    Legs legs;
-    for (int w = 0; w < 2; w++)
-        for (int r = 0; r < 4; r++)
-            legs[static_cast<size_t>(w * 4 + r)] = earth_.down(Wave(w), p, boundary_[r], boundary_[r + 1]);
-    return legs;
-}
-
-void TimesModel::refine_grid()
-{
-    // Every shell's eta, of either wave, where a leg may end or fold, and
-    // an even grid.  The grid is the same whatever phases are asked for, so
-    // that a phase's times are too.
-    std::vector<double> start;
-    for (int w = 0; w < 2; w++) {
-        const std::vector<double> etas = earth_.etas(Wave(w));
-        start.insert(start.end(), etas.begin(), etas.end());
-    }
-    const double widest = start.empty() ? 0 : *std::max_element(start.begin(), start.end());
-    for (int i = 0; i <= 400; i++)
-        start.push_back(widest * i / 400);
-    std::sort(start.begin(), start.end());
-    start.erase(std::unique(start.begin(), start.end()), start.end());
-    std::map<double, Legs> grid;
-    {
-        std::vector<Legs> legs(start.size());
-        in_parallel(start.size(), threads_, [&](size_t i) { legs[i] = legs_at(start[i]); });
-        for (size_t i = 0; i < start.size(); i++)
-            grid.emplace(start[i], legs[i]);
-    }
-    // Halve each interval (in v, the interpolant's own variable) while a
-    // region's leg strays from its interpolant there: a reflected ray's
-    // distance varies on the scale of the eta spanned by the shells it
-    // grazes, which may be far finer than the spacing of the etas.
-    std::vector<double> check(start.begin(), start.end() - 1);
-    for (int round = 0; round < 30 && !check.empty(); round++) {
-        std::vector<double> mids(check.size());
-        std::vector<Legs> at_mids(check.size());
-        for (size_t m = 0; m < check.size(); m++) {
-            const double pc = std::next(grid.find(check[m]))->first;
-            mids[m] = pc - (pc - check[m]) / 2;
+    const int v = static_cast<int>(w);
+    std::call_once(grid_made_[v][region], [&] {
+        const double top = boundary_[region], bottom = boundary_[region + 1];
+        auto leg = [&](double p) { return earth_.down(w, p, top, bottom); };
+        // The etas of the region's shells, and an even grid up to the
+        // largest.
+        std::vector<double> start = earth_.etas(w, top, bottom);
+        const double widest = start.empty() ? 0 : *std::max_element(start.begin(), start.end());
+        for (int i = 0; i <= 100; i++)
+            start.push_back(widest * i / 100);
+        std::sort(start.begin(), start.end());
+        start.erase(std::unique(start.begin(), start.end()), start.end());
+        std::map<double, Leg> made;
+        {
+            std::vector<Leg> legs(start.size());
+            in_parallel(start.size(), threads_, [&](size_t i) { legs[i] = leg(start[i]); });
+            for (size_t i = 0; i < start.size(); i++)
+                made.emplace(start[i], legs[i]);
         }
-        in_parallel(check.size(), threads_, [&](size_t m) { at_mids[m] = legs_at(mids[m]); });
-        std::vector<double> next;
-        for (size_t m = 0; m < check.size(); m++) {
-            const double pa = check[m], mid = mids[m];
-            const auto a = grid.find(pa), c = std::next(a);
-            if (mid <= pa || mid >= c->first)
-                continue;
-            const Legs &legs = at_mids[m];
-            bool strays = false;
-            for (size_t l = 0; l < legs.size() && !strays; l++) {
-                const Leg &la = a->second[l], &lc = c->second[l], &lm = legs[l];
-                if (la.blocked || la.turned != lc.turned || la.blocked != lc.blocked || lm.turned != la.turned ||
-                    lm.blocked)
+        // Halve each interval (in v, the interpolant's own variable) while
+        // the leg strays from its interpolant there: a reflected ray's
+        // distance varies on the scale of the eta spanned by the shells it
+        // grazes, which may be far finer than the spacing of the etas.
+        std::vector<double> check(start.begin(), start.end() - (start.empty() ? 0 : 1));
+        for (int round = 0; round < 30 && !check.empty(); round++) {
+            std::vector<double> mids(check.size());
+            std::vector<Leg> at_mids(check.size());
+            for (size_t m = 0; m < check.size(); m++) {
+                const double pc = std::next(made.find(check[m]))->first;
+                mids[m] = pc - (pc - check[m]) / 2;
+            }
+            in_parallel(check.size(), threads_, [&](size_t m) { at_mids[m] = leg(mids[m]); });
+            std::vector<double> next;
+            for (size_t m = 0; m < check.size(); m++) {
+                const double pa = check[m], mid = mids[m];
+                const auto a = made.find(pa), c = std::next(a);
+                const Leg &la = a->second, &lc = c->second, &lm = at_mids[m];
+                if (mid <= pa || mid >= c->first || la.blocked || la.turned != lc.turned ||
+                    la.blocked != lc.blocked || lm.turned != la.turned || lm.blocked)
                     continue;
                 const Interpolant between(pa, la.tau, la.distance, c->first, lc.tau, lc.distance);
-                strays = std::fabs(between.tau(lc.tau, lc.distance, std::sqrt(0.5)) - lm.tau) > tau_tolerance;
+                if (std::fabs(between.tau(lc.tau, lc.distance, std::sqrt(0.5)) - lm.tau) > tau_tolerance) {
+                    made.emplace(mid, lm);
+                    next.push_back(pa);
+                    next.push_back(mid);
+                }
             }
-            if (strays) {
-                grid.emplace(mid, legs);
-                next.push_back(pa);
-                next.push_back(mid);
-            }
+            check = std::move(next);
         }
-        check = std::move(next);
-    }
-    const size_t n = grid.size();
-    for (int w = 0; w < 2; w++)
-        for (int r = 0; r < 4; r++)
-            region_[w][r].reserve(n);
-    for (const auto &[p, legs] : grid) {
-        p_.push_back(p);
-        for (size_t l = 0; l < legs.size(); l++)
-            region_[l / 4][l % 4].push_back(legs[l]);
-    }
+        Grid &g = grids_[v][region];
+        for (const auto &[p, l] : made) {
+            g.p.push_back(p);
+            g.legs.push_back(l);
+        }
+    });
+    return grids_[v][region];
+}
+
+const TimesModel::Upper &TimesModel::upper(Wave w) const
+{
+    const int v = static_cast<int>(w);
+    std::call_once(upper_made_[v], [&] {
+        const Grid &crust = grid(w, 0), &mantle = grid(w, 1);
+        Upper &u = uppers_[v];
+        std::merge(crust.p.begin(), crust.p.end(), mantle.p.begin(), mantle.p.end(), std::back_inserter(u.p));
+        u.p.erase(std::unique(u.p.begin(), u.p.end()), u.p.end());
+        const size_t n = u.p.size(), m = tops_.size();
+        u.sums.resize(m * n);
+        in_parallel(n, threads_, [&](size_t i) {
+            std::vector<double> tau(m), distance(m);
+            earth_.sums_down(w, u.p[i], m, tau.data(), distance.data());
+            for (size_t j = 0; j < m; j++)
+                u.sums[j * n + i] = {tau[j], distance[j]};
+        });
+    });
+    return uppers_[v];
 }
 
 int TimesModel::boundary_of(double radius) const
@@ -200,12 +191,54 @@ int TimesModel::boundary_of(double radius) const
     return -1;
 }
 
-Leg TimesModel::between(Wave w, size_t i, int top, int bottom) const
+namespace {
+
+// From a cursor at or before p on an ascending grid, the last point at or
+// before p (the grid's first when p lies before it).
+size_t walk_to(const std::vector<double> &grid, double p, size_t cursor)
+{
+    while (cursor + 1 < grid.size() && grid[cursor + 1] <= p)
+        cursor++;
+    return cursor;
+}
+
+// tau and X at p between two grid points whose legs run alike.
+Leg interpolated(double pa, const Leg &a, double pc, const Leg &c, double p)
+{
+    const Interpolant between(pa, a.tau, a.distance, pc, c.tau, c.distance);
+    const double v = std::sqrt((pc - p) / between.h);
+    Leg leg = c;
+    leg.tau = between.tau(c.tau, c.distance, v);
+    leg.distance = c.distance + v * (between.qb + v * between.qa);
+    return leg;
+}
+
+}  // namespace
+
+Leg TimesModel::leg_at(Wave w, int region, double p, size_t &cursor) const
+{
+    const Grid &g = grid(w, region);
+    Leg leg;
+    if (g.p.empty() || p > g.p.back()) {  // beyond every eta of the region: it cannot enter
+        leg.blocked = true;
+        return leg;
+    }
+    cursor = walk_to(g.p, p, cursor);
+    const size_t i = cursor;
+    if (g.p[i] == p)
+        return g.legs[i];
+    const Leg &a = g.legs[i], &c = g.legs[i + 1];
+    if (p < g.p[i] || a.blocked || c.blocked || a.turned != c.turned)
+        return earth_.down(w, p, boundary_[region], boundary_[region + 1]);
+    return interpolated(g.p[i], a, g.p[i + 1], c, p);
+}
+
+Leg TimesModel::between(Wave w, double p, int top, int bottom, size_t cursors[4]) const
 {
     const int v = static_cast<int>(w);
     Leg sum;
     for (int r = top; r < bottom; r++) {
-        const Leg &g = region_[v][r][i];
+        const Leg g = leg_at(w, r, p, cursors[r]);
         if (g.blocked) {
             // A region the ray cannot enter: a fluid stops it; otherwise it
             // is turned back at the boundary, as one leg would be.
@@ -225,22 +258,34 @@ Leg TimesModel::between(Wave w, size_t i, int top, int bottom) const
     return sum;
 }
 
-Leg TimesModel::above(Wave w, size_t i, double source_radius) const
+Leg TimesModel::above(Wave w, double p, double source_radius, size_t &cursor) const
 {
     // The last upper shell's top at or above the source.
     const auto past = std::upper_bound(tops_.begin(), tops_.end(), source_radius, std::greater<double>());
     const size_t j = static_cast<size_t>(past - tops_.begin());
-    if (j == 0 || (j == tops_.size() && source_radius < tops_.back()) || above_[static_cast<int>(w)].empty())
-        return earth_.down(w, p_[i], earth_.radius(), source_radius);
-    const Sums &sums = above_[static_cast<int>(w)][(j - 1) * p_.size() + i];
+    if (j == 0 || (j == tops_.size() && source_radius < tops_.back()))
+        return earth_.down(w, p, earth_.radius(), source_radius);
+    const Upper &u = upper(w);
+    cursor = walk_to(u.p, p, cursor);
+    const size_t i = cursor, n = u.p.size();
+    const Sums &a = u.sums[(j - 1) * n + i];
     Leg leg;
-    if (std::isnan(sums.tau)) {
+    if (u.p[i] == p) {
+        leg.tau = a.tau, leg.distance = a.distance;
+    } else if (i + 1 < n && u.p[i] < p && !std::isnan(a.tau) && !std::isnan(u.sums[(j - 1) * n + i + 1].tau)) {
+        const Sums &c = u.sums[(j - 1) * n + i + 1];
+        leg = interpolated(u.p[i], Leg{a.tau, a.distance}, u.p[i + 1], Leg{c.tau, c.distance}, p);
+    } else {
+        return earth_.down(w, p, earth_.radius(), source_radius);
+    }
+    if (std::isnan(leg.tau)) {
         leg.turned = true;
         return leg;
     }
-    leg = earth_.down(w, p_[i], tops_[j - 1], source_radius);
-    leg.tau += sums.tau;
-    leg.distance += sums.distance;
+    const Leg piece = earth_.down(w, p, tops_[j - 1], source_radius);
+    leg.tau += piece.tau;
+    leg.distance += piece.distance;
+    leg.turned = piece.turned, leg.blocked = piece.blocked;
     return leg;
 }
 
@@ -278,33 +323,34 @@ SourceTimes::Knot SourceTimes::direct(const Phase &phase, double p) const
     return k;
 }
 
-SourceTimes::Knot SourceTimes::knot(const Phase &phase, size_t i) const
+SourceTimes::Knot SourceTimes::knot(const Phase &phase, double p, Cursors &cursors) const
 {
     const TimesModel &m = model_;
-    Knot k{m.p_[i], 0, 0, true};
+    Knot k{p, 0, 0, true};
     for (const Pass &pass : phase.passes) {
+        const int v = static_cast<int>(pass.wave);
         const int top = m.boundary_of(pass.top), bottom = m.boundary_of(pass.bottom);
         Leg leg;
         if (top >= 0 && bottom >= 0) {
-            leg = m.between(pass.wave, i, top, bottom);
+            leg = m.between(pass.wave, p, top, bottom, cursors.region[v]);
         } else if (pass.top == source_radius_ && bottom >= 0) {
             // Down from the source: from the surface, less the shells above
             // the source (which a ray of this p crosses without turning).
-            const Leg upper = m.above(pass.wave, i, source_radius_);
+            const Leg upper = m.above(pass.wave, p, source_radius_, cursors.upper[v]);
             if (upper.turned || upper.blocked) {
-                leg = m.earth().down(pass.wave, k.p, pass.top, pass.bottom);
+                leg = m.earth().down(pass.wave, p, pass.top, pass.bottom);
             } else {
-                leg = m.between(pass.wave, i, 0, bottom);
+                leg = m.between(pass.wave, p, 0, bottom, cursors.region[v]);
                 leg.tau -= upper.tau;
                 leg.distance -= upper.distance;
             }
         } else if (pass.bottom == source_radius_ && top == 0) {
-            leg = m.above(pass.wave, i, source_radius_);
+            leg = m.above(pass.wave, p, source_radius_, cursors.upper[v]);
         } else {
-            leg = m.earth().down(pass.wave, k.p, pass.top, pass.bottom);
+            leg = m.earth().down(pass.wave, p, pass.top, pass.bottom);
         }
         if (leg.blocked || leg.turned != pass.turns)
-            return {k.p, 0, 0, false};
+            return {p, 0, 0, false};
         k.tau += leg.tau;
         k.distance += leg.distance;
     }
@@ -313,18 +359,41 @@ SourceTimes::Knot SourceTimes::knot(const Phase &phase, size_t i) const
 
 void SourceTimes::sample(Branches &b) const
 {
-    const LayeredEarth &earth = model_.earth();
+    const TimesModel &m = model_;
+    const LayeredEarth &earth = m.earth();
     const Wave first = b.phase.passes.front().wave;
     if (b.phase.along != Along::nothing) {
         const double radius = b.phase.along == Along::core ? earth.core_radius() : earth.moho_radius();
         b.graze = direct(b.phase, earth.eta(first, radius, b.phase.along == Along::moho));
         return;
     }
-    // The rays leaving the source: p up to the least eta above it, where
-    // the ray leaves horizontally (a branch's end that no shell gives).
+    // The knots: the grid points of every region a pass runs through, and
+    // the upper sums' for the wave that leaves the source; p up to the
+    // least eta above the source, where the ray leaves horizontally (a
+    // branch's end that no shell gives).
     const double most = earth.least_eta(first, earth.radius(), source_radius_);
-    for (size_t i = 0; i < model_.p_.size() && model_.p_[i] < most; i++)
-        b.knots.push_back(knot(b.phase, i));
+    std::vector<double> p;
+    bool used[2][4] = {};
+    for (const Pass &pass : b.phase.passes) {
+        const int v = static_cast<int>(pass.wave);
+        for (int r = 0; r < 4; r++)
+            if (m.boundary_[r] <= pass.top && m.boundary_[r + 1] >= pass.bottom &&
+                m.boundary_[r] > m.boundary_[r + 1])
+                used[v][r] = true;
+        if (pass.top == source_radius_ || pass.bottom == source_radius_)
+            used[v][0] = used[v][1] = true;
+    }
+    for (int v = 0; v < 2; v++)
+        for (int r = 0; r < 4; r++)
+            if (used[v][r]) {
+                const std::vector<double> &g = m.grid(Wave(v), r).p;
+                p.insert(p.end(), g.begin(), std::lower_bound(g.begin(), g.end(), most));
+            }
+    std::sort(p.begin(), p.end());
+    p.erase(std::unique(p.begin(), p.end()), p.end());
+    Cursors cursors;
+    for (double x : p)
+        b.knots.push_back(knot(b.phase, x, cursors));
     b.knots.push_back(direct(b.phase, most));
     index(b);
 }
@@ -334,6 +403,10 @@ void SourceTimes::index(Branches &b)
     std::vector<uint32_t> usable;
     for (size_t i = 0; i + 1 < b.knots.size(); i++)
         if (b.knots[i].exists && b.knots[i + 1].exists) {
+            Knot &a = b.knots[i];
+            const Knot &c = b.knots[i + 1];
+            const Interpolant between(a.p, a.tau, a.distance, c.p, c.tau, c.distance);
+            a.qa = between.qa, a.qb = between.qb;
             usable.push_back(static_cast<uint32_t>(i));
             b.farthest = std::max({b.farthest, b.knots[i].distance, b.knots[i + 1].distance});
         }
@@ -372,7 +445,7 @@ void SourceTimes::roots(const Branches &b, double target, Found &&found) const
         if (!(std::min(x0, x1) <= target && target <= std::max(x0, x1)))
             continue;
         const Knot &a = b.knots[lo], &c = b.knots[hi];
-        const Interpolant between(a.p, a.tau, a.distance, c.p, c.tau, c.distance);
+        const Interpolant between(c.p - a.p, a.qa, a.qb);
         const double v = between.root(c.distance, target);
         const double p = c.p - between.h * v * v;
         const double tau = between.tau(c.tau, c.distance, v);

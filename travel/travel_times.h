@@ -18,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,8 @@ namespace travel {
 
 class TimesModel {
 public:
-    // threads: how many may sample the rays (the same rays whatever the number).
+    // threads: how many may sample the rays (the same rays whatever the
+    // number).
     explicit TimesModel(const EarthModel &model, double thickest = 5.0, int threads = 1);
     const EarthModel &model() const { return model_; }
     const LayeredEarth &earth() const { return earth_; }
@@ -42,29 +44,45 @@ private:
     struct Sums {
         double tau, distance;
     };
+    // A region's leg of one wave at the ray parameters of its own grid: its
+    // shells' etas, where the leg may end or fold, an even grid, and
+    // halvings where the leg strays from its interpolant.  Made when a
+    // phase first needs it, the same whatever asked.
+    struct Grid {
+        std::vector<double> p;
+        std::vector<Leg> legs;
+    };
+    // The sums from the surface down to each upper shell's top, at the p of
+    // the crust's and the mantle's grids (NaN where the ray turns or stops
+    // above it), [top * p.size() + i].
+    struct Upper {
+        std::vector<double> p;
+        std::vector<Sums> sums;
+    };
     EarthModel model_;
     LayeredEarth earth_;
-    std::vector<double> p_;  // the grid of ray parameters, ascending
-    // The regions' boundaries from the surface down: surface, Moho,
-    // core-mantle, inner-core boundary, centre; each region's leg for
-    // each grid p, and whether the wave is fluid just below its top.
-    double boundary_[5];
-    std::vector<Leg> region_[2][4];
-    bool fluid_[2][4];
     int threads_;
-    // The upper shells' tops, and the sums from the surface down to each
-    // (NaN where the ray turns or stops above it), [top * p_.size() + i].
-    std::vector<double> tops_;
-    std::vector<Sums> above_[2];
+    // The regions' boundaries from the surface down: surface, Moho,
+    // core-mantle, inner-core boundary, centre; whether the wave is fluid
+    // just below each top.
+    double boundary_[5];
+    bool fluid_[2][4];
+    std::vector<double> tops_;  // the upper shells' tops
+    mutable std::once_flag grid_made_[2][4], upper_made_[2];
+    mutable Grid grids_[2][4];
+    mutable Upper uppers_[2];
 
-    using Legs = std::array<Leg, 8>;  // P then S, each region from the top
-    Legs legs_at(double p) const;
-    void refine_grid();
+    const Grid &grid(Wave w, int region) const;
+    const Upper &upper(Wave w) const;
     int boundary_of(double radius) const;
+    // A region's leg at any p, walking up its grid (at a cursor kept by
+    // the caller, p never falling): exact at a grid point, interpolated
+    // between two, from the shells where the leg changes course between.
+    Leg leg_at(Wave w, int region, double p, size_t &cursor) const;
     // The leg between two boundaries, from the regions' legs.
-    Leg between(Wave w, size_t i, int top, int bottom) const;
-    // The leg from the surface down to a source, from the upper sums.
-    Leg above(Wave w, size_t i, double source_radius) const;
+    Leg between(Wave w, double p, int top, int bottom, size_t cursors[4]) const;
+    // The leg from the surface down to a source.
+    Leg above(Wave w, double p, double source_radius, size_t &cursor) const;
 };
 
 // A source at a depth with the branches of the phases asked for.
@@ -85,6 +103,7 @@ private:
     struct Knot {
         double p, tau, distance;
         bool exists;
+        double qa = 0, qb = 0;  // the interpolant's to the next knot, once both exist
     };
     struct Branches {
         Phase phase;
@@ -103,7 +122,12 @@ private:
     double source_radius_;
     std::vector<Branches> branches_;
 
-    Knot knot(const Phase &phase, size_t i) const;
+    // Where a phase's legs are walked, p rising: each region's grid of
+    // each wave, and the upper sums'.
+    struct Cursors {
+        size_t region[2][4] = {}, upper[2] = {};
+    };
+    Knot knot(const Phase &phase, double p, Cursors &cursors) const;
     Knot direct(const Phase &phase, double p) const;
     void sample(Branches &b) const;
     static void index(Branches &b);
