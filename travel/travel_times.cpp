@@ -217,8 +217,10 @@ Leg interpolated(double pa, const Leg &a, double pc, const Leg &c, double p)
 
 Leg TimesModel::leg_at(Wave w, int region, double p, size_t &cursor) const
 {
-    const Grid &g = grid(w, region);
     Leg leg;
+    if (boundary_[region] == boundary_[region + 1])
+        return leg;  // a region the model does not have (no Moho): nothing to cross
+    const Grid &g = grid(w, region);
     if (g.p.empty() || p > g.p.back()) {  // beyond every eta of the region: it cannot enter
         leg.blocked = true;
         return leg;
