@@ -29,6 +29,14 @@ gwant=$'10018.754 90.000 270.000\n0.000 45.000'
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/geodesic_consumer"
 check "C (ellipsoid)" "$tmp/geodesic_consumer" "$gwant"
 
+# The travel times' C interface, through its own pkg-config file.
+twant=$'368.733 368.733 8.8445\n746.289 746.289 5.1576\nnan nan nan\n"PX": no leg is called X
+nowhere.tvel: No such file or directory (the built-in models are iasp91 and ak135)'
+# shellcheck disable=SC2046
+"$cc" -std=c99 -Wall -Wextra -pedantic -Werror "$source/travel.c" \
+  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-travel) -o "$tmp/travel_consumer"
+check "C (travel times)" "$tmp/travel_consumer" "$twant"
+
 fortran=OFF
 [ -n "$fc" ] && fortran=ON
 cmake -S "$source" -B "$tmp/cxx" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
@@ -37,6 +45,7 @@ cmake -S "$source" -B "$tmp/cxx" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="
 cmake --build "$tmp/cxx" >/dev/null
 check C++ "$tmp/cxx/consumer" "$want"
 check "C (ellipsoid, CMake)" "$tmp/cxx/geodesic_consumer" "$gwant"
+check "C (travel times, CMake)" "$tmp/cxx/travel_consumer" "$twant"
 if [ -z "$fc" ]; then
   echo "the C and C++ consumers print the known lines (no Fortran module in this build)"
   exit 0
@@ -50,6 +59,13 @@ fwant=$'90.00 90.00 270.00\n0.00 315.00\n90.00 90.00 270.00\n10018.754 90.000 27
   $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-geodesic) -o "$tmp/f_consumer"
 check "Fortran (pkg-config)" "$tmp/f_consumer" "$fwant"
 check "Fortran (CMake)" "$tmp/cxx/fortran_consumer" "$fwant"
+# The travel times from Fortran.
+tfwant=$'368.733 746.289\n"PX": no leg is called X'
+# shellcheck disable=SC2046
+"$fc" -std=f2003 -Wall -Werror "$source/travel.f90" \
+  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ostrem-travel) -o "$tmp/f_travel"
+check "Fortran travel times (pkg-config)" "$tmp/f_travel" "$tfwant"
+check "Fortran travel times (CMake)" "$tmp/cxx/fortran_travel_consumer" "$tfwant"
 # The guide's Fortran example prints what sorvane prints for its pair.
 awk '/^```fortran$/ { on = 1; next } /^```$/ { on = 0 } on' "$source/../../docs/library.md" >"$tmp/quake.f90"
 # shellcheck disable=SC2046

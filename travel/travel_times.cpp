@@ -543,6 +543,13 @@ std::string read_phase_list(const std::string &text, std::vector<std::vector<std
     return "";
 }
 
+std::string why_no_phase(const TimesModel &model, const std::string &name)
+{
+    const LayeredEarth &earth = model.earth();
+    Phase phase;
+    return phase_of(name, earth, earth.radius(), earth.moho_radius(), phase);
+}
+
 std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, std::string &wrong, int threads)
 {
     static std::mutex guard;
@@ -567,11 +574,10 @@ template <class Each>
 std::string by_depth(const TimesModel &model, const std::vector<std::string> &phases, size_t n,
                      const double *depth, Each &&each)
 {
-    {
-        const SourceTimes probe(model, 0, phases);
-        for (size_t k = 0; k < phases.size(); k++)
-            if (!probe.why(k).empty())
-                return probe.why(k);
+    for (const std::string &name : phases) {
+        const std::string wrong = why_no_phase(model, name);
+        if (!wrong.empty())
+            return wrong;
     }
     std::vector<size_t> order(n);
     for (size_t i = 0; i < n; i++)

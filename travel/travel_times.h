@@ -142,6 +142,10 @@ private:
 // an empty string, or what is wrong.
 std::string read_phase_list(const std::string &text, std::vector<std::vector<std::string>> &items);
 
+// Why a name is no phase in the model (an empty string when it is one),
+// whatever the depth.
+std::string why_no_phase(const TimesModel &model, const std::string &name);
+
 // A model by name ("iasp91", "ak135") or file, made ready once per process
 // (on as many threads) and shared; nullptr, with wrong saying why, when it
 // cannot be read.

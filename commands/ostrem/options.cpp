@@ -298,12 +298,12 @@ int settle_arrivals(Options &o, const Given &g)
             names.emplace_back();
         else
             names.back() += c;
-    for (const auto &item : items) {
-        const travel::SourceTimes probe(*model, 0, item);
-        for (size_t k = 0; k < item.size(); k++)
-            if (!probe.why(k).empty())
-                return refuse("-P", probe.why(k));
-    }
+    for (const auto &item : items)
+        for (const std::string &name : item) {
+            wrong = travel::why_no_phase(*model, name);
+            if (!wrong.empty())
+                return refuse("-P", wrong);
+        }
     o.arrivals = std::make_shared<const TravelColumns>(model, std::move(items), std::move(names),
                                                        g.decimals_given ? o.decimals : 3);
     return 0;
