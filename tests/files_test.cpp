@@ -317,6 +317,45 @@ TEST(Files, ArrivalsTakeTheEventsDepthAndTime)
     }
 }
 
+// --request: each pair a line of the data centres' request, its times
+// from the files themselves; channels' own codes with --channels (an
+// empty location is "--"), any ("*") where the file lists stations; a
+// pair where nothing arrives asks for nothing, a header or comment is no
+// line of the request, and a file without codes is refused.
+TEST(Files, RequestsForTheDataCentres)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+        int status;
+    } cases[] = {
+        {{"-S", data + "inventory.txt", "-P", "P", "--request", "60,600", data + "catalogue.txt"},
+         "IU ANMO * * 2011-03-11T05:57:47.554 2011-03-11T06:08:47.554\n"
+         "GR FUR * * 2011-03-11T05:57:49.430 2011-03-11T06:08:49.430\n"
+         "GR FUR * * 2012-04-04T14:29:17.683 2012-04-04T14:40:17.683\n",
+         1},
+        {{"-S", data + "inventory.xml", "-P", "firstP", "--request", "30,300", data + "catalogue.xml"},
+         "IU ANMO * * 2011-03-11T05:58:17.554 2011-03-11T06:03:47.554\n", 1},
+        {{"-S", data + "channels.txt", "--channels", "-P", "P", "--request", "10,100", data + "catalogue.txt"},
+         "IU ANMO 00 BHZ 2011-03-11T05:58:37.554 2011-03-11T06:00:27.554\n"
+         "IU ANMO 10 HHZ 2011-03-11T05:58:37.554 2011-03-11T06:00:27.554\n"
+         "IU ANMO 00 LHZ 2011-03-11T05:58:37.554 2011-03-11T06:00:27.554\n"
+         "GR FUR -- BHZ 2011-03-11T05:58:39.430 2011-03-11T06:00:29.430\n",
+         1},
+    };
+    for (const auto &c : cases) {
+        const Outcome r = run(filter, c.args);
+        EXPECT_EQ(r.out.substr(0, c.out.size()), c.out) << c.args[1];
+        EXPECT_EQ(r.out.find('#'), std::string::npos);
+        EXPECT_EQ(r.status, c.status) << r.err;
+    }
+    const TempFile plain("1 2\n");
+    const Outcome r = run(filter, {"-S", plain.path, "-P", "P", "-t", "2", "-T", "1,2", "--request", "1,2",
+                                   data + "catalogue.txt"});
+    EXPECT_EQ(r.err, "ostrem: " + plain.path + ": --request needs the stations' codes: FDSN station text or StationXML\n");
+    EXPECT_EQ(r.status, 2);
+}
+
 // A channel-level table pairs each station epoch once: -G counts
 // stations, -N chooses among them, a bad line is said at the file's line;
 // --channels keeps a line per channel.

@@ -265,6 +265,10 @@ const Stream arrival_streams[] = {
     {"instants_without_arrivals", {"-I"}, "", "", usage_after("-I needs -P (the arrivals to write as instants)"), 2},
     {"instants_without_times", {"-z", "3", "-P", "P", "-I"}, "", "",
      usage_after("-I needs -S and -t (the earthquake's time)"), 2},
+    {"request_without_stations", {"-z", "3", "-P", "P", "--request", "10,60"}, "", "",
+     usage_after("--request needs -S, -P and the earthquake's time (-t, or an event file's)"), 2},
+    {"request_of_no_window", {"--request", "0,0"}, "", "",
+     usage_after("--request takes BEFORE,AFTER, seconds from 0 (a day at most together), not '0,0'"), 2},
     {"model_that_is_no_file", {"-z", "3", "-P", "P", "-M", "nowhere.nd"}, "", "",
      "ostrem: -M: nowhere.nd: No such file or directory (the built-in models are iasp91 and ak135)\n", 2},
 };

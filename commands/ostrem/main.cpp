@@ -16,6 +16,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../newline.h"
@@ -90,6 +91,23 @@ int kinds_decide(filter::Inputs &inputs, const filter::Options &asked, const fil
             status = filter::give(
                 'F', two_fields(station_text.field("Latitude"), station_text.field("Longitude")), opt, given);
     }
+    // --request without -t and -T: the event's time and each station
+    // epoch's, where both files are FDSN text or XML.
+    if (!status && asked.request && !asked.times) {
+        const std::string_view event_header(files::event_columns), station_header(files::station_columns);
+        const files::TextHeader events = xml ? files::fdsn_text(event_header.data(), event_header.size()) : text;
+        files::TextHeader stations;
+        const int stations_xml = filter::input_is_xml(inputs, asked.stations, &stations);
+        if (stations_xml == 1 && !asked.channels)
+            stations = files::fdsn_text(station_header.data(), station_header.size());
+        const int time = events.kind == files::Text::events ? events.field("Time") : 0;
+        const int start = stations.field("StartTime"), end = stations.field("EndTime");
+        if (time > 0 && start > 0 && end > 0) {
+            status = filter::give('t', std::to_string(time), opt, given);
+            if (!status)
+                status = filter::give('T', two_fields(start, end), opt, given);
+        }
+    }
     return status;
 }
 
@@ -135,6 +153,10 @@ int load_stations(filter::Inputs &inputs, const filter::Options &opt, filter::St
     }
     if (!stations.refusal().empty()) {
         filter::say(stderr, "%s", stations.refusal().c_str());
+        return 2;
+    }
+    if (opt.request && !stations.has_codes()) {
+        filter::say(stderr, "%s: --request needs the stations' codes: FDSN station text or StationXML", opt.stations);
         return 2;
     }
     return 0;

@@ -102,6 +102,9 @@ const char help[] =
     "              .nd file\n"
     "  -I          with -S, -t and -P, each arrival as an instant (UTC, to the\n"
     "              millisecond)\n"
+    "  --request BEFORE,AFTER  with -S, -t and -P, each pair a line of a data\n"
+    "              request, NET STA LOC CHA START END: from BEFORE seconds before\n"
+    "              the first arrival of -P's phases to AFTER seconds after it\n"
     "  --text      (first) each file as FDSN text: StationXML and QuakeML as\n"
     "              the station and event text they stand for, one header for\n"
     "              files of one kind\n"
@@ -268,6 +271,11 @@ const char *heights(Options &o, int depth_field, int elevation_field, bool third
 // or 2 after a usage error's message.
 int settle_arrivals(Options &o, const Given &g)
 {
+    // The times may come from the files, which are not read yet.
+    if (o.request && (!o.stations || o.phases.empty() || (!o.times && g.inputs_known)))
+        return fail("--request needs -S, -P and the earthquake's time (-t, or an event file's)");
+    if (o.request && (o.out_sep || o.instants))
+        return fail("--request writes lines of its own: not with -o or -I");
     if (o.phases.empty()) {
         if (o.instants)
             return fail("-I needs -P (the arrivals to write as instants)");
@@ -486,7 +494,7 @@ int take_count(int c, Options &o, Given &g)
 }
 
 // The long options without a letter.
-enum { magnitudes_option = 0x100, magnitudes_first_option, channels_option };
+enum { magnitudes_option = 0x100, magnitudes_first_option, channels_option, request_option };
 
 // -d, -D and -o: 0, or 2 after a usage error's message.
 int take_separator(int c, Options &o, Given &g)
@@ -524,6 +532,12 @@ int take_long(int c, Options &o)
         o.magnitudes.instead = c == magnitudes_first_option;
         break;
     case channels_option: o.channels = true; break;
+    case request_option:
+        if (!two_numbers(optarg, o.request_window) || !(o.request_window[0] >= 0) || !(o.request_window[1] >= 0) ||
+            !(o.request_window[0] + o.request_window[1] > 0) || o.request_window[0] + o.request_window[1] > 86400)
+            return fail("--request takes BEFORE,AFTER, seconds from 0 (a day at most together), not '%s'", optarg);
+        o.request = true;
+        break;
     }
     return 0;
 }
@@ -597,6 +611,7 @@ int take_option(int c, char **argv, Options &o, Given &g)
     case magnitudes_option:
     case magnitudes_first_option:
     case channels_option:
+    case request_option:
         return take_long(c, o);
     default:
         return refuse_option(c, argv);
@@ -691,6 +706,7 @@ int read_options(int argc, char **argv, Options &o, Given &g, int *first)
                                    {"magnitudes", required_argument, nullptr, magnitudes_option},
                                    {"magnitudes-first", required_argument, nullptr, magnitudes_first_option},
                                    {"channels", no_argument, nullptr, channels_option},
+                                   {"request", required_argument, nullptr, request_option},
                                    {nullptr, 0, nullptr, 0}};
     opterr = 0;  // the messages are in this program's words
     for (int c; (c = getopt_long(argc, argv, "+:kmwn:e:s:f:ad:o:Hp:r:A:B:N:t:T:Gj:z:Z:S:F:D:P:M:Ih", longs, nullptr)) != -1;)

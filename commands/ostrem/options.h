@@ -91,6 +91,11 @@ struct Options {
     std::string model = "iasp91";
     bool instants = false;
     std::shared_ptr<const TravelColumns> arrivals;
+    // --request BEFORE,AFTER: with -S, -t and -P, each pair a line of the
+    // data centres' request, a window from BEFORE seconds before the first
+    // arrival to AFTER seconds after it.
+    bool request = false;
+    double request_window[2] = {0, 0};
 
     // A pair must lie in a window of its distance or of its directions.
     bool windowed() const { return window || by_azimuth || by_back_azimuth; }

@@ -202,7 +202,8 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why, Ba
     if (header) {  // the names of the results, in place of a header line or after it
         if (batch)
             finish(*batch, out);
-        put_header(line, body, join, out);
+        if (!opt_.request)  // a request is its lines alone
+            put_header(line, body, join, out);
         return true;
     }
     size_t k = 0;
@@ -211,8 +212,10 @@ bool Record::line(char *line, size_t n, bool header, Bytes &out, Reason &why, Ba
     if (k >= body || line[k] == '#') {
         if (batch)
             finish(*batch, out);
-        out.put(line, n);  // blank or comment: copied as it came
-        out.put("\n", 1);
+        if (!opt_.request) {
+            out.put(line, n);  // blank or comment: copied as it came
+            out.put("\n", 1);
+        }
         return true;
     }
     line[body] = '\0';

@@ -148,6 +148,10 @@ private:
     // nan for each.
     std::vector<std::string_view> all_names_, nans_;
     void put_arrivals(const double c[], const stations::Instant *origin, char join, Bytes &out) const;
+    // --request's line for station j: its codes and the window around the
+    // arrival (s after origin); none where nothing arrives.
+    void put_request(const StationTable &table, uint32_t j, double arrival, const stations::Instant &origin,
+                     Bytes &out) const;
 };
 
 }  // namespace filter

@@ -115,7 +115,9 @@ bool Record::pairs(char *line, size_t n, char join, Bytes &out, Reason &why, Bat
         return true;
     }
     auto take = [&](uint32_t j, const Results &x) {
-        if constexpr (Solve::path) {
+        if (opt_.request) {
+            put_request(table, j, opt_.arrivals->earliest(earthquake, c[depth], table.direction(j)), time, out);
+        } else if constexpr (Solve::path) {
             compute.at(j);
             put_path<Solve>(quake, join, c, x.r, out, table.line(j));
         } else {

@@ -1,5 +1,6 @@
 // The filter's writers of what is not a result: a header's names, the
 // words in place of results, a bad line's nan line and its reason.
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -92,6 +93,30 @@ void Record::put_header(const char *line, size_t n, char join, Bytes &out) const
     put_words(line, n, join, names_, out);
 }
 
+
+void Record::put_request(const StationTable &table, uint32_t j, double arrival, const stations::Instant &origin,
+                         Bytes &out) const
+{
+    if (std::isnan(arrival))
+        return;
+    std::string_view code[4];
+    table.codes(j, code);
+    // Where the file lists channels an empty location is written "--", as
+    // the requests spell it; where it does not, a location or channel is
+    // any.
+    const std::string_view location = !code[2].empty() ? code[2] : opt_.channels ? "--" : "*";
+    const std::string_view channel = !code[3].empty() ? code[3] : "*";
+    std::string text;
+    for (std::string_view part : {code[0], code[1], location, channel}) {
+        text += part;
+        text += ' ';
+    }
+    text += instant_after(origin, arrival - opt_.request_window[0], false);
+    text += ' ';
+    text += instant_after(origin, arrival + opt_.request_window[1], false);
+    text += '\n';
+    out.put(text);
+}
 
 void Record::overlong(Bytes &out, Reason &why, size_t limit) const
 {

@@ -197,6 +197,13 @@ int StationTable::load(InputFile input, const Options &given)
     } else {
         from_text(o);
     }
+    // FDSN text's codes, for the requests of --request.
+    const files::TextHeader codes = files::fdsn_text(text_.data(), text_.size());
+    if (codes.kind == files::Text::stations || codes.kind == files::Text::channels) {
+        const char *names[4] = {"Network", "Station", "Location", "Channel"};
+        for (int k = 0; k < 4; k++)
+            code_field_[k] = codes.field(names[k]);
+    }
     read_lines(o);
     stations::Table table;
     table.lat = lat_.data();
@@ -226,6 +233,30 @@ void StationTable::place_stations()
         height[i] = elevation(i);
     x_.resize(n), y_.resize(n), z_.resize(n);
     ellipsoid::positions(n, lat_.data(), lon_.data(), height.data(), x_.data(), y_.data(), z_.data());
+}
+
+void StationTable::codes(size_t i, std::string_view code[4]) const
+{
+    // FDSN text's fields, split on '|', which no code holds (--request
+    // takes no -o, which would rejoin them).
+    const std::string_view line = this->line(i);
+    std::vector<std::string_view> fields;
+    for (size_t from = 0;;) {
+        const size_t bar = line.find('|', from);
+        fields.push_back(line.substr(from, bar == std::string_view::npos ? std::string_view::npos : bar - from));
+        if (bar == std::string_view::npos)
+            break;
+        from = bar + 1;
+    }
+    for (int k = 0; k < 4; k++) {
+        const size_t f = static_cast<size_t>(code_field_[k]);
+        std::string_view c = f >= 1 && f <= fields.size() ? fields[f - 1] : std::string_view();
+        while (!c.empty() && c.front() == ' ')
+            c.remove_prefix(1);
+        while (!c.empty() && c.back() == ' ')
+            c.remove_suffix(1);
+        code[k] = c;
+    }
 }
 
 }  // namespace filter

@@ -60,6 +60,11 @@ public:
     }
     std::string_view header() const { return header_; }
     const HeaderNames &header_names() const { return header_names_; }
+    // Whether the file is FDSN text (or StationXML) with network and
+    // station codes, and station i's codes: network, station, location,
+    // channel (empty where the file has none, or the field is empty).
+    bool has_codes() const { return code_field_[0] > 0 && code_field_[1] > 0; }
+    void codes(size_t i, std::string_view code[4]) const;
     // The file's separator (-D, or its XML's '|'; 0: blanks).
     char separator() const { return separator_; }
     const std::vector<Bad> &bad() const { return bad_; }
@@ -85,6 +90,7 @@ private:
     std::string header_;
     HeaderNames header_names_;
     char separator_ = 0;
+    int code_field_[4] = {0, 0, 0, 0};  // network, station, location, channel: fields from 1
     std::string refusal_;
     // StationXML, or channels made stations: the file's line each text
     // line comes from.

@@ -87,7 +87,21 @@ void TravelColumns::put(const Direction &earthquake, double depth, const Directi
     }
 }
 
-std::string instant_after(const stations::Instant &origin, double seconds)
+double TravelColumns::earliest(const Direction &earthquake, double depth, const Direction &station) const
+{
+    const double distance = sphere::arc_degrees(earthquake, station);
+    const travel::SourceTimes &times = source(depth);
+    double first = NAN;
+    for (size_t k = 0; k < phases_.size(); k++) {
+        double t, ray_parameter;
+        times.first(k, distance, t, ray_parameter);
+        if (t < first || std::isnan(first))
+            first = t;
+    }
+    return first;
+}
+
+std::string instant_after(const stations::Instant &origin, double seconds, bool zone)
 {
     // Milliseconds since the epoch, rounded half away from zero.
     const int64_t ms = origin.seconds * 1000 + origin.nanoseconds / 1000000 +
@@ -107,10 +121,10 @@ std::string instant_after(const stations::Instant &origin, double seconds)
     const int64_t year = year_of_era + era * 400 + (month <= 2);
     const auto part = [](int64_t v) { return static_cast<unsigned>(v); };  // each in [0, 86400000)
     char text[96];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u.%03uZ", static_cast<long long>(year),
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u.%03u", static_cast<long long>(year),
                   part(month), part(day), part(in_day / 3600000), part(in_day / 60000 % 60),
                   part(in_day / 1000 % 60), part(in_day % 1000));
-    return text;
+    return zone ? std::string(text) + "Z" : std::string(text);
 }
 
 }  // namespace filter

@@ -38,6 +38,10 @@ public:
     void put(const Direction &earthquake, double depth, const Direction &station, const stations::Instant *origin,
              char join, Bytes &out) const;
 
+    // The earliest arrival of every item's phases (s after the origin),
+    // NaN where none arrives.
+    double earliest(const Direction &earthquake, double depth, const Direction &station) const;
+
 private:
     const travel::SourceTimes &source(double depth) const;
     std::shared_ptr<const travel::TimesModel> model_;
@@ -47,8 +51,9 @@ private:
 };
 
 // An instant and some seconds after it, as ISO 8601 in UTC with
-// milliseconds (2024-01-01T00:10:07.125Z), rounded to the millisecond.
-std::string instant_after(const stations::Instant &origin, double seconds);
+// milliseconds (2024-01-01T00:10:07.125Z, or without the Z as the data
+// centres' requests write it), rounded to the millisecond.
+std::string instant_after(const stations::Instant &origin, double seconds, bool zone = true);
 
 }  // namespace filter
 
