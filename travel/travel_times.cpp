@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -569,6 +570,31 @@ std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, 
 
 namespace {
 
+// A source made lately on this thread for the same model, depth and
+// phases (a caller asking pair by pair at one depth makes it once), or a
+// new one in the place of the oldest.
+const SourceTimes &kept_source(const TimesModel &model, double depth, const std::vector<std::string> &phases)
+{
+    struct Kept {
+        const TimesModel *model = nullptr;
+        double depth = 0;
+        std::vector<std::string> phases;
+        std::unique_ptr<SourceTimes> source;
+    };
+    constexpr size_t most = 8;
+    thread_local Kept kept[most];
+    thread_local size_t next = 0;
+    for (Kept &k : kept)
+        // Depths compare as bits: NaN finds itself.
+        if (k.model == &model && std::memcmp(&k.depth, &depth, sizeof depth) == 0 && k.phases == phases)
+            return *k.source;
+    Kept &k = kept[next];
+    next = (next + 1) % most;
+    k.source = std::make_unique<SourceTimes>(model, depth, phases);
+    k.model = &model, k.depth = depth, k.phases = phases;
+    return *k.source;
+}
+
 // Each distinct depth's source, the elements at it in turn: f(source, i).
 template <class Each>
 std::string by_depth(const TimesModel &model, const std::vector<std::string> &phases, size_t n,
@@ -591,7 +617,7 @@ std::string by_depth(const TimesModel &model, const std::vector<std::string> &ph
         size_t end = start + 1;
         while (end < n && (depth[order[end]] == z || (std::isnan(z) && std::isnan(depth[order[end]]))))
             end++;
-        const SourceTimes source(model, z, phases);
+        const SourceTimes &source = kept_source(model, z, phases);
         for (size_t j = start; j < end; j++)
             each(source, order[j]);
         start = end;
