@@ -3,13 +3,16 @@
 // upper shells' sums reach and past them; the earliest of several phases;
 // what has no arrival; and phase lists as the filter reads them.
 #include <cmath>
+#include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "arrivals.h"
 #include "travel_times.h"
+#include "../commands/ostrem/travel_columns.h"
 
 namespace {
 
@@ -105,6 +108,96 @@ TEST(TravelTimes, PhaseLists)
         std::vector<std::vector<std::string>> items;
         EXPECT_EQ(travel::read_phase_list(c.text, items), c.wrong) << c.text;
         EXPECT_EQ(items, c.items) << c.text;
+    }
+}
+
+// A phase's times are the same bits whatever else is asked with it, and
+// whichever phase first made the model sample a region.
+TEST(TravelTimes, APhaseIsTheSameWhateverElseIsAsked)
+{
+    travel::EarthModel m;
+    travel::load_model("ak135", m);
+    const travel::TimesModel core_first(m), mantle_first(m);
+    const travel::SourceTimes warm(core_first, 50, {"PKIKP", "SKKS"});  // the core's regions first
+    const travel::SourceTimes alone(mantle_first, 123.4, {"P"}), among(core_first, 123.4, {"SKS", "P", "ScP"});
+    for (double distance = 0.5; distance < 180; distance += 3.7) {
+        double a, b, pa, pb;
+        alone.first(0, distance, a, pa);
+        among.first(1, distance, b, pb);
+        EXPECT_EQ(std::isnan(a), std::isnan(b)) << distance;
+        if (!std::isnan(a)) {
+            EXPECT_EQ(a, b) << distance;
+            EXPECT_EQ(pa, pb) << distance;
+        }
+    }
+}
+
+// Threads sharing a model that samples its regions on first use, each
+// with sources of its own: the same times as one thread alone.
+TEST(TravelTimes, ThreadsShareAModel)
+{
+    travel::EarthModel m;
+    travel::load_model("iasp91", m);
+    const travel::TimesModel shared(m);
+    const std::vector<std::vector<std::string>> asked = {{"P", "S"}, {"PKIKP"}, {"ScS", "pP"}, {"SKS", "PP"}};
+    std::vector<std::vector<double>> got(asked.size());
+    auto work = [&](size_t k) {
+        for (double depth : {15.0, 250.0}) {
+            const travel::SourceTimes source(shared, depth, asked[k]);
+            for (size_t phase = 0; phase < asked[k].size(); phase++)
+                for (double distance = 1; distance < 180; distance += 9) {
+                    double t, p;
+                    source.first(phase, distance, t, p);
+                    got[k].push_back(t);
+                }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t k = 0; k < asked.size(); k++)
+        threads.emplace_back(work, k);
+    for (std::thread &t : threads)
+        t.join();
+    const travel::TimesModel alone(m);
+    for (size_t k = 0; k < asked.size(); k++) {
+        std::vector<double> want;
+        for (double depth : {15.0, 250.0}) {
+            const travel::SourceTimes source(alone, depth, asked[k]);
+            for (size_t phase = 0; phase < asked[k].size(); phase++)
+                for (double distance = 1; distance < 180; distance += 9) {
+                    double t, p;
+                    source.first(phase, distance, t, p);
+                    want.push_back(t);
+                }
+        }
+        ASSERT_EQ(got[k].size(), want.size());
+        for (size_t i = 0; i < want.size(); i++)
+            EXPECT_TRUE(got[k][i] == want[i] || (std::isnan(got[k][i]) && std::isnan(want[i]))) << k << " " << i;
+    }
+}
+
+// Instants as -I and the requests write them: across a leap day, a year's
+// end and 1970, before it, and rounded to the millisecond.
+TEST(TravelTimes, InstantsAfterTheOrigin)
+{
+    const struct {
+        int64_t seconds;
+        int32_t nanoseconds;
+        double after;
+        const char *text;
+    } cases[] = {
+        {1299822384, 120000000, 743.434, "2011-03-11T05:58:47.554Z"},
+        {951782399, 0, 1.0, "2000-02-29T00:00:00.000Z"},     // 2000 is a leap year
+        {4107542399, 0, 1.5, "2100-03-01T00:00:00.500Z"},    // 2100 is not
+        {1704067199, 999600000, 0.0, "2024-01-01T00:00:00.000Z"},  // 0.9996 rounds up
+        {0, 0, -0.25, "1969-12-31T23:59:59.750Z"},
+        {-86400, 0, 0.0, "1969-12-31T00:00:00.000Z"},
+        {1704067200, 0, 0.0004, "2024-01-01T00:00:00.000Z"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(filter::instant_after({c.seconds, c.nanoseconds}, c.after), c.text) << c.seconds;
+        std::string plain = c.text;
+        plain.pop_back();
+        EXPECT_EQ(filter::instant_after({c.seconds, c.nanoseconds}, c.after, false), plain);
     }
 }
 

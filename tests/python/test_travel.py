@@ -2,11 +2,14 @@
 file, dT/dDelta = p, broadcasting and the order of depths, what has no
 arrival, refusals, every arrival as a table, and Dask."""
 import sys
+from pathlib import Path
 
 import numpy as np
 import pytest
 
 import ostrem
+
+SOURCE = Path(__file__).resolve().parents[2]
 
 
 def homogeneous(path, v=8.0):
@@ -130,3 +133,27 @@ def test_the_filter_gives_the_same_arrivals():
     for column, phases in enumerate(["P,PKIKP", "S", "firstP"]):
         want, _ = ostrem.travel_times(distance, depth, phases)
         np.testing.assert_allclose(got[:, column], want, rtol=0, atol=5.0001e-10, equal_nan=True)
+
+
+def test_a_set_is_the_earliest_of_its_phases():
+    distance = np.linspace(0.5, 179.5, 120)
+    for depth in (0.0, 35.0, 600.0):
+        first, _ = ostrem.travel_times(distance, depth, "firstP")
+        each = [ostrem.travel_times(distance, depth, name)[0]
+                for name in ("p", "P", "Pn", "Pg", "Pdiff", "PKP", "PKiKP", "PKIKP")]
+        np.testing.assert_array_equal(first, np.fmin.reduce(each))
+
+
+def test_a_model_file_of_either_format():
+    # PREM as .nd names its boundaries; the same rows as .tvel find them by
+    # the velocities: the same times.
+    rows = [line.split() for line in (SOURCE / "travel" / "models" / "prem.nd").read_text().splitlines()]
+    table = [r[:4] for r in rows if len(r) >= 4]
+    import tempfile
+    with tempfile.TemporaryDirectory() as folder:
+        tvel = Path(folder, "prem.tvel")
+        tvel.write_text("prem\nfrom .nd\n" + "\n".join(" ".join(r) for r in table) + "\n")
+        a, _ = ostrem.travel_times([20.0, 60.0, 150.0], 100.0, "P,PKIKP", model=str(SOURCE / "travel" / "models" / "prem.nd"))
+        b, _ = ostrem.travel_times([20.0, 60.0, 150.0], 100.0, "P,PKIKP", model=str(tvel))
+    np.testing.assert_array_equal(a, b)
+    assert np.all(np.isfinite(a))
