@@ -11,7 +11,6 @@ medians.
 Needs the package installed (README).
 """
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -24,21 +23,11 @@ import ostrem
 
 here = Path(__file__).resolve().parent
 sys.path.insert(0, str(here))
-from pairs import catalogue, filter_command, inventory, write_tables  # noqa: E402
+from pairs import catalogue, filter_command, inventory, timed, write_tables  # noqa: E402
 
 rounds = int(os.environ.get("ROUNDS", 5))
 scale = float(os.environ.get("SCALE", 1))
 OBSPY_FIRST_P = 8.4e-3  # s a call, ObsPy 1.5's get_travel_times for the first P at a fixed depth
-
-
-def timed(cases):
-    times = {name: [] for name in cases}
-    for _ in range(rounds):
-        for name, f in cases.items():
-            start = time.perf_counter()
-            f()
-            times[name].append(time.perf_counter() - start)
-    return {name: statistics.median(t) for name, t in times.items()}
 
 
 def python_side():

@@ -140,35 +140,28 @@ TEST(TravelTimes, ThreadsShareAModel)
     travel::load_model("iasp91", m);
     const travel::TimesModel shared(m);
     const std::vector<std::vector<std::string>> asked = {{"P", "S"}, {"PKIKP"}, {"ScS", "pP"}, {"SKS", "PP"}};
-    std::vector<std::vector<double>> got(asked.size());
-    auto work = [&](size_t k) {
+    auto times = [&](const travel::TimesModel &model, size_t k) {
+        std::vector<double> found;
         for (double depth : {15.0, 250.0}) {
-            const travel::SourceTimes source(shared, depth, asked[k]);
+            const travel::SourceTimes source(model, depth, asked[k]);
             for (size_t phase = 0; phase < asked[k].size(); phase++)
                 for (double distance = 1; distance < 180; distance += 9) {
                     double t, p;
                     source.first(phase, distance, t, p);
-                    got[k].push_back(t);
+                    found.push_back(t);
                 }
         }
+        return found;
     };
+    std::vector<std::vector<double>> got(asked.size());
     std::vector<std::thread> threads;
     for (size_t k = 0; k < asked.size(); k++)
-        threads.emplace_back(work, k);
+        threads.emplace_back([&, k] { got[k] = times(shared, k); });
     for (std::thread &t : threads)
         t.join();
     const travel::TimesModel alone(m);
     for (size_t k = 0; k < asked.size(); k++) {
-        std::vector<double> want;
-        for (double depth : {15.0, 250.0}) {
-            const travel::SourceTimes source(alone, depth, asked[k]);
-            for (size_t phase = 0; phase < asked[k].size(); phase++)
-                for (double distance = 1; distance < 180; distance += 9) {
-                    double t, p;
-                    source.first(phase, distance, t, p);
-                    want.push_back(t);
-                }
-        }
+        const std::vector<double> want = times(alone, k);
         ASSERT_EQ(got[k].size(), want.size());
         for (size_t i = 0; i < want.size(); i++)
             EXPECT_TRUE(got[k][i] == want[i] || (std::isnan(got[k][i]) && std::isnan(want[i]))) << k << " " << i;

@@ -57,17 +57,23 @@ struct Doubles {
     }
 };
 
-// first(distance, depth, phases, model) -> (time: bytes, ray_parameter: bytes)
-PyObject *first(PyObject *, PyObject *args)
+// The arguments both functions take: (distance, depth, phases, model).
+bool arguments(PyObject *args, Doubles &in, std::shared_ptr<const travel::TimesModel> &model,
+               std::vector<std::string> &phases)
 {
     PyObject *a, *b;
     const char *list, *model_name;
-    if (!PyArg_ParseTuple(args, "OOss", &a, &b, &list, &model_name))
-        return nullptr;
+    return PyArg_ParseTuple(args, "OOss", &a, &b, &list, &model_name) && in.take(a, b) &&
+           model_and_phases(model_name, list, model, phases);
+}
+
+// first(distance, depth, phases, model) -> (time: bytes, ray_parameter: bytes)
+PyObject *first(PyObject *, PyObject *args)
+{
     Doubles in;
     std::shared_ptr<const travel::TimesModel> model;
     std::vector<std::string> phases;
-    if (!in.take(a, b) || !model_and_phases(model_name, list, model, phases))
+    if (!arguments(args, in, model, phases))
         return nullptr;
     const size_t n = in.size();
     std::vector<double> time(n), ray_parameter(n);
@@ -89,14 +95,10 @@ PyObject *first(PyObject *, PyObject *args)
 // phase: list of str, time, ray_parameter, takeoff, incidence: bytes)
 PyObject *every(PyObject *, PyObject *args)
 {
-    PyObject *a, *b;
-    const char *list, *model_name;
-    if (!PyArg_ParseTuple(args, "OOss", &a, &b, &list, &model_name))
-        return nullptr;
     Doubles in;
     std::shared_ptr<const travel::TimesModel> model;
     std::vector<std::string> phases;
-    if (!in.take(a, b) || !model_and_phases(model_name, list, model, phases))
+    if (!arguments(args, in, model, phases))
         return nullptr;
     std::vector<travel::ElementArrival> found;
     std::string wrong;
