@@ -137,7 +137,7 @@ def _real(kind):
     return np.float32 if kind == _ARITHMETICS["float_sphere"] else np.float64
 
 
-def _pairs(function, kind, *args, **selection):
+def _pairs(function, kind, *args, arrivals=None, **selection):
     import numpy as np
 
     i, j, dist, az, baz, hypo = _ufuncs._pairs(*_arguments(function, kind, *args, **selection))
@@ -145,7 +145,34 @@ def _pairs(function, kind, *args, **selection):
     found = (np.frombuffer(i, dtype=np.intp), np.frombuffer(j, dtype=np.intp),
              np.frombuffer(dist, dtype=real), np.frombuffer(az, dtype=real),
              np.frombuffer(baz, dtype=real))
-    return found if hypo is None else found + (np.frombuffer(hypo, dtype=np.float64),)
+    if hypo is not None:
+        found += (np.frombuffer(hypo, dtype=np.float64),)
+    if arrivals is not None:
+        found += _arrivals(args[:4], found[0], found[1], *arrivals)
+    return found
+
+
+def _arrivals(points, i, j, phases, model, depth_km):
+    """Each item of phases (split at commas; '+' joins phases whose earliest
+    arrival the item gives) at each pair: the first arrival's time, from
+    the module's double-precision distance and the earthquake's depth."""
+    import numpy as np
+
+    from ._travel_times import travel_times
+
+    eqlat, eqlon, stlat, stlon = (np.asarray(p, dtype=np.float64) for p in points)
+    distance = _ufuncs.ostrem(eqlat[i], eqlon[i], stlat[j], stlon[j], dtype=np.float64)[0]
+    depth = np.broadcast_to(np.asarray(depth_km, dtype=np.float64), eqlat.shape)[i]
+    return tuple(travel_times(distance, depth, item, model)[0] for item in phases.split(","))
+
+
+def _arrival_items(function, phases, depth_km):
+    """How many arrays phases= adds, checked: it needs the depths."""
+    if phases is None:
+        return 0
+    if depth_km is None:
+        raise ValueError(f"{function}: phases needs depth_km (the arrivals start at the earthquake's depth)")
+    return len(str(phases).split(","))
 
 
 def _surroundings(function, kind, *args, **selection):
@@ -162,7 +189,7 @@ def _is_dask(*values):
 
 
 def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=None,
-                per_earthquake=False, **rest):
+                per_earthquake=False, arrivals=None, **rest):
     """One task per block of earthquakes, each against every station; lazy
     arrays, of unknown length for the pairs (in the order of the blocks),
     of the block's for per_earthquake's values.  The earthquakes' times and
@@ -197,21 +224,25 @@ def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=
         dtypes = (np.intp, real, real, real)
     else:
         dtypes = (np.intp, np.intp, real, real, real) + ((np.float64,) if depth_km is not None else ())
+        dtypes += (np.float64,) * (0 if arrivals is None else len(arrivals[0].split(",")))
+    # The arrivals' depths, a block's with its earthquakes.
+    travel_depths = arrivals[2] if arrivals is not None else None
 
-    def block(lat, lon, when, depth, start):
+    def block(lat, lon, when, depth, travel_depth, start):
         t = None if times is None else (when, times[1], times[2])
         if per_earthquake:
             return _surroundings(function, kind, lat, lon, stlat, stlon, low, high, times=t, **rest)
+        own = None if arrivals is None else (arrivals[0], arrivals[1], travel_depth)
         i, *others = _pairs(function, kind, lat, lon, stlat, stlon, low, high, times=t,
-                            depth_km=depth, **rest)
+                            depth_km=depth, arrivals=own, **rest)
         return (i + start, *others)
 
     parts = [[] for _ in dtypes]
     start = 0
     blocks = zip(along(eqlat), along(eqlon), along(None if times is None else times[0]),
-                 along(depth_km), eqlat.chunks[0])
-    for lat, lon, when, depth, n in blocks:
-        found = dask.delayed(block, nout=len(dtypes))(lat, lon, when, depth, start)
+                 along(depth_km), along(travel_depths), eqlat.chunks[0])
+    for lat, lon, when, depth, travel_depth, n in blocks:
+        found = dask.delayed(block, nout=len(dtypes))(lat, lon, when, depth, travel_depth, start)
         for k, dtype in enumerate(dtypes):
             shape = (n,) if per_earthquake else (np.nan,)
             parts[k].append(da.from_delayed(found[k], shape=shape, dtype=dtype))
@@ -221,12 +252,15 @@ def _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high, depth_km=
 
 
 def _either(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth, back_azimuth,
-            nearest, times, depth_km=None, elevation_m=None, per_earthquake=False):
+            nearest, times, depth_km=None, elevation_m=None, per_earthquake=False, arrivals=None):
     selection = dict(azimuth=_sector(function, "azimuth", azimuth),
                      back_azimuth=_sector(function, "back_azimuth", back_azimuth),
                      nearest=_nearest(function, nearest), times=times, depth_km=depth_km,
                      elevation_m=elevation_m)
-    quakes = (eqlat, eqlon, depth_km, None if times is None else times[0])
+    if arrivals is not None:
+        selection["arrivals"] = arrivals
+    quakes = (eqlat, eqlon, depth_km, None if times is None else times[0],
+              None if arrivals is None else arrivals[2])
     if _is_dask(*quakes, stlat, stlon, elevation_m, *(times or ())):
         return _dask_pairs(function, kind, eqlat, eqlon, stlat, stlon, low, high,
                            per_earthquake=per_earthquake, **selection)
@@ -236,7 +270,8 @@ def _either(function, kind, eqlat, eqlon, stlat, stlon, low, high, azimuth, back
 
 
 def pairs_within(eqlat, eqlon, stlat, stlon, max=180.0, min=0.0, dtype=None, *, azimuth=None,
-                 back_azimuth=None, nearest=None, times=None):
+                 back_azimuth=None, nearest=None, times=None, depth_km=None, phases=None,
+                 model="iasp91"):
     """Every earthquake-station pair in a selection, on the sphere.
 
     The pairs whose distance lies in [min, max], and whose azimuth and
@@ -277,6 +312,10 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max=180.0, min=0.0, dtype=None, *, 
         the earthquakes' times and the stations' epochs: a station takes
         part when ``ststart <= eqtime <= stend``, NaT at either end being
         open.  An earthquake whose time is NaT takes no part.
+    depth_km, phases, model : optional
+        With `phases` ("P,S", "P+Pdiff+PKIKP,S"), the earthquakes' depths
+        (km, one each) and the earth model: a result for each item of
+        `phases`, as `travel_times` gives it.
 
     Returns
     -------
@@ -287,6 +326,11 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max=180.0, min=0.0, dtype=None, *, 
         Distance (degrees), azimuth at the earthquake and back-azimuth at
         the station, the bits ``ostrem(eqlat[i], eqlon[i], stlat[j],
         stlon[j], dtype=dtype)`` gives.
+    time, ... : ndarray of float64
+        With `phases`, one for each item: the first arrival of its phases
+        (s after the origin, NaN where none arrives), the times of
+        ``travel_times`` at the pair's double-precision distance and the
+        earthquake's depth, which ``ostrem -S ... -P`` writes too.
 
     Raises
     ------
@@ -334,13 +378,17 @@ def pairs_within(eqlat, eqlon, stlat, stlon, max=180.0, min=0.0, dtype=None, *, 
     """
     low, high = _window("pairs_within", min, max)
     kind = _sphere_kind("pairs_within", dtype)
+    if depth_km is not None and phases is None:
+        raise ValueError("pairs_within: depth_km is for the arrivals of phases")
+    _arrival_items("pairs_within", phases, depth_km)
+    arrivals = None if phases is None else (str(phases), model, depth_km)
     return _either("pairs_within", kind, eqlat, eqlon, stlat, stlon, low, high, azimuth,
-                   back_azimuth, nearest, times)
+                   back_azimuth, nearest, times, arrivals=arrivals)
 
 
 def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.0, *,
                           azimuth=None, back_azimuth=None, nearest=None, times=None,
-                          depth_km=None, elevation_m=None):
+                          depth_km=None, elevation_m=None, phases=None, model="iasp91"):
     """Every earthquake-station pair in a selection, along the WGS84 geodesic.
 
     As `pairs_within`, on the ellipsoid: the stations' index holds their
@@ -365,6 +413,8 @@ def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.
     elevation_m : array_like, optional
         With `depth_km`, the stations' elevations (metres, in
         [-12000, 9000]), one per station; 0 by default.
+    phases, model : optional
+        With `depth_km`, the arrivals: as for `pairs_within`, after `hypo`.
 
     Returns
     -------
@@ -409,9 +459,11 @@ def geodesic_pairs_within(eqlat, eqlon, stlat, stlon, max_km=math.inf, min_km=0.
     if elevation_m is not None and depth_km is None:
         raise ValueError("geodesic_pairs_within: elevation_m needs depth_km (the hypocentral "
                          "distance starts at the earthquake's depth)")
+    _arrival_items("geodesic_pairs_within", phases, depth_km)
+    arrivals = None if phases is None else (str(phases), model, depth_km)
     return _either("geodesic_pairs_within", _ARITHMETICS["ellipsoid"], eqlat, eqlon, stlat,
                    stlon, low, high, azimuth, back_azimuth, nearest, times, depth_km,
-                   elevation_m)
+                   elevation_m, arrivals=arrivals)
 
 
 def _sphere_kind(function, dtype):

@@ -157,3 +157,28 @@ def test_a_model_file_of_either_format():
         b, _ = ostrem.travel_times([20.0, 60.0, 150.0], 100.0, "P,PKIKP", model=str(tvel))
     np.testing.assert_array_equal(a, b)
     assert np.all(np.isfinite(a))
+
+
+def test_the_pairs_functions_give_the_arrivals():
+    rng = np.random.default_rng(5)
+    eqlat, eqlon = rng.uniform(-60, 60, 40), rng.uniform(-180, 180, 40)
+    stlat, stlon = rng.uniform(-60, 60, 30), rng.uniform(-180, 180, 30)
+    depth = rng.uniform(0, 600, 40).round(1)
+    i, j, dist, az, baz, p, s = ostrem.pairs_within(eqlat, eqlon, stlat, stlon, 60.0, depth_km=depth,
+                                                    phases="P,S")
+    distance = ostrem.ostrem(eqlat[i], eqlon[i], stlat[j], stlon[j], dtype=np.float64)[0]
+    np.testing.assert_array_equal(p, ostrem.travel_times(distance, depth[i], "P")[0])
+    np.testing.assert_array_equal(s, ostrem.travel_times(distance, depth[i], "S")[0])
+    found = ostrem.geodesic_pairs_within(eqlat, eqlon, stlat, stlon, 5000.0, depth_km=depth,
+                                         phases="P+PKIKP", model="ak135")
+    assert len(found) == 7  # i, j, km, az, baz, hypo, then the arrivals
+    gi, gj, arrival = found[0], found[1], found[6]
+    distance = ostrem.ostrem(eqlat[gi], eqlon[gi], stlat[gj], stlon[gj], dtype=np.float64)[0]
+    np.testing.assert_array_equal(arrival, ostrem.travel_times(distance, depth[gi], "P,PKIKP", "ak135")[0])
+    with pytest.raises(ValueError, match="phases needs depth_km"):
+        ostrem.pairs_within(eqlat, eqlon, stlat, stlon, phases="P")
+    da = pytest.importorskip("dask.array")
+    lazy = ostrem.pairs_within(da.from_array(eqlat, chunks=15), eqlon, stlat, stlon, 60.0,
+                               depth_km=da.from_array(depth, chunks=15), phases="P,S")
+    for got, want in zip(lazy, (i, j, dist, az, baz, p, s)):
+        np.testing.assert_array_equal(got.compute(), want)
