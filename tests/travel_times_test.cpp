@@ -2,7 +2,9 @@
 // grid of rays: against the roots refined ray by ray, at every depth the
 // upper shells' sums reach and past them; the earliest of several phases;
 // what has no arrival; and phase lists as the filter reads them.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -108,6 +110,48 @@ TEST(TravelTimes, PhaseLists)
         std::vector<std::vector<std::string>> items;
         EXPECT_EQ(travel::read_phase_list(c.text, items), c.wrong) << c.text;
         EXPECT_EQ(items, c.items) << c.text;
+    }
+}
+
+// A sphere whose eta = r / v is c r^2 throughout the mantle, its rows 5 km
+// apart so that every shell's power law is the sphere's own: a ray from
+// the surface turning above the core covers Delta = (2/k) arccos(p / eta_R)
+// and takes T = (2/k) eta_R sin(k Delta / 2), here eta_R sin(Delta).
+TEST(TravelTimes, APowerLawSphereInClosedForm)
+{
+    const double radius = 6371, surface_velocity = 6, core = 2891;
+    std::string text = "power law\neta = c r^2\n";
+    auto row = [&](double depth, double vp, double vs) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%.3f %.17g %.17g 4\n", depth, vp, vs);
+        text += line;
+    };
+    for (double depth = 0;; depth += 5) {
+        const double d = std::min(depth, core);
+        const double v = surface_velocity * radius / (radius - d);  // v = 1 / (c r)
+        row(d, v, v / 1.8);
+        if (d == core)
+            break;
+    }
+    row(core, 8, 0);  // the core: a discontinuity, vs falling to 0
+    row(5150, 10, 0);
+    row(5150, 11, 3.5);
+    row(radius, 11, 3.5);
+    travel::EarthModel m;
+    ASSERT_EQ(travel::read_model(text, "power.tvel", m), "");
+    const travel::TimesModel model(m);
+    const travel::SourceTimes times(model, 0, {"P", "S"});
+    const travel::LayeredEarth earth(m);
+    const travel::Source refined(earth, 0);
+    const double eta = radius / surface_velocity;
+    for (double distance : {2.0, 10.0, 25.0, 40.0, 55.0, 68.0}) {
+        const double delta = distance * 3.141592653589793 / 180;
+        double t, p;
+        times.first(0, distance, t, p);
+        EXPECT_NEAR(t, eta * std::sin(delta), 1e-4) << distance;
+        EXPECT_NEAR(refined.arrivals("P", distance).at(0).time, eta * std::sin(delta), 1e-6) << distance;
+        times.first(1, distance, t, p);
+        EXPECT_NEAR(t, 1.8 * eta * std::sin(delta), 2e-4) << distance;
     }
 }
 
