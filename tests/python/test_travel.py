@@ -125,7 +125,8 @@ def test_the_filter_gives_the_same_arrivals():
     eqlat, stlat = rng.uniform(-80, 80, (2, n))
     eqlon, stlon = rng.uniform(-180, 180, (2, n))
     depth = rng.uniform(0, 700, n).round(1)
-    text = "".join(f"{a!r} {b!r} {z!r} {c!r} {d!r}\n" for a, b, z, c, d in zip(eqlat, eqlon, depth, stlat, stlon))
+    # "%.17g": the doubles themselves (NumPy 2 writes its scalars' repr as np.float64(...)).
+    text = "".join("%.17g %.17g %.17g %.17g %.17g\n" % row for row in zip(eqlat, eqlon, depth, stlat, stlon))
     out = subprocess.run([program, "-p", "9", "-f", "1,2,4,5", "-z", "3", "-P", "P+PKIKP,S,firstP"],
                          input=text, capture_output=True, text=True, check=True).stdout
     got = np.array([[float(x) for x in line.split()[3:]] for line in out.splitlines()])
