@@ -65,16 +65,24 @@ const Source::Branches &Source::branches(std::string_view name) const
 
 std::string Source::why(std::string_view phase) const { return branches(phase).wrong; }
 
-Arrival Source::arrival(const Phase &phase, double p, double tau, double target) const
+Arrival arrival_of(const LayeredEarth &earth, const Phase &phase, double source_radius, double p, double time)
 {
     const Pass &first = phase.passes.front(), &last = phase.passes.back();
-    const double at_source = earth_.eta(first.wave, source_radius_, !phase.upwards);
-    const double at_surface = earth_.eta(last.wave, earth_.radius(), true);
+    const double at_source = earth.eta(first.wave, source_radius, !phase.upwards);
+    const double at_surface = earth.eta(last.wave, earth.radius(), true);
     const double takeoff = std::asin(std::min(1.0, p / at_source)) / degree;
+    double deepest = earth.radius();
+    for (const Pass &pass : phase.passes)
+        deepest = std::min(deepest, pass.turns ? earth.turning_radius(pass.wave, p, pass.top, pass.bottom) : pass.bottom);
+    return {phase.name, time, p * degree, phase.upwards ? 180 - takeoff : takeoff,
+            std::asin(std::min(1.0, p / at_surface)) / degree, earth.radius() - deepest};
+}
+
+Arrival Source::arrival(const Phase &phase, double p, double tau, double target) const
+{
     // T = tau + p X, with X the distance itself: stationary in p, so the
     // last bit of p leaves the time as it is.
-    return {phase.name, tau + p * target, p * degree, phase.upwards ? 180 - takeoff : takeoff,
-            std::asin(std::min(1.0, p / at_surface)) / degree};
+    return arrival_of(earth_, phase, source_radius_, p, tau + p * target);
 }
 
 std::vector<Arrival> Source::arrivals(std::string_view name, double distance) const

@@ -25,7 +25,14 @@ struct Arrival {
     double ray_parameter;  // seconds per degree
     double takeoff;        // degrees from the downward vertical at the source
     double incidence;      // degrees from the vertical at the receiver
+    // km: the depth of the ray's deepest point, where it turns or is
+    // reflected; tells a triplication's branches apart.
+    double deepest;
 };
+
+// The arrival of a phase's ray of parameter p (s/radian) from a source at
+// source_radius, taking time seconds: its angles and its deepest point.
+Arrival arrival_of(const LayeredEarth &earth, const Phase &phase, double source_radius, double p, double time);
 
 // A source at a depth in a layered earth: what every distance shares.
 class Source {

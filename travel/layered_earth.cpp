@@ -224,4 +224,19 @@ void LayeredEarth::sums_down(Wave w, double p, size_t count, double tau[], doubl
         tau[j] = distance[j] = std::numeric_limits<double>::quiet_NaN();
 }
 
+double LayeredEarth::turning_radius(Wave w, double p, double top, double bottom) const
+{
+    const int i = static_cast<int>(w);
+    for (size_t j = shell_at(top, true); j < shells_.size() && shells_[j].top > bottom; j++) {
+        const Shell &s = shells_[j];
+        const double a = std::min(top, s.top);
+        const double eta_a = a == s.top ? s.eta_top[i] : s.eta_top[i] * std::pow(a / s.top, s.k[i]);
+        if (eta_a == 0 || p > eta_a)
+            return a;  // turned back at the boundary above, as down() has it
+        if (p > s.eta_bottom[i] && s.k[i] > 0 && s.bottom >= bottom)
+            return a * std::pow(p / eta_a, 1 / s.k[i]);
+    }
+    return bottom;
+}
+
 }  // namespace travel

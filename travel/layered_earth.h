@@ -51,6 +51,10 @@ public:
     // it turns.
     Leg down(Wave w, double p, double top, double bottom) const;
 
+    // Where a ray of parameter p, wave w, going down from radius top, turns:
+    // the radius where eta falls to p, or bottom where it does not.
+    double turning_radius(Wave w, double p, double top, double bottom) const;
+
     // The sums of down() from the surface to the top of each of the first
     // count shells; NaN from the first shell the ray turns in or cannot
     // enter.

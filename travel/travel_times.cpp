@@ -479,13 +479,7 @@ void SourceTimes::first(size_t k, double distance, double &time, double &ray_par
 
 Arrival SourceTimes::arrival(const Phase &phase, double p, double time) const
 {
-    const LayeredEarth &earth = model_.earth();
-    const Pass &first = phase.passes.front(), &last = phase.passes.back();
-    const double at_source = earth.eta(first.wave, source_radius_, !phase.upwards);
-    const double at_surface = earth.eta(last.wave, earth.radius(), true);
-    const double takeoff = std::asin(std::min(1.0, p / at_source)) / degree;
-    return {phase.name, time, p * degree, phase.upwards ? 180 - takeoff : takeoff,
-            std::asin(std::min(1.0, p / at_surface)) / degree};
+    return arrival_of(model_.earth(), phase, source_radius_, p, time);
 }
 
 std::vector<Arrival> SourceTimes::arrivals(size_t k, double distance) const

@@ -92,7 +92,7 @@ PyObject *first(PyObject *, PyObject *args)
 }
 
 // every(distance, depth, phases, model) -> (element: bytes of int64,
-// phase: list of str, time, ray_parameter, takeoff, incidence: bytes)
+// phase: list of str, time, ray_parameter, takeoff, incidence, deepest: bytes)
 PyObject *every(PyObject *, PyObject *args)
 {
     Doubles in;
@@ -112,7 +112,7 @@ PyObject *every(PyObject *, PyObject *args)
     }
     const size_t m = found.size();
     std::vector<long long> element(m);
-    std::vector<double> values[4];
+    std::vector<double> values[5];
     for (auto &v : values)
         v.resize(m);
     PyObject *names = PyList_New(static_cast<Py_ssize_t>(m));
@@ -122,7 +122,7 @@ PyObject *every(PyObject *, PyObject *args)
         const travel::Arrival &r = found[i].arrival;
         element[i] = static_cast<long long>(found[i].element);
         values[0][i] = r.time, values[1][i] = r.ray_parameter;
-        values[2][i] = r.takeoff, values[3][i] = r.incidence;
+        values[2][i] = r.takeoff, values[3][i] = r.incidence, values[4][i] = r.deepest;
         PyObject *name = PyUnicode_FromStringAndSize(r.phase.data(), static_cast<Py_ssize_t>(r.phase.size()));
         if (!name) {
             Py_DECREF(names);
@@ -132,9 +132,9 @@ PyObject *every(PyObject *, PyObject *args)
     }
     const Py_ssize_t bytes = static_cast<Py_ssize_t>(m * sizeof(double));
     auto raw = [](const auto &v) { return reinterpret_cast<const char *>(v.data()); };
-    return Py_BuildValue("(y#Ny#y#y#y#)", raw(element), static_cast<Py_ssize_t>(m * sizeof(long long)), names,
+    return Py_BuildValue("(y#Ny#y#y#y#y#)", raw(element), static_cast<Py_ssize_t>(m * sizeof(long long)), names,
                          raw(values[0]), bytes, raw(values[1]), bytes, raw(values[2]), bytes, raw(values[3]),
-                         bytes);
+                         bytes, raw(values[4]), bytes);
 }
 
 PyMethodDef methods[] = {

@@ -97,9 +97,10 @@ def arrivals(distance, depth_km, phases, model="iasp91"):
         A row an arrival, each element's earliest first: ``element``,
         ``phase``, ``time`` (s), ``ray_parameter`` (s/deg), ``takeoff``
         (degrees from the downward vertical at the source) and
-        ``incidence`` (degrees from the vertical at the receiver).  A
-        triplication gives several rows of one phase at one element, told
-        apart by their ray parameters.
+        ``incidence`` (degrees from the vertical at the receiver) and
+        ``deepest_km`` (the depth of the ray's deepest point, where it
+        turns or is reflected).  A triplication gives several rows of one
+        phase at one element, told apart by where their rays turn.
 
     Examples
     --------
@@ -113,8 +114,8 @@ def arrivals(distance, depth_km, phases, model="iasp91"):
 
         distance, depth_km = dask.compute(distance, depth_km)
     _, distance, depth_km = _elements(distance, depth_km)
-    element, names, time, ray_parameter, takeoff, incidence = _travel.every(distance, depth_km, phases,
-                                                                            model)
+    element, names, time, ray_parameter, takeoff, incidence, deepest = _travel.every(
+        distance, depth_km, phases, model)
     table = {
         "element": np.frombuffer(element, dtype=np.int64).copy(),
         "phase": np.array(names, dtype=object),
@@ -122,6 +123,7 @@ def arrivals(distance, depth_km, phases, model="iasp91"):
         "ray_parameter": np.frombuffer(ray_parameter, dtype=np.float64).copy(),
         "takeoff": np.frombuffer(takeoff, dtype=np.float64).copy(),
         "incidence": np.frombuffer(incidence, dtype=np.float64).copy(),
+        "deepest_km": np.frombuffer(deepest, dtype=np.float64).copy(),
     }
     try:
         import pandas as pd

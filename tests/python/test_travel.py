@@ -86,7 +86,8 @@ def test_refused(phases, model, message):
 
 def test_every_arrival_as_a_table(monkeypatch):
     found = ostrem.arrivals([20.0, 120.0, 50.0], 0.0, "P,PP,PKIKP")
-    assert list(found.columns) == ["element", "phase", "time", "ray_parameter", "takeoff", "incidence"]
+    assert list(found.columns) == ["element", "phase", "time", "ray_parameter", "takeoff", "incidence",
+                                   "deepest_km"]
     # The triplication at 20 degrees, nothing for P in the shadow.
     assert (found[(found.element == 0) & (found.phase == "P")].shape[0]) == 5
     assert set(found[found.element == 1].phase) == {"PP", "PKIKP"}
@@ -183,3 +184,17 @@ def test_the_pairs_functions_give_the_arrivals():
                                depth_km=da.from_array(depth, chunks=15), phases="P,S")
     for got, want in zip(lazy, (i, j, dist, az, baz, p, s)):
         np.testing.assert_array_equal(got.compute(), want)
+
+
+def test_a_triplication_says_which_branch_is_which():
+    # At 20 degrees from the surface P arrives five times: rays turning
+    # above the 410 km discontinuity, between it and 660 km, and below.
+    found = ostrem.arrivals(20.0, 0.0, "P,PcP,PKiKP")
+    p = found[found.phase == "P"]
+    deepest = p.deepest_km.to_numpy()
+    assert (deepest < 410).any() and ((deepest > 410) & (deepest < 660)).any() and (deepest > 660).any()
+    # Slower rays turn shallower.
+    order = np.argsort(p.ray_parameter.to_numpy())
+    assert np.all(np.diff(deepest[order]) <= 0)
+    assert found[found.phase == "PcP"].deepest_km.tolist() == [2889.0]
+    assert found[found.phase == "PKiKP"].deepest_km.tolist() == [5153.9]
