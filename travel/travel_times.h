@@ -1,17 +1,20 @@
 // Travel times for many pairs: what an earth model's rays share at every
-// source depth is sampled once over a grid of ray parameters (each
-// region's tau and distance, and their sums from the surface through the
-// upper shells); a source depth then costs one pass over that grid per
-// phase, and a distance one root on a branch.
+// source depth is sampled once, each region's leg (its tau and distance)
+// at a grid of ray parameters of its own, and the sums from the surface
+// through the upper shells; a source depth then costs one pass over its
+// phases' grids, and a distance one root on a branch.
 //
-// Between two samples tau(p) is the cubic that matches tau and its slope,
-// -X(p), at both: the arrival is where that cubic's slope is the distance,
-// and its time tau + p X is stationary there, so the sample spacing enters
-// the time only to the fourth order.  The grid holds every shell's eta,
-// where a branch may end or fold, so that each piece is smooth.
+// Between two samples a leg's distance X(p) is taken to grow as the square
+// root of the distance in p from the upper sample (a ray grazing the
+// boundary whose eta that sample is) and then linearly, and tau as its
+// integral: both samples' tau and X fix it, and a sum of legs interpolates
+// as the sum of theirs.  The arrival is where that distance is the pair's,
+// and its time tau + p X is stationary there, so an error in p barely
+// reaches the time.  The grids hold every shell's eta, where a branch may
+// end or fold, and are halved where a leg strays from its interpolant.
 //
-// For C++ callers inside the project.  Both classes are immutable once
-// built: threads may share them.
+// For C++ callers inside the project.  Both classes may be shared by
+// threads: a model's grids are made once, when first needed.
 #ifndef OSTREM_TRAVEL_TRAVEL_TIMES_H
 #define OSTREM_TRAVEL_TRAVEL_TIMES_H
 
