@@ -240,12 +240,16 @@ const std::string usage_after(const std::string &msg) { return "ostrem: " + msg 
 // the depth from -z, -e or an event file; names in the header.
 const Stream arrival_streams[] = {
     {"arrivals_after_the_results", {"-f", "1,2,4,5", "-z", "3", "-P", "P,S,P+Pdiff+PKIKP"},
-     "38.3 142.4 10 34.95 -106.46\n1 2 x 3 4\n38.3 142.4 3000 34.95 -106.46\n0 0 -2 0 120\n",
-     // Below the core's top no source is in the model; at 120 degrees P is
-     // in the core's shadow, and Pdiff comes before PKIKP.
+     "38.3 142.4 10 34.95 -106.46\n1 2 x 3 4\n38.3 142.4 3000 34.95 -106.46\n0 0 -2 0 120\n"
+     "0 0 nan 0 1\n",
+     // A depth the arrivals cannot take is refused as -k refuses it, though
+     // the distance alone needs none; at 120 degrees P is in the core's
+     // shadow, and Pdiff comes before PKIKP.
      "83.17 50.50 312.35 746.299 1366.938 746.299\nnan nan nan nan nan nan\n"
-     "83.17 50.50 312.35 nan nan nan\n120.00 90.00 270.00 nan nan 915.523\n",
-     "ostrem: -:2: field 3 is not a number: x\n", 1},
+     "nan nan nan nan nan nan\n120.00 90.00 270.00 nan nan 915.523\nnan nan nan nan nan nan\n",
+     "ostrem: -:2: field 3 is not a number: x\n"
+     "ostrem: -:3: field 3 is out of range (depth -10 to 1000 km): 3000\n"
+     "ostrem: -:5: field 3 is out of range (depth -10 to 1000 km): nan\n", 1},
     {"arrivals_named_in_the_header", {"-H", "-f", "lat,lon,stlat,stlon", "-z", "depth", "-P", "P,P+PKIKP", "-p", "1",
                                       "-o", ","},
      "lat lon depth stlat stlon\n38.3 142.4 10 34.95 -106.46\n", "dist,az,baz,P,P+PKIKP\n83.2,50.5,312.3,746.3,746.3\n",

@@ -127,7 +127,7 @@ bool Record::numbers(char *line, size_t n, char join, Bytes &out, Reason &why, B
     // The module checks the ranges itself; only a refusal, or a NaN that
     // its comparisons let through (and that gives a NaN result), is looked
     // at again, to name the field.
-    if (Solve::solve(c, r) != 0 || Solve::gives_nan(r)) {
+    if (Solve::solve(c, r) != 0 || Solve::gives_nan(r) || !depth_holds(c)) {
         if (!texts) {  // read again the general way, for the texts a message names
             Reason ignored;
             reader_.read(line, n, c, t, ignored);
@@ -160,6 +160,18 @@ void Record::put_solved(char *line, size_t n, char join, const double c[], const
     put_results<Solve>(r, join, out);
     if (opt_.arrivals)
         put_arrivals(c, nullptr, join, out);
+}
+
+// On the sphere the depth is for the arrivals alone and the module never
+// sees it: its range is checked here, on the value the reader checks (a
+// float with -p float), so that a depth beyond the models is refused by
+// name, not written as arrivals that are all nan.
+bool Record::depth_holds(const double c[]) const
+{
+    if (!opt_.arrivals || opt_.hypocentral)
+        return true;
+    const double d = opt_.precision == Precision::float32 ? static_cast<float>(c[depth]) : c[depth];
+    return ranges::depth.holds(d);
 }
 
 // -P's columns in place of the line's end that the results wrote.

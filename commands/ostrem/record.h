@@ -147,6 +147,7 @@ private:
     // -P's columns after the computation's: every name, and a bad line's
     // nan for each.
     std::vector<std::string_view> all_names_, nans_;
+    bool depth_holds(const double c[]) const;
     void put_arrivals(const double c[], const stations::Instant *origin, char join, Bytes &out) const;
     // --request's line for station j: its codes and the window around the
     // arrival (s after origin); none where nothing arrives.
