@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,6 +211,36 @@ TEST(TravelTimes, ThreadsShareAModel)
         for (size_t i = 0; i < want.size(); i++)
             EXPECT_TRUE(got[k][i] == want[i] || (std::isnan(got[k][i]) && std::isnan(want[i]))) << k << " " << i;
     }
+}
+
+// A thread's kept sources are found by model, depth and phases: never a
+// source of another model, even one made where a freed model lay, nor of
+// another list of phases; and the earliest of a list is the least of its
+// phases' first arrivals.
+TEST(TravelTimes, KeptSourcesAreTheirModelsAndPhases)
+{
+    travel::EarthModel iasp, ak;
+    travel::load_model("iasp91", iasp);
+    travel::load_model("ak135", ak);
+    auto first_p = [](const travel::TimesModel &model, const std::vector<std::string> &phases) {
+        double t, p;
+        travel::kept_source(model, 33, phases).earliest(60, t, p);
+        return t;
+    };
+    for (int round = 0; round < 4; round++) {
+        // Freed and made again, the next model may well take the address.
+        auto one = std::make_unique<travel::TimesModel>(round % 2 ? ak : iasp);
+        const double kept = first_p(*one, {"P"});
+        const travel::SourceTimes fresh(*one, 33, {"P"});
+        double t, p;
+        fresh.first(0, 60, t, p);
+        EXPECT_EQ(kept, t) << round;
+    }
+    const travel::TimesModel &model = iasp91();
+    const double p_alone = first_p(model, {"P"}), s_alone = first_p(model, {"S"});
+    EXPECT_LT(p_alone, s_alone);
+    EXPECT_EQ(first_p(model, {"S", "P"}), p_alone);
+    EXPECT_EQ(first_p(model, {"S"}), s_alone);
 }
 
 // Instants as -I and the requests write them: across a leap day, a year's

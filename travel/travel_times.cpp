@@ -91,6 +91,8 @@ struct Interpolant {
 TimesModel::TimesModel(const EarthModel &model, double thickest, int threads)
     : model_(model), earth_(model, thickest), threads_(threads)
 {
+    static std::atomic<uint64_t> made{0};
+    serial_ = ++made;
     const double radii[5] = {earth_.radius(), earth_.moho_radius(), earth_.core_radius(),
                              earth_.inner_core_radius(), 0.0};
     std::copy(radii, radii + 5, boundary_);
@@ -477,6 +479,17 @@ void SourceTimes::first(size_t k, double distance, double &time, double &ray_par
             roots(b, target, keep);
 }
 
+void SourceTimes::earliest(double distance, double &time, double &ray_parameter) const
+{
+    time = ray_parameter = nan;
+    for (size_t k = 0; k < branches_.size(); k++) {
+        double t, p;
+        first(k, distance, t, p);
+        if (t < time || std::isnan(time))
+            time = t, ray_parameter = p;
+    }
+}
+
 Arrival SourceTimes::arrival(const Phase &phase, double p, double time) const
 {
     return arrival_of(model_.earth(), phase, source_radius_, p, time);
@@ -562,15 +575,10 @@ std::shared_ptr<const TimesModel> shared_model(const std::string &name_or_path, 
     return ready;
 }
 
-namespace {
-
-// A source made lately on this thread for the same model, depth and
-// phases (a caller asking pair by pair at one depth makes it once), or a
-// new one in the place of the oldest.
 const SourceTimes &kept_source(const TimesModel &model, double depth, const std::vector<std::string> &phases)
 {
     struct Kept {
-        const TimesModel *model = nullptr;
+        uint64_t model = 0;  // no model's serial
         double depth = 0;
         std::vector<std::string> phases;
         std::unique_ptr<SourceTimes> source;
@@ -578,16 +586,19 @@ const SourceTimes &kept_source(const TimesModel &model, double depth, const std:
     constexpr size_t most = 8;
     thread_local Kept kept[most];
     thread_local size_t next = 0;
+    // The cheap comparisons first: a pair's lookup compares the phases of
+    // the one source that matches, not of all eight.
     for (Kept &k : kept)
-        // Depths compare as bits: NaN finds itself.
-        if (k.model == &model && std::memcmp(&k.depth, &depth, sizeof depth) == 0 && k.phases == phases)
+        if (k.model == model.serial() && std::memcmp(&k.depth, &depth, sizeof depth) == 0 && k.phases == phases)
             return *k.source;
     Kept &k = kept[next];
     next = (next + 1) % most;
     k.source = std::make_unique<SourceTimes>(model, depth, phases);
-    k.model = &model, k.depth = depth, k.phases = phases;
+    k.model = model.serial(), k.depth = depth, k.phases = phases;
     return *k.source;
 }
+
+namespace {
 
 // Each distinct depth's source, the elements at it in turn: f(source, i).
 template <class Each>
@@ -625,13 +636,7 @@ std::string first_arrivals(const TimesModel &model, const std::vector<std::strin
                            const double *distance, const double *depth, double *time, double *ray_parameter)
 {
     return by_depth(model, phases, n, depth, [&](const SourceTimes &source, size_t i) {
-        time[i] = ray_parameter[i] = nan;
-        for (size_t k = 0; k < phases.size(); k++) {
-            double t, p;
-            source.first(k, distance[i], t, p);
-            if (t < time[i] || std::isnan(time[i]))
-                time[i] = t, ray_parameter[i] = p;
-        }
+        source.earliest(distance[i], time[i], ray_parameter[i]);
     });
 }
 

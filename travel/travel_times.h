@@ -41,6 +41,9 @@ public:
     const LayeredEarth &earth() const { return earth_; }
     // The deepest source a depth may give (km): the core-mantle boundary.
     double deepest() const { return model_.outer_core; }
+    // This model among every one the process made: a kept source names its
+    // model by it, which no later model at the same address can take.
+    uint64_t serial() const { return serial_; }
 
 private:
     friend class SourceTimes;
@@ -65,6 +68,7 @@ private:
     EarthModel model_;
     LayeredEarth earth_;
     int threads_;
+    uint64_t serial_;
     // The regions' boundaries from the surface down: surface, Moho,
     // core-mantle, inner-core boundary, centre; whether the wave is fluid
     // just below each top.
@@ -99,6 +103,8 @@ public:
     // The earliest arrival of phase k at the distance (degrees): its time
     // (s) and ray parameter (s/deg), both NaN where there is none.
     void first(size_t k, double distance, double &time, double &ray_parameter) const;
+    // The earliest arrival among all its phases, as first() gives each.
+    void earliest(double distance, double &time, double &ray_parameter) const;
     // Every arrival of phase k at the distance, earliest first.
     std::vector<Arrival> arrivals(size_t k, double distance) const;
 
@@ -138,6 +144,13 @@ private:
     void roots(const Branches &b, double target, Found &&found) const;
     Arrival arrival(const Phase &phase, double p, double time) const;
 };
+
+// The source this thread made last for the model, depth and phases, or a
+// new one in the place of the oldest of the eight a thread keeps: an
+// earthquake's stations, a catalogue's events at one depth and a caller
+// asking pair by pair all share one.  Depths compare as bits, so NaN finds
+// itself.
+const SourceTimes &kept_source(const TimesModel &model, double depth, const std::vector<std::string> &phases);
 
 // A list of phases as the filter and the library take it: items split by
 // commas, each item names joined by '+' whose earliest arrival it gives;

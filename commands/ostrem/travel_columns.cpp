@@ -3,8 +3,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-
 
 namespace filter {
 
@@ -28,29 +26,6 @@ TravelColumns::TravelColumns(std::shared_ptr<const travel::TimesModel> model,
     }
 }
 
-const travel::SourceTimes &TravelColumns::source(double depth) const
-{
-    // A few depths a thread, the oldest given up first.
-    struct Kept {
-        const TravelColumns *owner = nullptr;
-        double depth = 0;
-        std::unique_ptr<travel::SourceTimes> source;
-    };
-    constexpr size_t most = 8;
-    thread_local Kept kept[most];
-    thread_local size_t next = 0;
-    for (Kept &k : kept)
-        // Depths compare as bits: NaN finds itself, and 0 and -0 differ
-        // (both refused alike).
-        if (k.owner == this && std::memcmp(&k.depth, &depth, sizeof depth) == 0)
-            return *k.source;
-    Kept &k = kept[next];
-    next = (next + 1) % most;
-    k.source = std::make_unique<travel::SourceTimes>(*model_, depth, phases_);
-    k.owner = this, k.depth = depth;
-    return *k.source;
-}
-
 Direction direction_of(double lat, double lon)
 {
     Direction d;
@@ -63,7 +38,7 @@ void TravelColumns::put(const Direction &earthquake, double depth, const Directi
                         const stations::Instant *origin, char join, Bytes &out) const
 {
     const double distance = sphere::arc_degrees(earthquake, station);
-    const travel::SourceTimes &times = source(depth);
+    const travel::SourceTimes &times = travel::kept_source(*model_, depth, phases_);
     thread_local std::vector<double> first;
     first.resize(phases_.size());
     for (size_t k = 0; k < phases_.size(); k++) {
@@ -90,14 +65,8 @@ void TravelColumns::put(const Direction &earthquake, double depth, const Directi
 double TravelColumns::earliest(const Direction &earthquake, double depth, const Direction &station) const
 {
     const double distance = sphere::arc_degrees(earthquake, station);
-    const travel::SourceTimes &times = source(depth);
-    double first = NAN;
-    for (size_t k = 0; k < phases_.size(); k++) {
-        double t, ray_parameter;
-        times.first(k, distance, t, ray_parameter);
-        if (t < first || std::isnan(first))
-            first = t;
-    }
+    double first, ray_parameter;
+    travel::kept_source(*model_, depth, phases_).earliest(distance, first, ray_parameter);
     return first;
 }
 

@@ -43,7 +43,6 @@ public:
     double earliest(const Direction &earthquake, double depth, const Direction &station) const;
 
 private:
-    const travel::SourceTimes &source(double depth) const;
     std::shared_ptr<const travel::TimesModel> model_;
     std::vector<std::vector<size_t>> items_;  // each column's phases, by index
     std::vector<std::string> phases_, names_;
