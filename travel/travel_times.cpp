@@ -585,14 +585,22 @@ const SourceTimes &kept_source(const TimesModel &model, double depth, const std:
     };
     constexpr size_t most = 8;
     thread_local Kept kept[most];
-    thread_local size_t next = 0;
-    // The cheap comparisons first: a pair's lookup compares the phases of
-    // the one source that matches, not of all eight.
-    for (Kept &k : kept)
-        if (k.model == model.serial() && std::memcmp(&k.depth, &depth, sizeof depth) == 0 && k.phases == phases)
-            return *k.source;
-    Kept &k = kept[next];
+    thread_local size_t next = 0, last = 0;
+    // The cheap comparisons first, and the source found last before the
+    // others: an earthquake's stations ask for one source in a row.
+    auto holds = [&](const Kept &k) {
+        return k.model == model.serial() && std::memcmp(&k.depth, &depth, sizeof depth) == 0 && k.phases == phases;
+    };
+    if (holds(kept[last]))
+        return *kept[last].source;
+    for (size_t i = 0; i < most; i++)
+        if (holds(kept[i])) {
+            last = i;
+            return *kept[i].source;
+        }
+    last = next;
     next = (next + 1) % most;
+    Kept &k = kept[last];
     k.source = std::make_unique<SourceTimes>(model, depth, phases);
     k.model = model.serial(), k.depth = depth, k.phases = phases;
     return *k.source;
