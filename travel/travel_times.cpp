@@ -106,6 +106,22 @@ TimesModel::TimesModel(const EarthModel &model, double thickest, int threads)
     }
 }
 
+const std::vector<double> &TimesModel::knots(unsigned used) const
+{
+    std::call_once(knots_made_[used], [&] {
+        std::vector<double> &p = knots_[used];
+        for (int v = 0; v < 2; v++)
+            for (int r = 0; r < 4; r++)
+                if (used & (1u << (4 * v + r))) {
+                    const std::vector<double> &g = grid(Wave(v), r).p;
+                    p.insert(p.end(), g.begin(), g.end());
+                }
+        std::sort(p.begin(), p.end());
+        p.erase(std::unique(p.begin(), p.end()), p.end());
+    });
+    return knots_[used];
+}
+
 const TimesModel::Grid &TimesModel::grid(Wave w, int region) const
 {
     const int v = static_cast<int>(w);
@@ -377,28 +393,22 @@ void SourceTimes::sample(Branches &b) const
     // least eta above the source, where the ray leaves horizontally (a
     // branch's end that no shell gives).
     const double most = earth.least_eta(first, earth.radius(), source_radius_);
-    std::vector<double> p;
-    bool used[2][4] = {};
+    unsigned used = 0;
     for (const Pass &pass : b.phase.passes) {
         const int v = static_cast<int>(pass.wave);
         for (int r = 0; r < 4; r++)
             if (m.boundary_[r] <= pass.top && m.boundary_[r + 1] >= pass.bottom &&
                 m.boundary_[r] > m.boundary_[r + 1])
-                used[v][r] = true;
+                used |= 1u << (4 * v + r);
         if (pass.top == source_radius_ || pass.bottom == source_radius_)
-            used[v][0] = used[v][1] = true;
+            used |= 3u << (4 * v);
     }
-    for (int v = 0; v < 2; v++)
-        for (int r = 0; r < 4; r++)
-            if (used[v][r]) {
-                const std::vector<double> &g = m.grid(Wave(v), r).p;
-                p.insert(p.end(), g.begin(), std::lower_bound(g.begin(), g.end(), most));
-            }
-    std::sort(p.begin(), p.end());
-    p.erase(std::unique(p.begin(), p.end()), p.end());
+    // Those below the bound are the union of each grid's below it.
+    const std::vector<double> &p = m.knots(used);
     Cursors cursors;
-    for (double x : p)
-        b.knots.push_back(knot(b.phase, x, cursors));
+    b.knots.reserve(static_cast<size_t>(std::lower_bound(p.begin(), p.end(), most) - p.begin()) + 1);
+    for (auto x = p.begin(); x != p.end() && *x < most; ++x)
+        b.knots.push_back(knot(b.phase, *x, cursors));
     b.knots.push_back(direct(b.phase, most));
     index(b);
 }

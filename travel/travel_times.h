@@ -75,11 +75,15 @@ private:
     double boundary_[5];
     bool fluid_[2][4];
     std::vector<double> tops_;  // the upper shells' tops
-    mutable std::once_flag grid_made_[2][4], upper_made_[2];
+    mutable std::once_flag grid_made_[2][4], upper_made_[2], knots_made_[256];
     mutable Grid grids_[2][4];
     mutable Upper uppers_[2];
+    mutable std::vector<double> knots_[256];
 
     const Grid &grid(Wave w, int region) const;
+    // The p of every grid a phase's legs use (bit 4 * wave + region),
+    // sorted and each once: a source takes those below its own bound.
+    const std::vector<double> &knots(unsigned used) const;
     const Upper &upper(Wave w) const;
     int boundary_of(double radius) const;
     // A region's leg at any p, walking up its grid (at a cursor kept by
