@@ -170,37 +170,74 @@ double LayeredEarth::least_eta(Wave w, double top, double bottom) const
     return least;
 }
 
+LayeredEarth::Piece LayeredEarth::piece_of(size_t j, int i, double top, double bottom) const
+{
+    // The piece of the shell inside the leg, its ends' eta by the shell's
+    // power law.
+    const Shell &s = shells_[j];
+    Piece c;
+    c.shell = j;
+    c.top = std::min(top, s.top), c.bottom = std::max(bottom, s.bottom);
+    c.eta_top = c.top == s.top ? s.eta_top[i] : s.eta_top[i] * std::pow(c.top / s.top, s.k[i]);
+    c.eta_bottom = c.bottom == s.bottom ? s.eta_bottom[i] : s.eta_top[i] * std::pow(c.bottom / s.top, s.k[i]);
+    return c;
+}
+
+namespace {
+
+// A piece of a leg whose top is top added to it: false when the leg goes
+// on below, true when it ends in the piece (turned or blocked).
+template <class Shell>
+bool cross(const Shell &s, int i, double p, double top, const LayeredEarth::Piece &c, Turning ends[2], Leg &leg)
+{
+    if (s.eta_top[i] == 0) {  // S cannot enter a fluid
+        leg.blocked = true;
+        return true;
+    }
+    if (p > c.eta_top) {
+        // Turned at the boundary above; or, at the leg's own top, never
+        // entered (reflected there instead).
+        leg.turned = c.top != top;
+        leg.blocked = c.top == top;
+        return true;
+    }
+    if (p > c.eta_bottom && s.k[i] > 0) {  // turns inside, where eta = p (a graze of the bottom does not)
+        add_piece(p, s.k[i], s.per_k[i], c.eta_top, p, c.top, c.top * std::pow(p / c.eta_top, 1 / s.k[i]), ends[0],
+                  ends[1], leg);
+        leg.turned = true;
+        return true;
+    }
+    add_piece(p, s.k[i], s.per_k[i], c.eta_top, c.eta_bottom, c.top, c.bottom, ends[0], ends[1], leg);
+    std::swap(ends[0], ends[1]);  // the piece's top and bottom: the bottom is the next top
+    return false;
+}
+
+}  // namespace
+
 Leg LayeredEarth::down(Wave w, double p, double top, double bottom) const
 {
     const int i = static_cast<int>(w);
     Leg leg;
-    Turning ends[2];  // the piece's top and bottom, then swapped: the bottom is the next top
-    for (size_t j = shell_at(top, true); j < shells_.size() && shells_[j].top > bottom; j++) {
-        const Shell &s = shells_[j];
-        if (s.eta_top[i] == 0) {  // S cannot enter a fluid
-            leg.blocked = true;
-            return leg;
-        }
-        // The piece of the shell inside the leg, its ends' eta by the
-        // shell's power law.
-        const double a = std::min(top, s.top), b = std::max(bottom, s.bottom);
-        const double eta_a = a == s.top ? s.eta_top[i] : s.eta_top[i] * std::pow(a / s.top, s.k[i]);
-        const double eta_b = b == s.bottom ? s.eta_bottom[i] : s.eta_top[i] * std::pow(b / s.top, s.k[i]);
-        if (p > eta_a) {
-            // Turned at the boundary above; or, at the leg's own top, never
-            // entered (reflected there instead).
-            leg.turned = a != top;
-            leg.blocked = a == top;
-            return leg;
-        }
-        if (p > eta_b && s.k[i] > 0) {  // turns inside, where eta = p (a graze of the bottom does not)
-            add_piece(p, s.k[i], s.per_k[i], eta_a, p, a, a * std::pow(p / eta_a, 1 / s.k[i]), ends[0], ends[1], leg);
-            leg.turned = true;
-            return leg;
-        }
-        add_piece(p, s.k[i], s.per_k[i], eta_a, eta_b, a, b, ends[0], ends[1], leg);
-        std::swap(ends[0], ends[1]);
-    }
+    Turning ends[2];
+    for (size_t j = shell_at(top, true); j < shells_.size() && shells_[j].top > bottom; j++)
+        if (cross(shells_[j], i, p, top, piece_of(j, i, top, bottom), ends, leg))
+            break;
+    return leg;
+}
+
+LayeredEarth::Piece LayeredEarth::first_piece(Wave w, double top, double bottom) const
+{
+    const size_t j = shell_at(top, true);
+    return j < shells_.size() && shells_[j].top > bottom ? piece_of(j, static_cast<int>(w), top, bottom) : Piece{};
+}
+
+Leg LayeredEarth::across(Wave w, double p, const Piece &c) const
+{
+    Leg leg;
+    if (c.shell == SIZE_MAX)
+        return leg;
+    Turning ends[2];
+    cross(shells_[c.shell], static_cast<int>(w), p, c.top, c, ends, leg);
     return leg;
 }
 

@@ -9,6 +9,7 @@
 #ifndef OSTREM_TRAVEL_LAYERED_EARTH_H
 #define OSTREM_TRAVEL_LAYERED_EARTH_H
 
+#include <cstdint>
 #include <vector>
 
 #include "earth_model.h"
@@ -51,6 +52,17 @@ public:
     // it turns.
     Leg down(Wave w, double p, double top, double bottom) const;
 
+    // The part of the first shell below radius top that a leg down to
+    // bottom crosses, with its ends' etas by the shell's law: what down()
+    // finds for every ray, found once for a source that lies in it.
+    struct Piece {
+        size_t shell = SIZE_MAX;  // none: the leg has no length
+        double top = 0, bottom = 0, eta_top = 0, eta_bottom = 0;
+    };
+    Piece first_piece(Wave w, double top, double bottom) const;
+    // down() from the piece's top to its bottom, when its shell holds both.
+    Leg across(Wave w, double p, const Piece &piece) const;
+
     // Where a ray of parameter p, wave w, going down from radius top, turns:
     // the radius where eta falls to p, or bottom where it does not.
     double turning_radius(Wave w, double p, double top, double bottom) const;
@@ -78,6 +90,7 @@ private:
     std::vector<Shell> shells_;  // from the surface down
     // The shells from the one holding radius r (just below it when below).
     size_t shell_at(double r, bool below) const;
+    Piece piece_of(size_t shell, int wave, double top, double bottom) const;
 };
 
 }  // namespace travel

@@ -279,12 +279,25 @@ Leg TimesModel::between(Wave w, double p, int top, int bottom, size_t cursors[4]
     return sum;
 }
 
-Leg TimesModel::above(Wave w, double p, double source_radius, size_t &cursor) const
+TimesModel::Place TimesModel::place(double source_radius) const
 {
+    Place source{source_radius, 0, {}};
     // The last upper shell's top at or above the source.
     const auto past = std::upper_bound(tops_.begin(), tops_.end(), source_radius, std::greater<double>());
     const size_t j = static_cast<size_t>(past - tops_.begin());
     if (j == 0 || (j == tops_.size() && source_radius < tops_.back()))
+        return source;
+    source.top = j;
+    for (int w = 0; w < 2; w++)
+        source.piece[w] = earth_.first_piece(Wave(w), tops_[j - 1], source_radius);
+    return source;
+}
+
+Leg TimesModel::above(Wave w, double p, const Place &source, size_t &cursor) const
+{
+    const double source_radius = source.radius;
+    const size_t j = source.top;
+    if (j == 0)
         return earth_.down(w, p, earth_.radius(), source_radius);
     const Upper &u = upper(w);
     cursor = walk_to(u.p, p, cursor);
@@ -303,7 +316,7 @@ Leg TimesModel::above(Wave w, double p, double source_radius, size_t &cursor) co
         leg.turned = true;
         return leg;
     }
-    const Leg piece = earth_.down(w, p, tops_[j - 1], source_radius);
+    const Leg piece = earth_.across(w, p, source.piece[static_cast<int>(w)]);
     leg.tau += piece.tau;
     leg.distance += piece.distance;
     leg.turned = piece.turned, leg.blocked = piece.blocked;
@@ -318,6 +331,7 @@ SourceTimes::SourceTimes(const TimesModel &model, double depth_km, const std::ve
     if (depth_km < 0 && depth_km >= -10)
         depth_km = 0;
     source_radius_ = model.earth().radius() - depth_km;
+    place_ = model.place(source_radius_);
     for (size_t k = 0; k < phases.size(); k++) {
         Branches &b = branches_[k];
         if (!(depth_km >= 0 && depth_km <= model.deepest())) {
@@ -357,7 +371,7 @@ SourceTimes::Knot SourceTimes::knot(const Phase &phase, double p, Cursors &curso
         } else if (pass.top == source_radius_ && bottom >= 0) {
             // Down from the source: from the surface, less the shells above
             // the source (which a ray of this p crosses without turning).
-            const Leg upper = m.above(pass.wave, p, source_radius_, cursors.upper[v]);
+            const Leg upper = m.above(pass.wave, p, place_, cursors.upper[v]);
             if (upper.turned || upper.blocked) {
                 leg = m.earth().down(pass.wave, p, pass.top, pass.bottom);
             } else {
@@ -366,7 +380,7 @@ SourceTimes::Knot SourceTimes::knot(const Phase &phase, double p, Cursors &curso
                 leg.distance -= upper.distance;
             }
         } else if (pass.bottom == source_radius_ && top == 0) {
-            leg = m.above(pass.wave, p, source_radius_, cursors.upper[v]);
+            leg = m.above(pass.wave, p, place_, cursors.upper[v]);
         } else {
             leg = m.earth().down(pass.wave, p, pass.top, pass.bottom);
         }

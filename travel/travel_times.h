@@ -92,8 +92,17 @@ private:
     Leg leg_at(Wave w, int region, double p, size_t &cursor) const;
     // The leg between two boundaries, from the regions' legs.
     Leg between(Wave w, double p, int top, int bottom, size_t cursors[4]) const;
+    // Where a source lies: after which upper shell's top (1 + its index; 0
+    // where the upper sums do not reach it), and the piece of its shell
+    // from that top down to it, for each wave.  Found once for a source.
+    struct Place {
+        double radius;
+        size_t top;
+        LayeredEarth::Piece piece[2];
+    };
+    Place place(double source_radius) const;
     // The leg from the surface down to a source.
-    Leg above(Wave w, double p, double source_radius, size_t &cursor) const;
+    Leg above(Wave w, double p, const Place &source, size_t &cursor) const;
 };
 
 // A source at a depth with the branches of the phases asked for.
@@ -133,6 +142,7 @@ private:
     };
     const TimesModel &model_;
     double source_radius_;
+    TimesModel::Place place_;
     std::vector<Branches> branches_;
 
     // Where a phase's legs are walked, p rising: each region's grid of
