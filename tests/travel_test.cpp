@@ -129,6 +129,34 @@ TEST(Travel, TheSlopeOfTimeIsTheRayParameter)
     }
 }
 
+// A source's piece of its shell, found once, is down() from the shell's
+// top to the source for every ray, to the bit: crossing it, turning inside
+// it, turning at its top, not entering a fluid (S below the mantle), and
+// nothing at all where the source is a shell's top.
+TEST(Travel, APieceFoundOnceIsTheLegDown)
+{
+    const travel::LayeredEarth earth(builtin("iasp91"));
+    const std::vector<double> tops = earth.tops();
+    for (double depth : {0.0, 7.3, 35.0, 212.5, 799.9, 3000.0}) {
+        const double source = earth.radius() - depth;
+        double top = tops.front();  // the last at or above the source
+        for (double t : tops)
+            top = t >= source ? t : top;
+        for (travel::Wave w : {travel::Wave::P, travel::Wave::S}) {
+            const travel::LayeredEarth::Piece piece = earth.first_piece(w, top, source);
+            const double low = piece.eta_bottom, high = piece.eta_top;
+            for (double p : {0.0, 0.5 * low, low, (low + high) / 2, high, high * 1.01}) {
+                const travel::Leg a = earth.down(w, p, top, source), b = earth.across(w, p, piece);
+                const std::string at = std::to_string(depth) + " km, p " + std::to_string(p);
+                EXPECT_EQ(a.tau, b.tau) << at;
+                EXPECT_EQ(a.distance, b.distance) << at;
+                EXPECT_EQ(a.turned, b.turned) << at;
+                EXPECT_EQ(a.blocked, b.blocked) << at;
+            }
+        }
+    }
+}
+
 // Halving the shells: the times converge, within a millisecond at 2.5 km.
 TEST(Travel, TimesConvergeAsTheShellsAreHalved)
 {
